@@ -1,0 +1,93 @@
+#include "app/AppState.h"
+
+#include "app/Error.h"
+#include "app/Messages.h"
+#include "app/ProgramFolder.h"
+#include "app/RuntimeFiles.h"
+#include "app/Settings.h"
+#include "app/SiteConfig.h"
+#include "i18n/TextTable.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace vorlune::app {
+namespace {
+
+template <typename Step>
+void runStep(Step &&step)
+{
+    try {
+        step();
+    } catch (const Error &error) {
+        Messages::show(error.text());
+    }
+}
+
+} // namespace
+
+QString AppState::languageFilePath() const { return programFolder + i18n::kLanguageFileName; }
+QString AppState::settingsFilePath() const { return programFolder + kSettingsFileName; }
+QString AppState::themeFilePath() const { return programFolder + kThemeFileName; }
+
+QString joinArguments(const QStringList &arguments)
+{
+    static const QRegularExpression spaces(QStringLiteral(" {2,}"));
+    return arguments.join(QLatin1Char(' ')).trimmed().replace(spaces, QStringLiteral(" "));
+}
+
+void extractThemeIfMissing(const AppState &state)
+{
+    if (!QFileInfo::exists(state.themeFilePath()))
+        ExtractRes(kResourceType, QStringLiteral("design"), state.themeFilePath());
+}
+
+void loadLanguage(AppState &state)
+{
+    try {
+        state.LanguageIni = IniImage::load(state.languageFilePath());
+    } catch (const Error &error) {
+        state.LanguageIni = IniImage();
+        Messages::show(error.text());
+    }
+    i18n::texts().GetStringsLanguage(state.LanguageIni, state.languageFilePath());
+}
+
+void loadSettings(AppState &state)
+{
+    try {
+        state.SettingsIni = IniImage::load(state.settingsFilePath());
+    } catch (const Error &error) {
+        state.SettingsIni = IniImage();
+        Messages::show(error.text());
+    }
+    ensureRunOptions(state.SettingsIni);
+    state.SettingsIni.save(state.settingsFilePath());
+}
+
+void putProjectIntoMemory(AppState &state, const QStringList &arguments)
+{
+    state.project.NewPlugin();
+    if (arguments.isEmpty())
+        return;
+    // A project that cannot be opened leaves the new project in place.
+    state.project.OpenPlugin(joinArguments(arguments));
+}
+
+void runCreationSteps(AppState &state, const QStringList &arguments)
+{
+    if (state.programFolder.isEmpty())
+        state.programFolder = programFolder();
+    runStep([&] { extractThemeIfMissing(state); });
+    state.SiteBaseUrl = siteBaseUrl();
+    runStep([&] { loadLanguage(state); });
+    runStep([&] { loadSettings(state); });
+    runStep([&] { putProjectIntoMemory(state, arguments); });
+}
+
+QString mainWindowTitle(const QString &projectFileName)
+{
+    return QStringLiteral("Vorlune [") + projectFileName + QStringLiteral("] {TEST EDITION}");
+}
+
+} // namespace vorlune::app

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace vorlune::Messages {
+
+// Every message box of the program goes through here. The application
+// installs a sink that shows a box with an OK button; tests install a
+// recorder; the headless build command prints.
+using Sink = std::function<void(const QString &text)>;
+
+void show(const QString &text);
+// Installs a new sink and returns the previous one.
+Sink setSink(Sink sink);
+
+} // namespace vorlune::Messages

@@ -1,0 +1,47 @@
+#include "app/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace vorlune::app {
+namespace {
+
+QString withSeparator(QString folder)
+{
+    folder = QDir::cleanPath(folder);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+QString xdgFolder(const char *variable, const QString &fallbackBelowHome)
+{
+    const QString value = qEnvironmentVariable(variable);
+    if (!value.isEmpty() && QDir::isAbsolutePath(value))
+        return value;
+    return QDir::homePath() + QLatin1Char('/') + fallbackBelowHome;
+}
+
+} // namespace
+
+QString programFolder()
+{
+    QString folder = qEnvironmentVariable("VORLUNE_HOME");
+    if (folder.isEmpty() && QCoreApplication::instance()) {
+        const QString exeFolder = QCoreApplication::applicationDirPath();
+        if (QFileInfo(exeFolder).isWritable())
+            folder = exeFolder;
+    }
+    if (folder.isEmpty())
+        folder = xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) + QStringLiteral("/vorlune");
+    QDir().mkpath(folder);
+    return withSeparator(QDir(folder).absolutePath());
+}
+
+QString buildFolder()
+{
+    return xdgFolder("XDG_CACHE_HOME", QStringLiteral(".cache")) + QStringLiteral("/vorlune/tmp_!VL");
+}
+
+} // namespace vorlune::app

@@ -1,0 +1,33 @@
+#include "app/gui/VorluneApplication.h"
+
+#include "app/Error.h"
+#include "app/Messages.h"
+
+#include <exception>
+
+namespace vorlune::gui {
+
+void showCurrentException()
+{
+    try {
+        throw;
+    } catch (const Error &error) {
+        Messages::show(error.text());
+    } catch (const std::exception &error) {
+        Messages::show(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        Messages::show(QStringLiteral("Unexpected error"));
+    }
+}
+
+bool VorluneApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+}
+
+} // namespace vorlune::gui

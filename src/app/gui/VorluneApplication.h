@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QApplication>
+
+namespace vorlune::gui {
+
+// The application's general error handler: an exception that leaves an
+// event handler is caught here and its text shown; the program goes on.
+class VorluneApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// Shows the text of the exception being handled through the message
+// interface. Call from a catch block.
+void showCurrentException();
+
+} // namespace vorlune::gui

@@ -1,0 +1,50 @@
+#include "i18n/TextTable.h"
+
+#include "app/IniImage.h"
+
+namespace vorlune::i18n {
+namespace {
+
+QString fromView(std::string_view view)
+{
+    return QString::fromUtf8(view.data(), qsizetype(view.size()));
+}
+
+} // namespace
+
+TextTable::TextTable()
+{
+    resetToDefaults();
+}
+
+void TextTable::resetToDefaults()
+{
+    for (size_t i = 0; i < kTextRows.size(); ++i)
+        m_slots[i] = fromView(kTextRows[i].defaultText);
+}
+
+void TextTable::GetStringFromLanguage(app::IniImage &languageIni, const QString &par1, const QString &par2,
+                                      const QString &str, int index)
+{
+    const QString value = languageIni.readString(par1, par2, str);
+    m_slots[size_t(index)] = value;
+    languageIni.writeString(par1, par2, value);
+}
+
+void TextTable::GetStringsLanguage(app::IniImage &languageIni, const QString &languageFilePath)
+{
+    for (size_t i = 0; i < kTextRows.size(); ++i) {
+        const TextRow &row = kTextRows[i];
+        GetStringFromLanguage(languageIni, fromView(row.section), fromView(row.key), fromView(row.defaultText),
+                              int(i));
+    }
+    languageIni.save(languageFilePath);
+}
+
+TextTable &texts()
+{
+    static TextTable table;
+    return table;
+}
+
+} // namespace vorlune::i18n
