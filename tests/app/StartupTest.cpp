@@ -1,0 +1,137 @@
+#include "app/AppState.h"
+#include "app/ProgramFolder.h"
+#include "app/RuntimeFiles.h"
+#include "i18n/TextTable.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace vorlune;
+using vorlune::test::TestEnvironment;
+using vorlune::test::readFile;
+using vorlune::test::writeFile;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void firstStartWritesRuntimeFilesAndDefaults()
+    {
+        TestEnvironment env;
+        app::AppState state;
+        app::runCreationSteps(state, {});
+        QCOMPARE(state.programFolder, env.home());
+        QVERIFY(env.messages().isEmpty());
+
+        QFile theme(QStringLiteral(":/RESs/design"));
+        QVERIFY(theme.open(QIODevice::ReadOnly));
+        QCOMPARE(readFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll"))), theme.readAll());
+        QCOMPARE(readFile(env.path(QStringLiteral("kFkXOUbgS12jtg.dll"))),
+                 QByteArray("\xEF\xBB\xBF[Run]\r\ndelete_logs=-1\r\ndelete_worlds=0\r\ndelete_crashs=-1\r\n"
+                            "delete_players=-1\r\ndelete_plugins=0\r\n\r\n"));
+
+        // Language.ini: all 13 sections and 90 keys, in table order, Russian defaults.
+        QByteArray expected("\xEF\xBB\xBF");
+        std::string_view section;
+        for (const i18n::TextRow &row : i18n::kTextRows) {
+            if (row.section != section) {
+                if (!section.empty())
+                    expected += "\r\n";
+                section = row.section;
+                expected += "[" + QByteArray(section.data(), qsizetype(section.size())) + "]\r\n";
+            }
+            expected += QByteArray(row.key.data(), qsizetype(row.key.size())) + "=" +
+                        QByteArray(row.defaultText.data(), qsizetype(row.defaultText.size())) + "\r\n";
+        }
+        expected += "\r\n";
+        const QByteArray language = readFile(env.path(QStringLiteral("Language.ini")));
+        QCOMPARE(language, expected);
+        QCOMPARE(language.count("\r\n["), 12);
+        QVERIFY(language.contains("btn1=\xD0\x9E\xD0\xBA\r\n")); // Cyrillic О and к
+
+        QCOMPARE(state.project.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
+        QVERIFY(state.project.ProjectFilePath.isEmpty());
+        QCOMPARE(app::mainWindowTitle(state.project.ProjectFileName),
+                 QStringLiteral("Vorlune [Новый плагин.vlk] {TEST EDITION}"));
+    }
+
+    void presentThemeIsKeptAndSettingsAreKept()
+    {
+        TestEnvironment env;
+        writeFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll")), "QWidget {}");
+        writeFile(env.path(QStringLiteral("kFkXOUbgS12jtg.dll")), "[Run]\r\ndelete_worlds=-1\r\n");
+        app::AppState state;
+        app::runCreationSteps(state, {});
+        QCOMPARE(readFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll"))), QByteArray("QWidget {}"));
+        QVERIFY(readFile(env.path(QStringLiteral("kFkXOUbgS12jtg.dll")))
+                    .startsWith("\xEF\xBB\xBF[Run]\r\ndelete_worlds=-1\r\ndelete_logs=-1\r\n"));
+    }
+
+    void commandLineArgumentsAreJoined()
+    {
+        QCOMPARE(app::joinArguments({QStringLiteral("/tmp/My"), QStringLiteral("Plugins/demo.vlk")}),
+                 QStringLiteral("/tmp/My Plugins/demo.vlk"));
+        QCOMPARE(app::joinArguments({QStringLiteral("a"), QString(), QStringLiteral("b")}), QStringLiteral("a b"));
+
+        TestEnvironment env;
+        QDir(env.home()).mkpath(QStringLiteral("My Plugins"));
+        app::AppState first;
+        app::runCreationSteps(first, {});
+        first.project.saveTo(env.path(QStringLiteral("My Plugins/demo.vlk")));
+
+        app::AppState state;
+        app::runCreationSteps(state, {env.home() + QStringLiteral("My"), QStringLiteral("Plugins/demo.vlk")});
+        QCOMPARE(state.project.ProjectFileName, QStringLiteral("demo.vlk"));
+        QCOMPARE(state.project.ProjectFilePath, env.path(QStringLiteral("My Plugins/demo.vlk")));
+    }
+
+    void refusedOrBrokenCommandLineProjectLeavesANewProject()
+    {
+        TestEnvironment env;
+        writeFile(env.path(QStringLiteral("demo.VLK")), "<plugin/>");
+        writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
+        app::AppState refused;
+        app::runCreationSteps(refused, {env.path(QStringLiteral("demo.VLK"))});
+        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg5")});
+        QVERIFY(refused.project.ProjectFilePath.isEmpty());
+
+        env.messages().clear();
+        app::AppState broken;
+        app::runCreationSteps(broken, {env.path(QStringLiteral("broken.vlk"))});
+        QCOMPARE(env.messages().size(), 1);
+        QVERIFY2(env.messages().first().contains(QStringLiteral("broken.vlk")), qPrintable(env.messages().first()));
+        QVERIFY(broken.project.ProjectFilePath.isEmpty());
+        QVERIFY(!broken.project.document.settings().isNull());
+    }
+
+    void unwritableFolderReportsAndStillBuildsTheState()
+    {
+        TestEnvironment env;
+        QFile::setPermissions(env.home(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (QFileInfo(env.home()).isWritable())
+            QSKIP("running with rights that ignore folder permissions");
+        app::AppState state;
+        app::runCreationSteps(state, {});
+        QFile::setPermissions(env.home(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(env.messages().size(), 3); // theme, language file, settings file
+        QVERIFY(!state.project.document.isNull());
+        QCOMPARE(state.SettingsIni.keys(QStringLiteral("Run")).size(), 5);
+    }
+
+    void fileImportantNamesTheMissingFile()
+    {
+        TestEnvironment env;
+        QVERIFY(!app::FileImportant(env.path(QStringLiteral("gone.dll"))));
+        QCOMPARE(env.messages().size(), 1);
+        QVERIFY(env.messages().first().contains(QStringLiteral("\"") + env.path(QStringLiteral("gone.dll")) +
+                                                QStringLiteral("\"")));
+        writeFile(env.path(QStringLiteral("here.dll")), "x");
+        QVERIFY(app::FileImportant(env.path(QStringLiteral("here.dll"))));
+        QCOMPARE(env.messages().size(), 1);
+    }
+};
+
+VORLUNE_TEST(StartupTest)
+#include "StartupTest.moc"

@@ -1,0 +1,175 @@
+#include "app/Error.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectSession.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QTest>
+
+using namespace vorlune;
+using namespace vorlune::project;
+using vorlune::test::TestEnvironment;
+using vorlune::test::readFile;
+using vorlune::test::writeFile;
+
+namespace {
+const QString kInvisibleSeparator = QStringLiteral("\u2063");
+}
+
+class ProjectDocumentTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void newProjectSavedAtOnce()
+    {
+        TestEnvironment env;
+        ProjectSession session;
+        session.NewPlugin();
+        QCOMPARE(session.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
+        session.saveTo(env.path(QStringLiteral("p.vlk")));
+        QCOMPARE(session.ProjectFileName, QStringLiteral("p.vlk"));
+
+        const QByteArray bytes = readFile(env.path(QStringLiteral("p.vlk")));
+        QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"windows-1251\"?>"));
+        QVERIFY(bytes.contains("\xF0\x68\xF0\x5F\x6D\xE0\x69\xEF\x5F\x66\x69\x6C\xE5"));
+        QVERIFY(bytes.contains("\xDF\xE4\xF0\xEE - PocketMine")); // the comment, in windows-1251
+
+        ProjectDocument reopened = ProjectDocument::fromFile(env.path(QStringLiteral("p.vlk")));
+        const XmlElement settings = reopened.settings();
+        const QStringList expected{QStringLiteral("Plugin"), QStringLiteral("YourName"), QStringLiteral("1.0.0"),
+                                   kDefaultSiteText,         QStringLiteral("1.0.0"),    QStringLiteral("POSTWORLD"),
+                                   QStringLiteral("Plugin\\Main")};
+        const QStringList names{QStringLiteral("name"), QStringLiteral("creator"), QStringLiteral("version"),
+                                QStringLiteral("site"), QStringLiteral("api"),     QStringLiteral("loading"),
+                                QStringLiteral("main")};
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(settings.attribute(names[i]), expected[i]);
+        QVERIFY(!reopened.mainScript().isNull());
+        QVERIFY(reopened.mainScript().childElements().empty());
+        QCOMPARE(reopened.root().childElements().size(), size_t(2));
+    }
+
+    void specialCharactersRoundTrip()
+    {
+        TestEnvironment env;
+        ProjectDocument document = ProjectDocument::newProject();
+        const QString tricky = QStringLiteral("a & b < c \"quoted\" > 'single' Привет 中");
+        document.settings().setAttribute(QStringLiteral("name"), tricky);
+        XmlElement event = document.mainScript().appendChildElement(QStringLiteral("ev_1"));
+        XmlElement action = event.appendChildElement(QStringLiteral("actn"));
+        const QString args = kInvisibleSeparator + QStringLiteral(":[Hello]") + kInvisibleSeparator;
+        action.setAttribute(QStringLiteral("id"), QStringLiteral("1"));
+        action.setAttribute(QStringLiteral("args"), args);
+        document.save(env.path(QStringLiteral("t.vlk")));
+
+        const QByteArray bytes = readFile(env.path(QStringLiteral("t.vlk")));
+        QVERIFY(bytes.contains("&#8291;") || bytes.contains("&#x2063;"));
+        QVERIFY(bytes.contains("&#20013;") || bytes.contains("&#x4E2D;")); // not in windows-1251
+        const ProjectDocument reopened = ProjectDocument::fromFile(env.path(QStringLiteral("t.vlk")));
+        ProjectDocument &mutableReopened = const_cast<ProjectDocument &>(reopened);
+        QCOMPARE(mutableReopened.settings().attribute(QStringLiteral("name")), tricky);
+        const auto events = reopened.mainScript().childElements();
+        QCOMPARE(events.size(), size_t(1));
+        QCOMPARE(events[0].name(), QStringLiteral("ev_1"));
+        const XmlElement stored = events[0].childElements().at(0);
+        QCOMPARE(stored.attribute(QStringLiteral("args")), args);
+        QCOMPARE(stored.attribute(QStringLiteral("args")).size(), 10);
+    }
+
+    void readersAcceptOtherLayoutsAndMissingParts()
+    {
+        // Any root name, any indentation, no site attribute, UTF-8 without declaration.
+        ProjectDocument document = ProjectDocument::fromBytes(
+            QStringLiteral("<project>\n   <settings name=\"X\"/>\n\t<phpscripts>\n  <%1>\n  <ev_2>  <actn id=\"1\" args=\"\"/>"
+                           "</ev_2></%1></phpscripts></project>")
+                .arg(kMainScriptElementName)
+                .toUtf8());
+        QCOMPARE(document.declaredEncoding(), QStringLiteral("UTF-8"));
+        QVERIFY(!document.settings().hasAttribute(QStringLiteral("site")));
+        QCOMPARE(document.settings().attribute(QStringLiteral("site")), QString());
+        const auto events = document.mainScript().childElements();
+        QCOMPARE(events.size(), size_t(1));
+        QCOMPARE(events[0].childElements().size(), size_t(1));
+
+        // A Latin-only spelling is a different element; settings are created when missing.
+        ProjectDocument latin = ProjectDocument::fromBytes(
+            "<plugin><phpscripts><php_main_file/></phpscripts></plugin>");
+        QVERIFY(latin.mainScript().isNull());
+        QVERIFY(!latin.settings().isNull());
+        QCOMPARE(latin.root().childElements().back().name(), QStringLiteral("settings"));
+    }
+
+    void badFilesAreRefusedAndLeaveTheProjectOpen()
+    {
+        TestEnvironment env;
+        ProjectSession session;
+        session.NewPlugin();
+        session.saveTo(env.path(QStringLiteral("good.vlk")));
+        writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
+        writeFile(env.path(QStringLiteral("empty.vlk")), "");
+
+        for (const QString &name : {QStringLiteral("broken.vlk"), QStringLiteral("empty.vlk"),
+                                    QStringLiteral("missing.vlk")}) {
+            try {
+                session.OpenPlugin(env.path(name));
+                QFAIL("a bad file was accepted");
+            } catch (const Error &error) {
+                QVERIFY2(error.text().contains(name), qPrintable(error.text()));
+            }
+            QCOMPARE(session.ProjectFileName, QStringLiteral("good.vlk"));
+            QCOMPARE(session.ProjectFilePath, env.path(QStringLiteral("good.vlk")));
+            QVERIFY(!session.document.settings().isNull());
+        }
+
+        QVERIFY(!session.OpenPlugin(env.path(QStringLiteral("demo.xml"))));
+        QVERIFY(!session.OpenPlugin(env.path(QStringLiteral("demo.VLK"))));
+        QCOMPARE(env.messages().size(), 2);
+        QCOMPARE(session.ProjectFileName, QStringLiteral("good.vlk"));
+    }
+
+    void externalEntitiesAreNotLoaded()
+    {
+        TestEnvironment env;
+        writeFile(env.path(QStringLiteral("secret.txt")), "TOPSECRET");
+        const QByteArray xxe = "<?xml version=\"1.0\"?>\n<!DOCTYPE plugin [<!ENTITY xxe SYSTEM \"file://" +
+                               env.path(QStringLiteral("secret.txt")).toUtf8() +
+                               "\"> <!ENTITY % remote SYSTEM \"http://127.0.0.1:9/x.dtd\"> %remote;]>\n"
+                               "<plugin><settings name=\"&xxe;\"/></plugin>";
+        writeFile(env.path(QStringLiteral("xxe.vlk")), xxe);
+        ProjectSession session;
+        try {
+            session.OpenPlugin(env.path(QStringLiteral("xxe.vlk")));
+            QVERIFY(!session.document.settings().attribute(QStringLiteral("name")).contains(
+                QStringLiteral("TOPSECRET")));
+            QVERIFY(!session.document.toBytes().contains("TOPSECRET"));
+        } catch (const Error &) {
+            // Refusing the file is as good as not loading the entity.
+        }
+    }
+
+    void saveFailureKeepsNamesAndLeavesNoPartialFile()
+    {
+        TestEnvironment env;
+        ProjectSession session;
+        session.NewPlugin();
+        QVERIFY_THROWS_EXCEPTION(Error, session.saveTo(env.path(QStringLiteral("no/such/dir/p.vlk"))));
+        QCOMPARE(session.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
+        QVERIFY(session.ProjectFilePath.isEmpty());
+    }
+
+    void pathRules()
+    {
+        QCOMPARE(ProjectSession::saveAsTarget(QStringLiteral("/p/demo")), QStringLiteral("/p/demo.vlk"));
+        QCOMPARE(ProjectSession::saveAsTarget(QStringLiteral("/p/demo.vlk")), QStringLiteral("/p/demo.vlk"));
+        QCOMPARE(ProjectSession::saveAsTarget(QStringLiteral("/p/demo.VLK")), QStringLiteral("/p/demo.VLK.vlk"));
+        QCOMPARE(ProjectSession::saveAsTarget(QStringLiteral("abc")), QString());
+        QCOMPARE(ProjectSession::saveAsTarget(QStringLiteral("abcd")), QStringLiteral("abcd.vlk"));
+        QCOMPARE(ProjectSession::extensionOf(QStringLiteral("/a.b/demo")), QString());
+        QCOMPARE(ProjectSession::extensionOf(QStringLiteral("/a/demo.x.vlk")), QStringLiteral(".vlk"));
+        QCOMPARE(getMainClassName(QStringLiteral("A\\B\\C")), QStringLiteral("C"));
+        QCOMPARE(getMainClassName(QStringLiteral("Main")), QStringLiteral("Main"));
+        QCOMPARE(getMainClassName(QStringLiteral("A\\")), QString());
+    }
+};
+
+VORLUNE_TEST(ProjectDocumentTest)
+#include "ProjectDocumentTest.moc"
