@@ -1,0 +1,181 @@
+#include "build/CodeGenerator.h"
+
+#include "app/Error.h"
+#include "project/ProjectDocument.h"
+#include "script/ActionCatalogue.h"
+#include "script/EventRegistry.h"
+
+#include <vector>
+
+namespace vorlune::build {
+namespace {
+
+struct EventBody {
+    QString id;
+    QString method;
+    std::vector<project::XmlElement> actions;
+};
+
+// Events in the order of their first element. Elements that name no event
+// of the registry have no method name and are left out; a repeated event
+// adds its actions to the first one, since PHP refuses a method declared
+// twice. The script editor reads such files the same way.
+std::vector<EventBody> collectEvents(const project::XmlElement &mainScript)
+{
+    std::vector<EventBody> events;
+    for (const project::XmlElement &element : mainScript.childElements()) {
+        const QString id = element.name();
+        const QString method = script::getFunctionNameFromId(id);
+        if (method.isEmpty())
+            continue;
+        EventBody *body = nullptr;
+        for (EventBody &known : events) {
+            if (known.id == id)
+                body = &known;
+        }
+        if (!body)
+            body = &events.emplace_back(EventBody{id, method, {}});
+        for (const project::XmlElement &action : element.childElements())
+            body->actions.push_back(action);
+    }
+    return events;
+}
+
+QString statementFor(const project::XmlElement &action)
+{
+    if (script::parseActionId(action.attribute(QStringLiteral("id"))) != 1)
+        return {};
+    const QString message = script::getArgumentValue(action.attribute(QStringLiteral("args")), 1);
+    return QStringLiteral("$this->getLogger()->info(\"") + message + QStringLiteral("\");");
+}
+
+bool isPlainPathPart(const QString &part)
+{
+    if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+        return false;
+    for (const QChar ch : part) {
+        if (ch == QLatin1Char('/') || ch.unicode() < 0x20 || ch.unicode() == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PluginSettings PluginSettings::fromElement(const project::XmlElement &settings)
+{
+    PluginSettings result;
+    result.name = settings.attribute(QStringLiteral("name"));
+    result.main = settings.attribute(QStringLiteral("main"));
+    result.version = settings.attribute(QStringLiteral("version"));
+    result.api = settings.attribute(QStringLiteral("api"));
+    result.creator = settings.attribute(QStringLiteral("creator"));
+    result.loading = settings.attribute(QStringLiteral("loading"));
+    result.site = settings.attribute(QStringLiteral("site"));
+    return result;
+}
+
+MainSplit splitMain(const QString &main)
+{
+    const qsizetype last = main.lastIndexOf(QLatin1Char('\\'));
+    if (last < 0)
+        return {main, main};
+    return {main.left(last), main.mid(last + 1)};
+}
+
+QStringList makePluginYml(const PluginSettings &settings)
+{
+    return {
+        QStringLiteral("name: ") + settings.name,
+        QStringLiteral("main: ") + settings.main,
+        QStringLiteral("version: ") + settings.version,
+        QStringLiteral("api: ") + settings.api,
+        QStringLiteral("author: ") + settings.creator,
+        QStringLiteral("load: ") + settings.loading,
+        QStringLiteral("site: ") + settings.site,
+    };
+}
+
+QStringList makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript)
+{
+    QStringList lines = {
+        QStringLiteral("<?php "),
+        QString(),
+        QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'),
+        QString(),
+        QStringLiteral("use pocketmine\\plugin\\PluginBase;"),
+        QString(),
+        QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"),
+        QString(),
+    };
+    for (const EventBody &event : collectEvents(mainScript)) {
+        lines << QStringLiteral("public function ") + event.method + QStringLiteral("(){");
+        for (const project::XmlElement &action : event.actions) {
+            const QString statement = statementFor(action);
+            if (!statement.isEmpty())
+                lines << statement;
+        }
+        lines << QStringLiteral("}");
+    }
+    lines << QStringLiteral("}") << QString() << QStringLiteral("?>");
+    return lines;
+}
+
+QList<QPair<QString, QString>> makeParams(const PluginSettings &settings)
+{
+    return {
+        {QStringLiteral("name"), settings.name},
+        {QStringLiteral("version"), settings.version},
+        {QStringLiteral("main"), settings.main},
+        {QStringLiteral("api"), settings.api},
+        {QStringLiteral("authors"), settings.creator},
+        {QStringLiteral("website"), settings.site},
+    };
+}
+
+QByteArray joinLines(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+QString classFilePath(const QString &main)
+{
+    const MainSplit split = splitMain(main);
+    const QStringList folders = split.nameSpace.split(QLatin1Char('\\'));
+    for (const QString &part : folders + QStringList{split.className}) {
+        if (!isPlainPathPart(part))
+            throw Error(QStringLiteral("The main class \"%1\" cannot be used as a file path.")
+                            .arg(main));
+    }
+    return QStringLiteral("src/") + folders.join(QLatin1Char('/')) + QLatin1Char('/') + split.className +
+           QStringLiteral(".php");
+}
+
+GeneratedPlugin generatePlugin(project::ProjectDocument &document)
+{
+    if (document.root().isNull())
+        throw Error(QStringLiteral("The project has no root element."));
+    if (document.phpscripts().isNull())
+        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
+    const project::XmlElement mainScript = document.mainScript();
+    if (mainScript.isNull())
+        throw Error(QStringLiteral("The project has no main-script element \"%1\".")
+                        .arg(project::kMainScriptElementName));
+
+    const PluginSettings settings = PluginSettings::fromElement(document.settings());
+    const MainSplit split = splitMain(settings.main);
+
+    GeneratedPlugin plugin;
+    plugin.classFilePath = classFilePath(settings.main);
+    plugin.pluginYml = joinLines(makePluginYml(settings));
+    plugin.mainClass = joinLines(makeMainClass(split.nameSpace, split.className, mainScript));
+    plugin.params = makeParams(settings);
+    return plugin;
+}
+
+} // namespace vorlune::build

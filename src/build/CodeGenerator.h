@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+namespace vorlune::project {
+class ProjectDocument;
+class XmlElement;
+} // namespace vorlune::project
+
+namespace vorlune::build {
+
+struct MainSplit {
+    QString nameSpace;
+    QString className;
+};
+
+// The seven plugin settings as stored; a missing attribute is empty.
+struct PluginSettings {
+    QString name;
+    QString main;
+    QString version;
+    QString api;
+    QString creator;
+    QString loading;
+    QString site;
+
+    static PluginSettings fromElement(const project::XmlElement &settings);
+};
+
+struct GeneratedPlugin {
+    QByteArray pluginYml;
+    // Relative to the compile folder, "/" separators, e.g. "src/Plugin/Main.php".
+    QString classFilePath;
+    QByteArray mainClass;
+    QList<QPair<QString, QString>> params;
+};
+
+// Namespace: main up to its last backslash; class name: the rest. Without a
+// backslash both are the whole setting.
+MainSplit splitMain(const QString &main);
+QStringList makePluginYml(const PluginSettings &settings);
+QStringList makeMainClass(const QString &nameSpace, const QString &className,
+                          const project::XmlElement &mainScript);
+QList<QPair<QString, QString>> makeParams(const PluginSettings &settings);
+
+// UTF-8 without byte order mark, CR LF after every line.
+QByteArray joinLines(const QStringList &lines);
+
+// "src/" + namespace folders + "/" + class + ".php". The setting may come
+// from a hand-edited file, so it is refused (vorlune::Error) unless every
+// part is a plain name: no empty part, no "." or "..", no "/" or control
+// character. Whatever passes stays inside the compile folder.
+QString classFilePath(const QString &main);
+
+// Reads the document (adding `settings` when missing, as every reader of
+// it does). Throws vorlune::Error when the document has no root element,
+// no `phpscripts`, no main-script element, or an unusable main class.
+GeneratedPlugin generatePlugin(project::ProjectDocument &document);
+
+} // namespace vorlune::build

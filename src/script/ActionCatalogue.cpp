@@ -1,0 +1,101 @@
+#include "script/ActionCatalogue.h"
+
+#include "i18n/TextTable.h"
+
+namespace vorlune::script {
+
+QString openingMarker()
+{
+    return QString(QChar(kArgumentSeparator)) + QStringLiteral(":[");
+}
+
+QString closingMarker()
+{
+    return QStringLiteral("]") + QChar(kArgumentSeparator);
+}
+
+int getActionId(const QString &strs)
+{
+    // Only the prefix counts: the rest of a line is its argument block.
+    return strs.startsWith(i18n::tx("FNCT.fnct1")) ? 1 : 0;
+}
+
+QString getActionName(int id)
+{
+    return id == 1 ? i18n::tx("FNCT.fnct1") : QString();
+}
+
+int ArgumentsCount(const QString &arguments)
+{
+    return int(arguments.count(QChar(kArgumentSeparator)) / 2);
+}
+
+QString getArgumentValue(const QString &arguments, int Id)
+{
+    const QString opening = openingMarker();
+    const QString closing = closingMarker();
+    QString rest = arguments;
+    QString value;
+    for (int i = 0; i < Id; ++i) {
+        const qsizetype open = rest.indexOf(opening);
+        if (open < 0)
+            break;
+        rest.remove(0, open + opening.size());
+        const qsizetype close = rest.indexOf(closing);
+        if (close < 0) {
+            value.clear();
+            rest.remove(0, 1);
+        } else {
+            value = rest.left(close);
+            rest.remove(0, close + closing.size());
+        }
+    }
+    return value;
+}
+
+QString makeArgumentBlock(const QStringList &values)
+{
+    QString block;
+    for (const QString &value : values)
+        block += openingMarker() + value + closingMarker();
+    return block;
+}
+
+QString makeActionLine(int actionId, const QStringList &values)
+{
+    return getActionName(actionId) + makeArgumentBlock(values);
+}
+
+QString actionLineName(const QString &line)
+{
+    const qsizetype start = line.indexOf(QChar(kArgumentSeparator));
+    return start < 0 ? line : line.left(start);
+}
+
+QString actionLineBlock(const QString &line)
+{
+    const qsizetype start = line.indexOf(QChar(kArgumentSeparator));
+    return start < 0 ? QString() : line.mid(start);
+}
+
+int actionIconIndex(const QString &line)
+{
+    return getActionId(line) - 1;
+}
+
+std::optional<int> parseActionId(const QString &text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    for (const QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const int id = text.toInt(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return id;
+}
+
+} // namespace vorlune::script

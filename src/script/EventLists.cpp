@@ -1,0 +1,121 @@
+#include "script/EventLists.h"
+
+#include "app/Error.h"
+#include "project/ProjectDocument.h"
+#include "script/ActionCatalogue.h"
+
+namespace vorlune::script {
+namespace {
+
+project::XmlElement requireMainScript(const project::ProjectDocument &document)
+{
+    if (document.phpscripts().isNull())
+        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
+    const project::XmlElement mainScript = document.mainScript();
+    if (mainScript.isNull())
+        throw Error(QStringLiteral("The project has no main-script element \"%1\".")
+                        .arg(project::kMainScriptElementName));
+    return mainScript;
+}
+
+} // namespace
+
+void EventLists::EventListClear()
+{
+    for (QStringList &list : m_lists)
+        list.clear();
+}
+
+void EventLists::DeleteEventList(const QString &id)
+{
+    if (const auto number = eventNumber(id))
+        m_lists[size_t(*number)].clear();
+}
+
+void EventLists::SaveEventList(const QString &id, const QStringList &view)
+{
+    if (const auto number = eventNumber(id))
+        m_lists[size_t(*number)] = view;
+}
+
+QStringList EventLists::EventListOpen(const QString &id) const
+{
+    const auto number = eventNumber(id);
+    return number ? m_lists[size_t(*number)] : QStringList();
+}
+
+void EventLists::append(const QString &id, const QString &line)
+{
+    if (const auto number = eventNumber(id))
+        m_lists[size_t(*number)].append(line);
+}
+
+const QStringList &EventLists::lines(int number) const
+{
+    static const QStringList none;
+    if (number < 0 || number >= kEventListCount)
+        return none;
+    return m_lists[size_t(number)];
+}
+
+bool EventLists::isEmpty() const
+{
+    for (const QStringList &list : m_lists) {
+        if (!list.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+QStringList readMainScript(const project::XmlElement &mainScript, EventLists &lists)
+{
+    lists.EventListClear();
+    QStringList eventIds;
+    for (const project::XmlElement &event : mainScript.childElements()) {
+        const QString id = event.name();
+        if (!eventNumber(id))
+            continue;
+        if (!eventIds.contains(id))
+            eventIds.append(id);
+        for (const project::XmlElement &action : event.childElements()) {
+            const auto actionId = parseActionId(action.attribute(QStringLiteral("id")));
+            if (!actionId)
+                continue;
+            lists.append(id, getActionName(*actionId) + action.attribute(QStringLiteral("args")));
+        }
+    }
+    return eventIds;
+}
+
+QStringList readMainScript(const project::ProjectDocument &document, EventLists &lists)
+{
+    return readMainScript(requireMainScript(document), lists);
+}
+
+void rebuildMainScript(project::XmlElement mainScript, const QStringList &eventIds, const EventLists &lists)
+{
+    mainScript.removeAllChildren();
+    QStringList written;
+    for (const QString &id : eventIds) {
+        const auto number = eventNumber(id);
+        if (!number || written.contains(id))
+            continue;
+        const QStringList &actions = lists.lines(*number);
+        if (actions.isEmpty())
+            continue;
+        written.append(id);
+        project::XmlElement event = mainScript.appendChildElement(id);
+        for (const QString &line : actions) {
+            project::XmlElement action = event.appendChildElement(QStringLiteral("actn"));
+            action.setAttribute(QStringLiteral("id"), QString::number(getActionId(line)));
+            action.setAttribute(QStringLiteral("args"), actionLineBlock(line));
+        }
+    }
+}
+
+void rebuildMainScript(project::ProjectDocument &document, const QStringList &eventIds, const EventLists &lists)
+{
+    rebuildMainScript(requireMainScript(document), eventIds, lists);
+}
+
+} // namespace vorlune::script

@@ -1,0 +1,256 @@
+#include "app/Error.h"
+#include "build/CodeGenerator.h"
+#include "project/ProjectDocument.h"
+#include "script/ActionCatalogue.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QTest>
+
+using namespace vorlune;
+using namespace vorlune::build;
+using vorlune::project::ProjectDocument;
+using vorlune::project::XmlElement;
+using vorlune::test::TestEnvironment;
+
+namespace {
+
+QString block(const QString &value)
+{
+    return script::makeArgumentBlock({value});
+}
+
+XmlElement addEvent(ProjectDocument &document, const QString &id)
+{
+    return document.mainScript().appendChildElement(id);
+}
+
+void addAction(XmlElement event, const QString &id, const QString &args)
+{
+    XmlElement action = event.appendChildElement(QStringLiteral("actn"));
+    action.setAttribute(QStringLiteral("id"), id);
+    action.setAttribute(QStringLiteral("args"), args);
+}
+
+// The class file from its empty line 8 up to the closing brace of the class.
+QStringList classBody(const QByteArray &mainClass)
+{
+    QStringList lines = QString::fromUtf8(mainClass).split(QStringLiteral("\r\n"));
+    lines.removeLast(); // after the final CR LF
+    return lines.mid(7, lines.size() - 7 - 3);
+}
+
+QString errorOf(const std::function<void()> &run)
+{
+    try {
+        run();
+    } catch (const Error &error) {
+        return error.text();
+    }
+    return {};
+}
+
+} // namespace
+
+class CodeGeneratorTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void workedExample()
+    {
+        TestEnvironment env;
+        ProjectDocument document = ProjectDocument::newProject();
+        addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("Hello")));
+
+        const GeneratedPlugin plugin = generatePlugin(document);
+        const QByteArray yml = "name: Plugin\r\n"
+                               "main: Plugin\\Main\r\n"
+                               "version: 1.0.0\r\n"
+                               "api: 1.0.0\r\n"
+                               "author: YourName\r\n"
+                               "load: POSTWORLD\r\n"
+                               "site: " +
+                               project::kDefaultSiteText.toUtf8() + "\r\n";
+        QCOMPARE(plugin.pluginYml, yml);
+        const QByteArray mainClass = "<?php \r\n"
+                                     "\r\n"
+                                     "namespace Plugin;\r\n"
+                                     "\r\n"
+                                     "use pocketmine\\plugin\\PluginBase;\r\n"
+                                     "\r\n"
+                                     "class Main extends PluginBase{\r\n"
+                                     "\r\n"
+                                     "public function onEnable(){\r\n"
+                                     "$this->getLogger()->info(\"Hello\");\r\n"
+                                     "}\r\n"
+                                     "}\r\n"
+                                     "\r\n"
+                                     "?>\r\n";
+        QCOMPARE(plugin.mainClass, mainClass);
+        QCOMPARE(plugin.classFilePath, QStringLiteral("src/Plugin/Main.php"));
+        const QList<QPair<QString, QString>> params{
+            {QStringLiteral("name"), QStringLiteral("Plugin")},   {QStringLiteral("version"), QStringLiteral("1.0.0")},
+            {QStringLiteral("main"), QStringLiteral("Plugin\\Main")}, {QStringLiteral("api"), QStringLiteral("1.0.0")},
+            {QStringLiteral("authors"), QStringLiteral("YourName")}, {QStringLiteral("website"), project::kDefaultSiteText},
+        };
+        QCOMPARE(plugin.params, params);
+        // Reading does not change the document.
+        QCOMPARE(document.mainScript().childElements().size(), size_t(1));
+    }
+
+    void scriptShapes()
+    {
+        TestEnvironment env;
+        ProjectDocument empty = ProjectDocument::newProject();
+        const QByteArray emptyClass = generatePlugin(empty).mainClass;
+        QVERIFY(emptyClass.endsWith("class Main extends PluginBase{\r\n\r\n}\r\n\r\n?>\r\n"));
+        QVERIFY(!emptyClass.startsWith("\xEF\xBB\xBF"));
+
+        ProjectDocument document = ProjectDocument::newProject();
+        XmlElement disable = addEvent(document, QStringLiteral("ev_3"));
+        addAction(disable, QStringLiteral("1"), block(QStringLiteral("first")));
+        addAction(disable, QStringLiteral("1"), block(QStringLiteral("say \"hi\" \\ $x")));
+        addAction(disable, QStringLiteral("1"), QString());            // no argument
+        addAction(disable, QStringLiteral("2"), block(QStringLiteral("unknown action")));
+        addAction(disable, QStringLiteral("x1"), block(QStringLiteral("not a number")));
+        addAction(disable, QString(), block(QStringLiteral("no id")));
+        addAction(disable, QStringLiteral("01"), block(QStringLiteral("zero-padded")));
+        addEvent(document, QStringLiteral("ev_2")); // without actions
+        addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"),
+                  block(QStringLiteral("A")) + block(QStringLiteral("B")));
+
+        QCOMPARE(classBody(generatePlugin(document).mainClass),
+                 (QStringList{
+                     QString(),
+                     QStringLiteral("public function onDisable(){"),
+                     QStringLiteral("$this->getLogger()->info(\"first\");"),
+                     QStringLiteral("$this->getLogger()->info(\"say \"hi\" \\ $x\");"),
+                     QStringLiteral("$this->getLogger()->info(\"\");"),
+                     QStringLiteral("$this->getLogger()->info(\"zero-padded\");"),
+                     QStringLiteral("}"),
+                     QStringLiteral("public function onLoad(){"),
+                     QStringLiteral("}"),
+                     QStringLiteral("public function onEnable(){"),
+                     QStringLiteral("$this->getLogger()->info(\"A\");"),
+                     QStringLiteral("}"),
+                 }));
+    }
+
+    void foreignEventElementsAreSkipped()
+    {
+        TestEnvironment env;
+        ProjectDocument document = ProjectDocument::newProject();
+        addAction(addEvent(document, QStringLiteral("ev_4")), QStringLiteral("1"), block(QStringLiteral("four")));
+        addAction(addEvent(document, QStringLiteral("ev_101")), QStringLiteral("1"), block(QStringLiteral("far")));
+        addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("one")));
+        addAction(addEvent(document, QStringLiteral("EV_2")), QStringLiteral("1"), block(QStringLiteral("case")));
+        addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("again")));
+        // A repeated event becomes one method, at its first place.
+        QCOMPARE(classBody(generatePlugin(document).mainClass),
+                 (QStringList{QString(), QStringLiteral("public function onEnable(){"),
+                              QStringLiteral("$this->getLogger()->info(\"one\");"),
+                              QStringLiteral("$this->getLogger()->info(\"again\");"), QStringLiteral("}")}));
+    }
+
+    void mainSetting_data()
+    {
+        QTest::addColumn<QString>("main");
+        QTest::addColumn<QString>("nameSpace");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("two parts") << QStringLiteral("Plugin\\Main") << QStringLiteral("Plugin") << QStringLiteral("Main") << QStringLiteral("src/Plugin/Main.php");
+        QTest::newRow("three parts") << QStringLiteral("A\\B\\C") << QStringLiteral("A\\B") << QStringLiteral("C") << QStringLiteral("src/A/B/C.php");
+        QTest::newRow("no backslash") << QStringLiteral("Main") << QStringLiteral("Main") << QStringLiteral("Main") << QStringLiteral("src/Main/Main.php");
+    }
+
+    void mainSetting()
+    {
+        QFETCH(QString, main);
+        QFETCH(QString, nameSpace);
+        QFETCH(QString, className);
+        QFETCH(QString, path);
+        TestEnvironment env;
+        const MainSplit split = splitMain(main);
+        QCOMPARE(split.nameSpace, nameSpace);
+        QCOMPARE(split.className, className);
+
+        ProjectDocument document = ProjectDocument::newProject();
+        document.settings().setAttribute(QStringLiteral("main"), main);
+        const GeneratedPlugin plugin = generatePlugin(document);
+        QCOMPARE(plugin.classFilePath, path);
+        const QStringList lines = QString::fromUtf8(plugin.mainClass).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines[2], QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'));
+        QCOMPARE(lines[6], QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"));
+        QCOMPARE(plugin.pluginYml.split('\n')[1], (QStringLiteral("main: ") + main + QStringLiteral("\r")).toUtf8());
+    }
+
+    void classPathNeverLeavesTheCompileFolder_data()
+    {
+        QTest::addColumn<QString>("main");
+        QTest::newRow("dot dot namespace") << QStringLiteral("..\\..\\Main");
+        QTest::newRow("dot dot class") << QStringLiteral("Plugin\\..");
+        QTest::newRow("dot") << QStringLiteral("Plugin\\.\\Main");
+        QTest::newRow("slash traversal") << QStringLiteral("a/../../../etc\\Main");
+        QTest::newRow("absolute") << QStringLiteral("/etc/cron.d\\evil");
+        QTest::newRow("slash in class") << QStringLiteral("Plugin\\x/../../y");
+        QTest::newRow("leading backslash") << QStringLiteral("\\Main");
+        QTest::newRow("trailing backslash") << QStringLiteral("Plugin\\");
+        QTest::newRow("double backslash") << QStringLiteral("Plugin\\\\Main");
+        QTest::newRow("empty") << QStringLiteral("");
+        QTest::newRow("control character") << QStringLiteral("Plug\nin\\Main");
+    }
+
+    void classPathNeverLeavesTheCompileFolder()
+    {
+        QFETCH(QString, main);
+        TestEnvironment env;
+        ProjectDocument document = ProjectDocument::newProject();
+        document.settings().setAttribute(QStringLiteral("main"), main);
+        const QString text = errorOf([&] { generatePlugin(document); });
+        QVERIFY2(text.contains(QStringLiteral("main class")), qPrintable(text));
+        QVERIFY(!errorOf([&] { classFilePath(main); }).isEmpty());
+    }
+
+    void settingsAreWrittenAsStored()
+    {
+        TestEnvironment env;
+        ProjectDocument document = ProjectDocument::fromBytes(
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><settings main=\"P\\M\" name=\"Плагин &amp; co: &quot;x&quot;\"/>"
+                           "<phpscripts><%1/></phpscripts></root>")
+                .arg(project::kMainScriptElementName)
+                .toUtf8());
+        const GeneratedPlugin plugin = generatePlugin(document);
+        QCOMPARE(plugin.pluginYml, QStringLiteral("name: Плагин & co: \"x\"\r\n"
+                                                  "main: P\\M\r\n"
+                                                  "version: \r\n"
+                                                  "api: \r\n"
+                                                  "author: \r\n"
+                                                  "load: \r\n"
+                                                  "site: \r\n")
+                                       .toUtf8());
+        QCOMPARE(plugin.params.size(), 6);
+        QCOMPARE(plugin.params[5], (QPair<QString, QString>(QStringLiteral("website"), QString())));
+    }
+
+    void missingElementsAreReported()
+    {
+        TestEnvironment env;
+        ProjectDocument noScripts = ProjectDocument::fromBytes("<plugin><settings main=\"A\\B\"/></plugin>");
+        QVERIFY(errorOf([&] { generatePlugin(noScripts); }).contains(QStringLiteral("phpscripts")));
+
+        ProjectDocument latinName = ProjectDocument::fromBytes(
+            "<plugin><settings main=\"A\\B\"/><phpscripts><php_main_file/></phpscripts></plugin>");
+        QVERIFY(errorOf([&] { generatePlugin(latinName); }).contains(project::kMainScriptElementName));
+
+        ProjectDocument nothing;
+        QVERIFY(!errorOf([&] { generatePlugin(nothing); }).isEmpty());
+
+        // Without settings the element is added, and values read empty.
+        ProjectDocument noSettings = ProjectDocument::fromBytes(
+            QStringLiteral("<plugin><phpscripts><%1/></phpscripts></plugin>").arg(project::kMainScriptElementName).toUtf8());
+        QVERIFY(errorOf([&] { generatePlugin(noSettings); }).contains(QStringLiteral("main class")));
+        QVERIFY(!noSettings.root().firstChildElement(QStringLiteral("settings")).isNull());
+    }
+};
+
+VORLUNE_TEST(CodeGeneratorTest)
+#include "CodeGeneratorTest.moc"
