@@ -3,6 +3,7 @@
 #include "app/Error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace vorlune::fileio {
@@ -24,6 +25,24 @@ void writeAtomically(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly))
         throw Error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
     if (file.write(bytes) != bytes.size() || !file.commit())
+        throw Error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+}
+
+void replaceFile(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + QStringLiteral(".part");
+    writeScratch(temporary, bytes);
+    QFile::remove(path);
+    if (!QFile::rename(temporary, path)) {
+        QFile::remove(temporary);
+        throw Error(QStringLiteral("Cannot write \"%1\"").arg(path));
+    }
+}
+
+void writeScratch(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         throw Error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
 }
 

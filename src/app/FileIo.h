@@ -13,4 +13,13 @@ QByteArray readAll(const QString &path);
 // Throws vorlune::Error with the system's text.
 void writeAtomically(const QString &path, const QByteArray &bytes);
 
+// Replaces a file through a temporary file renamed over it, like
+// writeAtomically but without waiting for the disk: for files the program
+// can write again (runtime files), where that wait costs more than the write.
+void replaceFile(const QString &path, const QByteArray &bytes);
+
+// Writes a whole file in place, for scratch files that need no protection
+// against a half-written state. Throws vorlune::Error with the system's text.
+void writeScratch(const QString &path, const QByteArray &bytes);
+
 } // namespace vorlune::fileio

@@ -23,14 +23,22 @@ QString xdgFolder(const char *variable, const QString &fallbackBelowHome)
     return QDir::homePath() + QLatin1Char('/') + fallbackBelowHome;
 }
 
+QString executableFolder()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    // Tools without an application object.
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
+}
+
 } // namespace
 
 QString programFolder()
 {
     QString folder = qEnvironmentVariable("VORLUNE_HOME");
-    if (folder.isEmpty() && QCoreApplication::instance()) {
-        const QString exeFolder = QCoreApplication::applicationDirPath();
-        if (QFileInfo(exeFolder).isWritable())
+    if (folder.isEmpty()) {
+        const QString exeFolder = executableFolder();
+        if (!exeFolder.isEmpty() && QFileInfo(exeFolder).isWritable())
             folder = exeFolder;
     }
     if (folder.isEmpty())

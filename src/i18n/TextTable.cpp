@@ -41,6 +41,14 @@ void TextTable::GetStringsLanguage(app::IniImage &languageIni, const QString &la
     languageIni.save(languageFilePath);
 }
 
+void TextTable::loadFrom(const app::IniImage &languageIni)
+{
+    for (size_t i = 0; i < kTextRows.size(); ++i) {
+        const TextRow &row = kTextRows[i];
+        m_slots[i] = languageIni.readString(fromView(row.section), fromView(row.key), fromView(row.defaultText));
+    }
+}
+
 TextTable &texts()
 {
     static TextTable table;

@@ -46,6 +46,10 @@ public:
     // Throws vorlune::Error when the file cannot be written.
     void GetStringsLanguage(app::IniImage &languageIni, const QString &languageFilePath);
 
+    // Reads every text from the image without changing it (for tools that
+    // must not rewrite the language file).
+    void loadFrom(const app::IniImage &languageIni);
+
     const QString &text(TextId id) const { return m_slots[id.slot()]; }
     const QString &text(int slot) const { return m_slots[slot]; }
     void resetToDefaults();

@@ -1,0 +1,136 @@
+#include "build/Compile.h"
+
+#include "app/Error.h"
+#include "app/FileIo.h"
+#include "app/FindFiles.h"
+#include "app/Messages.h"
+#include "app/ProgramFolder.h"
+#include "app/RuntimeFiles.h"
+#include "app/TextCodecs.h"
+#include "build/CodeGenerator.h"
+#include "build/ZipWriter.h"
+#include "i18n/TextTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace vorlune::build {
+namespace {
+
+// Removes the build folder whichever way the build ends.
+class BuildFolder {
+public:
+    BuildFolder() : m_path(app::buildFolder())
+    {
+        // A folder left by an earlier build must not leak stale files.
+        QDir(m_path).removeRecursively();
+        if (!QDir().mkpath(m_path + QStringLiteral("/compile")))
+            throw Error(QStringLiteral("Cannot create the build folder \"%1\"").arg(m_path));
+        QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    ~BuildFolder() { QDir(m_path).removeRecursively(); }
+    BuildFolder(const BuildFolder &) = delete;
+    BuildFolder &operator=(const BuildFolder &) = delete;
+
+    QString path(const QString &relative) const { return m_path + QLatin1Char('/') + relative; }
+    const QString &root() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+void writeSources(const BuildFolder &folder, const GeneratedPlugin &plugin)
+{
+    const QString classFile = folder.path(QStringLiteral("compile/") + plugin.classFilePath);
+    if (!QDir().mkpath(QFileInfo(classFile).absolutePath()))
+        throw Error(QStringLiteral("Cannot create the folder \"%1\"").arg(QFileInfo(classFile).absolutePath()));
+    fileio::writeScratch(folder.path(QStringLiteral("compile/plugin.yml")), plugin.pluginYml);
+    fileio::writeScratch(classFile, plugin.mainClass);
+}
+
+QByteArray paramsFileBytes(const QList<QPair<QString, QString>> &params)
+{
+    QString text = QStringLiteral("[Params]\r\n");
+    for (const auto &[key, value] : params)
+        text += key + QLatin1Char('=') + value + QStringLiteral("\r\n");
+    text += QStringLiteral("\r\n");
+    return codecs::encodeAnsi(text);
+}
+
+void packPhar(const BuildFolder &folder, const GeneratedPlugin &plugin, const QString &target, bool show_err)
+{
+    fileio::writeScratch(folder.path(QStringLiteral("cnfg.dll")), paramsFileBytes(plugin.params));
+    const QString compiler = folder.path(kCompilerFileName);
+    app::ExtractRes(app::kResourceType, kCompilerResourceName, compiler);
+    QFile::setPermissions(compiler, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QProcess process;
+    process.setWorkingDirectory(folder.root());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(compiler, {});
+    if (!process.waitForStarted(-1)) {
+        if (show_err)
+            Messages::show(i18n::tx("MSG.msg12"));
+    } else {
+        // The build blocks until the compiler is done, however long it takes.
+        process.waitForFinished(-1);
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(-1);
+    }
+
+    const QString packed = folder.path(QStringLiteral("comp.phar"));
+    if (QFile::exists(packed)) {
+        try {
+            fileio::writeAtomically(target, fileio::readAll(packed));
+        } catch (const Error &) {
+            // Reported below as the missing archive.
+        }
+    }
+}
+
+void packZip(const BuildFolder &folder, const QString &target)
+{
+    const QString base = folder.path(QStringLiteral("compile/"));
+    QStringList files;
+    app::FindFiles(base, files);
+    writeZip(target, base, files); // a failure shows as the missing archive
+}
+
+} // namespace
+
+QString archiveTarget(int typec, const QString &tmp_file)
+{
+    const QLatin1String extension = typec == kPharArchive ? QLatin1String(".phar") : QLatin1String(".zip");
+    return tmp_file.endsWith(extension, Qt::CaseSensitive) ? tmp_file : tmp_file + extension;
+}
+
+QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
+                bool show_compl)
+{
+    const QString target = archiveTarget(typec, tmp_file);
+    if (QFileInfo::exists(target))
+        QFile::remove(target);
+
+    const GeneratedPlugin plugin = generatePlugin(document);
+    const BuildFolder folder;
+    writeSources(folder, plugin);
+    if (typec == kPharArchive)
+        packPhar(folder, plugin, target, show_err);
+    else
+        packZip(folder, target);
+
+    if (QFileInfo::exists(target)) {
+        if (show_compl)
+            Messages::show(i18n::tx("MSG.msg10"));
+    } else if (show_err) {
+        Messages::show(i18n::tx("MSG.msg11"));
+    }
+    return target;
+}
+
+} // namespace vorlune::build

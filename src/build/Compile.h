@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace vorlune::project {
+class ProjectDocument;
+}
+
+namespace vorlune::build {
+
+inline constexpr int kPharArchive = 1;
+inline const QString kCompilerResourceName = QStringLiteral("PHARcompiler");
+inline const QString kCompilerFileName = QStringLiteral("PHAR_compiler");
+
+// The archive name with the extension its kind needs: ".phar" for typec 1,
+// else ".zip", appended unless the name already ends in it exactly.
+QString archiveTarget(int typec, const QString &tmp_file);
+
+// Builds the open project into tmp_file: typec 1 packs a .phar through the
+// carried PHAR compiler, any other value a .zip. Reports success and failure
+// through the message interface as show_err and show_compl ask. Returns the
+// archive path (with its extension fixed); the archive exists exactly when
+// the build succeeded. A project that cannot be generated, or a build folder
+// that cannot be written, throws vorlune::Error.
+QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
+                bool show_compl);
+
+} // namespace vorlune::build

@@ -1,0 +1,159 @@
+#include "app/Error.h"
+#include "app/ProgramFolder.h"
+#include "build/CodeGenerator.h"
+#include "build/Compile.h"
+#include "build/PhpPeer.h"
+#include "i18n/TextTable.h"
+#include "project/ProjectSession.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+using namespace vorlune;
+using vorlune::test::TestEnvironment;
+
+namespace {
+
+const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
+
+project::ProjectDocument helloDocument()
+{
+    return project::ProjectDocument::fromFile(kHello);
+}
+
+// Lists a ZIP with Python's zipfile: one line "name|compress_type|utf8flag|hex(content)" per entry.
+QStringList listZipWithPython(const QString &path)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile\n"
+                                 "z = zipfile.ZipFile(sys.argv[1])\n"
+                                 "assert z.testzip() is None\n"
+                                 "for i in z.infolist():\n"
+                                 "    print(i.filename, i.compress_type, i.flag_bits & 0x800, z.read(i).hex(), sep='|')\n"),
+                  path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return {QStringLiteral("python failed: ") + QString::fromUtf8(python.readAllStandardError())};
+    return QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class CompileTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void pharOfTheExampleRunsInPhp()
+    {
+        if (test::phpProgram().isEmpty())
+            QSKIP("php is not installed");
+        TestEnvironment env;
+        project::ProjectDocument document = helloDocument();
+        const QString archive = build::Compile(document, 1, env.path(QStringLiteral("hello")), true, true);
+        QCOMPARE(archive, env.path(QStringLiteral("hello.phar")));
+        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg10")});
+        QVERIFY(!QDir(app::buildFolder()).exists());
+
+        const build::GeneratedPlugin expected = build::generatePlugin(document);
+        const QJsonObject opened = test::openWithPhp(archive);
+        QVERIFY2(!opened.contains(QStringLiteral("error")), qPrintable(opened.value(QStringLiteral("error")).toString()));
+        const QJsonObject files = opened.value(QStringLiteral("files")).toObject();
+        QCOMPARE(files.keys(), QStringList({QStringLiteral("plugin.yml"), QStringLiteral("src/Plugin/Main.php")}));
+        QCOMPARE(QByteArray::fromBase64(files.value(QStringLiteral("plugin.yml")).toString().toLatin1()),
+                 expected.pluginYml);
+        QCOMPARE(opened.value(QStringLiteral("signature")).toObject().value(QStringLiteral("hash_type")).toString(),
+                 QStringLiteral("SHA-256"));
+
+        // The generated class, loaded next to a stand-in plugin base whose logger prints.
+        const QString run = QStringLiteral(R"php(
+namespace pocketmine\plugin {
+    class Logger { function info($m) { echo $m, "\n"; } }
+    abstract class PluginBase { function getLogger() { return new Logger(); } }
+}
+namespace {
+    require 'phar://' . $argv[1] . '/src/Plugin/Main.php';
+    (new Plugin\Main())->onEnable();
+}
+)php");
+        QCOMPARE(test::runPhp(run, {archive}), QByteArray("Hello, world\n"));
+    }
+
+    void zipOfTheExampleReadsInPython()
+    {
+        TestEnvironment env;
+        project::ProjectDocument document = helloDocument();
+        const QString archive = build::Compile(document, 2, env.path(QStringLiteral("hello.phar")), true, false);
+        QCOMPARE(archive, env.path(QStringLiteral("hello.phar.zip")));
+        QVERIFY(env.messages().isEmpty());
+        const build::GeneratedPlugin expected = build::generatePlugin(document);
+        QCOMPARE(listZipWithPython(archive),
+                 QStringList({QStringLiteral("plugin.yml|8|0|") + QString::fromLatin1(expected.pluginYml.toHex()),
+                              QStringLiteral("src/Plugin/Main.php|8|0|") +
+                                  QString::fromLatin1(expected.mainClass.toHex())}));
+    }
+
+    void archiveNamesGetTheirExtension()
+    {
+        QCOMPARE(build::archiveTarget(1, QStringLiteral("Plugin.PHAR")), QStringLiteral("Plugin.PHAR.phar"));
+        QCOMPARE(build::archiveTarget(2, QStringLiteral("x.phar")), QStringLiteral("x.phar.zip"));
+        QCOMPARE(build::archiveTarget(1, QStringLiteral("x")), QStringLiteral("x.phar"));
+        QCOMPARE(build::archiveTarget(1, QStringLiteral("x.phar")), QStringLiteral("x.phar"));
+        QCOMPARE(build::archiveTarget(7, QStringLiteral("x.zip")), QStringLiteral("x.zip"));
+    }
+
+    void unwritableTargetReportsNoArchive()
+    {
+        TestEnvironment env;
+        project::ProjectDocument document = helloDocument();
+        for (int typec : {1, 2}) {
+            env.messages().clear();
+            const QString archive =
+                build::Compile(document, typec, env.path(QStringLiteral("missing/folder/out")), true, true);
+            QVERIFY(!QFile::exists(archive));
+            QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg11")});
+            QVERIFY(!QDir(app::buildFolder()).exists());
+        }
+        // show_err off: silent.
+        env.messages().clear();
+        build::Compile(document, 2, env.path(QStringLiteral("missing/folder/out")), false, true);
+        QVERIFY(env.messages().isEmpty());
+    }
+
+    void staleBuildFilesDoNotLeakIntoTheArchive()
+    {
+        TestEnvironment env;
+        const QString stale = app::buildFolder() + QStringLiteral("/compile/src/Old");
+        QVERIFY(QDir().mkpath(stale));
+        test::writeFile(stale + QStringLiteral("/Leftover.php"), "<?php");
+        test::writeFile(app::buildFolder() + QStringLiteral("/compile/.hidden"), "x");
+        project::ProjectDocument document = helloDocument();
+        const QString archive = build::Compile(document, 2, env.path(QStringLiteral("out")), true, true);
+        const QStringList entries = listZipWithPython(archive);
+        QCOMPARE(entries.size(), 2);
+        QVERIFY(!entries.join(QLatin1Char('\n')).contains(QStringLiteral("Leftover")));
+    }
+
+    void brokenProjectEndsTheBuildWithAnErrorAndRemovesTheOldArchive()
+    {
+        TestEnvironment env;
+        test::writeFile(env.path(QStringLiteral("out.zip")), "old archive");
+        project::ProjectDocument document =
+            project::ProjectDocument::fromBytes("<plugin><settings main=\"A\\B\"/></plugin>");
+        try {
+            build::Compile(document, 2, env.path(QStringLiteral("out")), true, true);
+            QFAIL("a project without scripts was built");
+        } catch (const Error &error) {
+            QVERIFY2(error.text().contains(QStringLiteral("phpscripts")), qPrintable(error.text()));
+        }
+        QVERIFY(!QFile::exists(env.path(QStringLiteral("out.zip"))));
+        QVERIFY(env.messages().isEmpty());
+        QVERIFY(!QDir(app::buildFolder()).exists());
+    }
+};
+
+VORLUNE_TEST(CompileTest)
+#include "CompileTest.moc"

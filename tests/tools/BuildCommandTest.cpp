@@ -1,0 +1,89 @@
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+using vorlune::test::TestEnvironment;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result runBuildCommand(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build"), arguments);
+    Result result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
+
+} // namespace
+
+class BuildCommandTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void buildsBothKinds()
+    {
+        TestEnvironment env;
+        const Result phar = runBuildCommand({kHello, env.path(QStringLiteral("hello"))});
+        QCOMPARE(phar.exitCode, 0);
+        QCOMPARE(phar.out, QStringLiteral("Плагин успешно скомпилирован.\n"));
+        QVERIFY(QFile(env.path(QStringLiteral("hello.phar"))).size() > 0);
+
+        const Result zip = runBuildCommand({QStringLiteral("--zip"), kHello, env.path(QStringLiteral("hello"))});
+        QCOMPARE(zip.exitCode, 0);
+        QVERIFY(readFileStartsWithZipMagic(env.path(QStringLiteral("hello.zip"))));
+    }
+
+    void usesTheLanguageFileWithoutRewritingIt()
+    {
+        TestEnvironment env;
+        const QByteArray language = "\xEF\xBB\xBF[MSG]\r\nmsg10=Built.\r\nmsg11=Cannot write.\r\n";
+        vorlune::test::writeFile(env.path(QStringLiteral("Language.ini")), language);
+        const Result ok = runBuildCommand({kHello, env.path(QStringLiteral("x"))});
+        QCOMPARE(ok.out, QStringLiteral("Built.\n"));
+        const Result failed = runBuildCommand({kHello, env.path(QStringLiteral("none/x"))});
+        QCOMPARE(failed.exitCode, 1);
+        QCOMPARE(failed.err, QStringLiteral("Cannot write.\n"));
+        QCOMPARE(vorlune::test::readFile(env.path(QStringLiteral("Language.ini"))), language);
+    }
+
+    void badInputFailsWithAReason()
+    {
+        TestEnvironment env;
+        QCOMPARE(runBuildCommand({}).exitCode, 2);
+        QCOMPARE(runBuildCommand({QStringLiteral("--zip"), kHello}).exitCode, 2);
+
+        const Result missing = runBuildCommand({env.path(QStringLiteral("none.vlk")), env.path(QStringLiteral("o"))});
+        QCOMPARE(missing.exitCode, 1);
+        QVERIFY2(missing.err.contains(QStringLiteral("none.vlk")), qPrintable(missing.err));
+
+        vorlune::test::writeFile(env.path(QStringLiteral("p.txt")), "<plugin/>");
+        const Result notProject = runBuildCommand({env.path(QStringLiteral("p.txt")), env.path(QStringLiteral("o"))});
+        QCOMPARE(notProject.exitCode, 1);
+        QVERIFY(notProject.err.contains(QStringLiteral("не проект плагина")));
+        QVERIFY(!QFile::exists(env.path(QStringLiteral("o.phar"))));
+    }
+
+private:
+    static bool readFileStartsWithZipMagic(const QString &path)
+    {
+        return vorlune::test::readFile(path).startsWith("PK\x03\x04");
+    }
+};
+
+VORLUNE_TEST(BuildCommandTest)
+#include "BuildCommandTest.moc"

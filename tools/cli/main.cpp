@@ -1,0 +1,66 @@
+// vorlune-build: builds a project into a plugin archive without any window.
+//   vorlune-build [--zip] PROJECT OUTPUT
+
+#include "app/Error.h"
+#include "app/IniImage.h"
+#include "app/Messages.h"
+#include "app/ProgramFolder.h"
+#include "build/Compile.h"
+#include "i18n/TextTable.h"
+#include "project/ProjectSession.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+void print(FILE *stream, const QString &text)
+{
+    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+}
+
+int usage()
+{
+    print(stderr, QStringLiteral("usage: vorlune-build [--zip] PROJECT OUTPUT"));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    using namespace vorlune;
+    // No application object: a build command starts faster without one.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    int typec = build::kPharArchive;
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--zip")) {
+        typec = 2;
+        arguments.removeFirst();
+    }
+    if (arguments.size() != 2)
+        return usage();
+
+    // Texts in the language the application uses, without rewriting its file.
+    try {
+        i18n::texts().loadFrom(app::IniImage::load(app::programFolder() + i18n::kLanguageFileName));
+    } catch (const Error &error) {
+        print(stderr, error.text());
+    }
+    Messages::setSink([](const QString &text) {
+        print(text == i18n::tx("MSG.msg10") ? stdout : stderr, text);
+    });
+
+    try {
+        project::ProjectSession session;
+        if (!session.OpenPlugin(arguments.at(0)))
+            return 1;
+        const QString archive = build::Compile(session.document, typec, arguments.at(1), true, true);
+        return QFileInfo::exists(archive) ? 0 : 1;
+    } catch (const Error &error) {
+        print(stderr, error.text());
+        return 1;
+    }
+}

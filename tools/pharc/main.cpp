@@ -1,0 +1,18 @@
+// PHAR_compiler: packs "compile/" of the working folder into "comp.phar",
+// with "cnfg.dll" as the archive's metadata. Takes no arguments.
+#include "build/PharCompiler.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+
+int main()
+{
+    try {
+        vorlune::build::compileFolder(std::filesystem::current_path());
+        return 0;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "PHAR_compiler: %s\n", error.what());
+    }
+    return 1;
+}
