@@ -62,19 +62,6 @@ bool isPlainPathPart(const QString &part)
 
 } // namespace
 
-PluginSettings PluginSettings::fromElement(const project::XmlElement &settings)
-{
-    PluginSettings result;
-    result.name = settings.attribute(QStringLiteral("name"));
-    result.main = settings.attribute(QStringLiteral("main"));
-    result.version = settings.attribute(QStringLiteral("version"));
-    result.api = settings.attribute(QStringLiteral("api"));
-    result.creator = settings.attribute(QStringLiteral("creator"));
-    result.loading = settings.attribute(QStringLiteral("loading"));
-    result.site = settings.attribute(QStringLiteral("site"));
-    return result;
-}
-
 MainSplit splitMain(const QString &main)
 {
     const qsizetype last = main.lastIndexOf(QLatin1Char('\\'));
@@ -160,12 +147,7 @@ GeneratedPlugin generatePlugin(project::ProjectDocument &document)
 {
     if (document.root().isNull())
         throw Error(QStringLiteral("The project has no root element."));
-    if (document.phpscripts().isNull())
-        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
-    const project::XmlElement mainScript = document.mainScript();
-    if (mainScript.isNull())
-        throw Error(QStringLiteral("The project has no main-script element \"%1\".")
-                        .arg(project::kMainScriptElementName));
+    const project::XmlElement mainScript = document.requireMainScript();
 
     const PluginSettings settings = PluginSettings::fromElement(document.settings());
     const MainSplit split = splitMain(settings.main);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "project/PluginSettings.h"
+
 namespace vorlune::project {
 class ProjectDocument;
 class XmlElement;
@@ -18,18 +20,7 @@ struct MainSplit {
     QString className;
 };
 
-// The seven plugin settings as stored; a missing attribute is empty.
-struct PluginSettings {
-    QString name;
-    QString main;
-    QString version;
-    QString api;
-    QString creator;
-    QString loading;
-    QString site;
-
-    static PluginSettings fromElement(const project::XmlElement &settings);
-};
+using project::PluginSettings;
 
 struct GeneratedPlugin {
     QByteArray pluginYml;

@@ -177,4 +177,14 @@ XmlElement ProjectDocument::mainScript() const
     return phpscripts().firstChildElement(kMainScriptElementName);
 }
 
+XmlElement ProjectDocument::requireMainScript() const
+{
+    if (phpscripts().isNull())
+        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
+    const XmlElement found = mainScript();
+    if (found.isNull())
+        throw Error(QStringLiteral("The project has no main-script element \"%1\".").arg(kMainScriptElementName));
+    return found;
+}
+
 } // namespace vorlune::project

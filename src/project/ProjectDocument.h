@@ -45,6 +45,8 @@ public:
     XmlElement settings();
     XmlElement phpscripts() const;
     XmlElement mainScript() const;
+    // The main-script element; throws vorlune::Error naming what is missing.
+    XmlElement requireMainScript() const;
 
 private:
     struct Deleter {

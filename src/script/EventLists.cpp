@@ -5,21 +5,6 @@
 #include "script/ActionCatalogue.h"
 
 namespace vorlune::script {
-namespace {
-
-project::XmlElement requireMainScript(const project::ProjectDocument &document)
-{
-    if (document.phpscripts().isNull())
-        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
-    const project::XmlElement mainScript = document.mainScript();
-    if (mainScript.isNull())
-        throw Error(QStringLiteral("The project has no main-script element \"%1\".")
-                        .arg(project::kMainScriptElementName));
-    return mainScript;
-}
-
-} // namespace
-
 void EventLists::EventListClear()
 {
     for (QStringList &list : m_lists)
@@ -89,7 +74,7 @@ QStringList readMainScript(const project::XmlElement &mainScript, EventLists &li
 
 QStringList readMainScript(const project::ProjectDocument &document, EventLists &lists)
 {
-    return readMainScript(requireMainScript(document), lists);
+    return readMainScript(document.requireMainScript(), lists);
 }
 
 void rebuildMainScript(project::XmlElement mainScript, const QStringList &eventIds, const EventLists &lists)
@@ -115,7 +100,7 @@ void rebuildMainScript(project::XmlElement mainScript, const QStringList &eventI
 
 void rebuildMainScript(project::ProjectDocument &document, const QStringList &eventIds, const EventLists &lists)
 {
-    rebuildMainScript(requireMainScript(document), eventIds, lists);
+    rebuildMainScript(document.requireMainScript(), eventIds, lists);
 }
 
 } // namespace vorlune::script
