@@ -1,8 +1,9 @@
 #include "support/TestRegistry.h"
 
 #ifdef VORLUNE_TEST_GUI
-#include <QApplication>
-using TestApplication = QApplication;
+#include "app/gui/VorluneApplication.h"
+// Window tests run under the application's own error handler.
+using TestApplication = vorlune::gui::VorluneApplication;
 #else
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;

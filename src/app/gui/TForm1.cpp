@@ -2,31 +2,216 @@
 
 #include "app/ProgramFolder.h"
 #include "app/RuntimeFiles.h"
+#include "app/gui/FileDialogs.h"
+#include "app/gui/IconList.h"
+#include "app/gui/PanelSplitter.h"
+#include "app/gui/PseudoModal.h"
 #include "app/gui/Theme.h"
+#include "app/gui/VorluneApplication.h"
+#include "build/Compile.h"
+#include "i18n/TextTable.h"
+#include "project/gui/ProjectTree.h"
+#include "project/gui/SettingsEditor.h"
+#include "script/gui/ScriptEditorControls.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QShowEvent>
+#include <QTreeWidget>
 
 namespace vorlune::gui {
+namespace {
 
-TForm1::TForm1(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
+QString projectFilter()
+{
+    return i18n::tx("OTHR.othr2") + QStringLiteral(" (*.vlk)");
+}
+
+bool isInputEvent(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Drop:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TForm1::TForm1(const QStringList &arguments, QWidget *parent) : QMainWindow(parent), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TForm1"));
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(0);
+    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("editorArea"));
+    setCentralWidget(central);
+    central->installEventFilter(this);
+
+    auto *panel = new QWidget(central);
+    panel->setObjectName(QStringLiteral("sPanel1"));
+    panel->resize(185, 400);
+    auto *splitter = new PanelSplitter(panel, 150, 270, central);
+    splitter->setObjectName(QStringLiteral("sSplitter1"));
+    splitter->resize(8, 400);
+    connect(splitter, &PanelSplitter::moved, this, &TForm1::scheduleRefresh);
+
+    m_tree = new ProjectTree(central);
+    connect(m_tree->widget(), &QTreeWidget::itemDoubleClicked, this, [this] { sTreeView1DblClick(); });
+    m_settingsEditor = new SettingsEditor(central, m_state);
+    connect(m_settingsEditor, &SettingsEditor::changed, this, &TForm1::scheduleRefresh);
+    m_script = std::make_unique<ScriptEditorControls>(central);
+    connect(m_script->sBitBtn3, &QPushButton::clicked, this, [this] { ClosePhpScript(true); });
+    connect(m_script->sBitBtn4, &QPushButton::clicked, this, [this] { ClosePhpScript(false); });
+
+    buildToolBar(central);
+    buildMenus();
+    m_layout = MainWindowLayout{central->findChild<QWidget *>(QStringLiteral("sPanel2")),
+                                panel,
+                                splitter,
+                                m_tree->widget(),
+                                m_settingsEditor->grid(),
+                                m_settingsEditor->okButton(),
+                                m_settingsEditor->cancelButton(),
+                                m_script.get()};
+    qApp->installEventFilter(this);
+
     FormCreate(arguments);
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+}
+
+QAction *TForm1::addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)())
+{
+    QAction *action = menu->addAction(icon >= 0 ? mainIcon(icon) : QIcon(), QString());
+    action->setObjectName(QLatin1String(name));
+    if (handler)
+        connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void TForm1::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const auto submenu = [bar](const char *name) {
+        QMenu *menu = bar->addMenu(QString());
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+    QMenu *file = submenu("N1");
+    addMenuAction(file, "N2", 12, &TForm1::N2Click);
+    addMenuAction(file, "N3", 11, &TForm1::N3Click);
+    addMenuAction(file, "N4", 10, &TForm1::N4Click);
+    addMenuAction(file, "N5", 10, &TForm1::N5Click);
+    file->addSeparator()->setObjectName(QStringLiteral("N15"));
+    addMenuAction(file, "N6", 13, &TForm1::N6Click);
+    addMenuAction(file, "N16", 15, nullptr);
+
+    QMenu *metadata = submenu("N7");
+    QAction *textFormat = addMenuAction(metadata, "N9", -1, nullptr);
+    connect(textFormat, &QAction::triggered, this, [this] {
+        if (m_windows.TForm3)
+            OpenFormOnCenter(this, m_windows.TForm3, i18n::tx("TTL.ttl1"), false);
+    });
+    addMenuAction(metadata, "I1", -1, nullptr); // the effect ids entry does nothing
+
+    QMenu *settings = submenu("N13");
+    QAction *runSettings = addMenuAction(settings, "N14", -1, nullptr);
+    connect(runSettings, &QAction::triggered, this, [this] {
+        if (m_windows.TForm5)
+            OpenFormOnCenter(this, m_windows.TForm5, i18n::tx("TTL.ttl5"), true);
+    });
+
+    QMenu *language = submenu("N8");
+    language->setTitle(QStringLiteral("Language"));
+    addMenuAction(language, "E1", 7, nullptr)->setText(QStringLiteral("English"));
+    addMenuAction(language, "N10", 5, nullptr)->setText(QStringLiteral("Русский"));
+    addMenuAction(language, "N11", 6, nullptr)->setText(QStringLiteral("Українська"));
+    addMenuAction(language, "N12", 8, nullptr)->setText(QStringLiteral("中文"));
+    addMenuAction(language, "Lietuvi1", 9, nullptr)->setText(QStringLiteral("Lietuvių"));
+}
+
+void TForm1::buildToolBar(QWidget *central)
+{
+    auto *toolBar = new QWidget(central);
+    toolBar->setObjectName(QStringLiteral("sPanel2"));
+    toolBar->setGeometry(0, 0, 689, 20);
+    struct ToolButton {
+        const char *name;
+        int left;
+        int icon;
+        void (TForm1::*handler)();
+    };
+    const ToolButton buttons[] = {{"sBitBtn9", 0, 12, &TForm1::N2Click},
+                                  {"sBitBtn10", 21, 11, &TForm1::N3Click},
+                                  {"sBitBtn11", 42, 10, &TForm1::N4Click},
+                                  {"sBitBtn12", 68, 13, &TForm1::N6Click},
+                                  {"sBitBtn13", 89, 15, nullptr}};
+    for (const ToolButton &spec : buttons) {
+        auto *button = new QPushButton(toolBar);
+        button->setObjectName(QLatin1String(spec.name));
+        button->setGeometry(spec.left, 0, 20, 20);
+        button->setIcon(mainIcon(spec.icon));
+        button->setFlat(true);
+        if (spec.handler)
+            connect(button, &QPushButton::clicked, this, spec.handler);
+    }
+}
+
+void TForm1::applyTexts()
+{
+    using i18n::tx;
+    const auto setText = [this](const char *name, const QString &text) {
+        if (auto *menu = findChild<QMenu *>(QLatin1String(name)))
+            menu->setTitle(text);
+        else if (auto *action = findChild<QAction *>(QLatin1String(name)))
+            action->setText(text);
+    };
+    setText("N1", tx("MENU.menu1"));
+    setText("N2", tx("MENU.menu3"));
+    setText("N3", tx("MENU.menu4"));
+    setText("N4", tx("MENU.menu5"));
+    setText("N5", tx("MENU.menu6"));
+    setText("N6", tx("MENU.menu7"));
+    setText("N16", tx("MENU.menu12"));
+    setText("N7", tx("MENU.menu2"));
+    setText("N9", tx("MENU.menu8"));
+    setText("I1", tx("MENU.menu9"));
+    setText("N13", tx("MENU.menu10"));
+    setText("N14", tx("MENU.menu11"));
+    m_tree->applyTexts();
+    m_settingsEditor->applyTexts();
+    m_script->applyTexts();
+    scheduleRefresh();
 }
 
 void TForm1::FormCreate(const QStringList &arguments)
 {
     m_state.programFolder = app::programFolder();
+    move(450, 320);
     resize(689, 475);
     app::runCreationSteps(m_state, arguments);
     applyThemeFrom(m_state.programFolder);
-    refreshTitle();
-}
-
-void TForm1::refreshTitle()
-{
-    setWindowTitle(app::mainWindowTitle(m_state.project.ProjectFileName));
+    applyTexts();
+    Timer1Timer();
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -41,6 +226,7 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::FormShow()
 {
     app::FileImportant(m_state.themeFilePath());
+    applyTexts();
     m_sharedFileList.clear();
 }
 
@@ -48,12 +234,154 @@ void TForm1::closeEvent(QCloseEvent *event)
 {
     FormClose();
     QMainWindow::closeEvent(event);
+    // The dialogs live as long as the program; closing the main window ends it.
+    for (QWidget *window : {m_windows.TForm2, m_windows.TForm3, m_windows.TForm4, m_windows.TForm5}) {
+        if (window)
+            window->close();
+    }
 }
 
 void TForm1::FormClose()
 {
     // Dropped without saving and without asking.
     m_state.project.document = project::ProjectDocument();
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    scheduleRefresh();
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (isInputEvent(event->type()))
+        scheduleRefresh();
+    if (watched == centralWidget() && event->type() == QEvent::MouseButtonPress)
+        FormClick();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::scheduleRefresh()
+{
+    if (!m_timer->isActive())
+        m_timer->start();
+}
+
+void TForm1::Timer1Timer()
+{
+    setWindowTitle(app::mainWindowTitle(m_state.project.ProjectFileName));
+    if (!m_state.project.document.isNull()) {
+        const QString main = m_state.project.document.settings().attribute(QStringLiteral("main"));
+        m_tree->setMainScriptText(project::getMainClassName(main) + QStringLiteral(".php"));
+    }
+    if (m_state.editorMode == 2) {
+        const bool selected = !m_script->sListView2->selectedItems().isEmpty();
+        for (QPushButton *button : {m_script->sBitBtn6, m_script->sBitBtn7, m_script->sBitBtn8})
+            button->setEnabled(selected);
+    }
+    RecizeChange();
+}
+
+void TForm1::RecizeChange()
+{
+    // Run twice: rules that read later rules' values settle on the second pass.
+    m_layout.RecizeChange(width(), height());
+    m_layout.RecizeChange(width(), height());
+}
+
+void TForm1::FormClick()
+{
+    m_tree->widget()->clearSelection();
+    m_tree->widget()->setCurrentItem(nullptr);
+}
+
+void TForm1::closeEditorsWithoutSaving()
+{
+    m_settingsEditor->ClosePluginSettings(false);
+    ClosePhpScript(false);
+}
+
+void TForm1::NewPlugin()
+{
+    m_state.project.NewPlugin();
+    // An open script editor would show the previous project's events.
+    closeEditorsWithoutSaving();
+    scheduleRefresh();
+}
+
+void TForm1::N3Click()
+{
+    const FileDialogs::Answer answer = FileDialogs::getOpenFileName(this, QString(), {projectFilter()});
+    if (answer.path.isEmpty())
+        return;
+    try {
+        m_state.project.OpenPlugin(answer.path);
+    } catch (...) {
+        showCurrentException();
+    }
+    closeEditorsWithoutSaving();
+    scheduleRefresh();
+}
+
+void TForm1::N4Click()
+{
+    if (m_state.project.ProjectFilePath.isEmpty()) {
+        SaveDialogOpenEx();
+        return;
+    }
+    m_state.project.saveTo(m_state.project.ProjectFilePath);
+    scheduleRefresh();
+}
+
+void TForm1::SaveDialogOpenEx()
+{
+    const FileDialogs::Answer answer = FileDialogs::getSaveFileName(this, QString(), {projectFilter()});
+    if (answer.path.isEmpty())
+        return;
+    const QString name = project::ProjectSession::saveAsTarget(answer.path);
+    if (name.isEmpty())
+        return;
+    m_state.project.saveTo(name);
+    scheduleRefresh();
+}
+
+void TForm1::N6Click()
+{
+    const QString caption = i18n::tx("OTHR.othr3");
+    const FileDialogs::Answer answer = FileDialogs::getSaveFileName(
+        this, i18n::tx("MENU.menu7"),
+        {caption + QStringLiteral(" (*.phar)"), caption + QStringLiteral(" (*.zip)")});
+    if (answer.path.isEmpty())
+        return;
+    build::Compile(m_state.project.document, answer.filterIndex, answer.path, true, true);
+}
+
+void TForm1::sTreeView1DblClick()
+{
+    const QString text = m_tree->selectedText();
+    if (text.isEmpty() || m_state.project.document.isNull())
+        return;
+    if (text == i18n::tx("RSRS.rsrs1")) {
+        if (m_state.editorMode == 0)
+            m_settingsEditor->OpenPluginSettings();
+        return;
+    }
+    const QString main = m_state.project.document.settings().attribute(QStringLiteral("main"));
+    if (text == project::getMainClassName(main) + QStringLiteral(".php") && m_state.editorMode == 0) {
+        m_state.editorMode = 2;
+        m_script->setVisible(true);
+        scheduleRefresh();
+    }
+}
+
+void TForm1::ClosePhpScript(bool save)
+{
+    Q_UNUSED(save)
+    if (m_state.editorMode == 2)
+        m_state.editorMode = 0;
+    m_script->setVisible(false);
+    scheduleRefresh();
 }
 
 } // namespace vorlune::gui

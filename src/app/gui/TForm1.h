@@ -1,33 +1,89 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/gui/MainWindowLayout.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+class QAction;
+class QPushButton;
 
 namespace vorlune::gui {
+
+class ProjectTree;
+class SettingsEditor;
+struct ScriptEditorControls;
+
+// The windows created at start-up after the main window.
+struct OtherWindows {
+    QWidget *TForm2 = nullptr; // event dialog
+    QWidget *TForm3 = nullptr; // MCPE text format dialog
+    QWidget *TForm4 = nullptr; // action argument dialog
+    QWidget *TForm5 = nullptr; // run settings window
+};
 
 // The main window. It owns the program's global state for the run.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(const QStringList &arguments, QWidget *parent = nullptr);
+    ~TForm1() override;
 
+    void attachWindows(const OtherWindows &windows) { m_windows = windows; }
     app::AppState &state() { return m_state; }
-    void refreshTitle();
+    SettingsEditor &settingsEditor() { return *m_settingsEditor; }
+    ProjectTree &projectTree() { return *m_tree; }
+
+    // Project operations of the file menu and the tool bar.
+    void NewPlugin();
+    void N2Click() { NewPlugin(); }
+    void N3Click();
+    void N4Click();
+    void N5Click() { SaveDialogOpenEx(); }
+    void SaveDialogOpenEx();
+    void N6Click();
+    void sTreeView1DblClick();
+    void FormClick();
+
+    // One refresh of title, tree, editor buttons and layout. Asked for after
+    // every input event instead of on a fast timer, so an idle window costs
+    // no processor time.
+    void Timer1Timer();
+    void RecizeChange();
+    void scheduleRefresh();
+    // Puts the localized texts into the window's controls.
+    void applyTexts();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate(const QStringList &arguments);
     void FormShow();
     void FormClose();
+    void buildMenus();
+    void buildToolBar(QWidget *central);
+    QAction *addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)());
+    void closeEditorsWithoutSaving();
+    void ClosePhpScript(bool save);
 
     app::AppState m_state;
+    OtherWindows m_windows;
     QStringList m_sharedFileList;
     bool m_shown = false;
+
+    QTimer *m_timer;
+    ProjectTree *m_tree = nullptr;
+    SettingsEditor *m_settingsEditor = nullptr;
+    std::unique_ptr<ScriptEditorControls> m_script;
+    MainWindowLayout m_layout{};
 };
 
 } // namespace vorlune::gui

@@ -1,16 +1,27 @@
 #include "app/gui/MessageBoxSink.h"
 #include "app/gui/TForm1.h"
 #include "app/gui/VorluneApplication.h"
+#include "script/gui/TForm2.h"
+#include "script/gui/TForm4.h"
+#include "testrun/gui/TForm5.h"
+#include "textformat/gui/TForm3.h"
 
 int main(int argc, char *argv[])
 {
-    vorlune::gui::VorluneApplication application(argc, argv);
+    using namespace vorlune::gui;
+    VorluneApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlune"));
-    vorlune::gui::installMessageBoxSink();
+    installMessageBoxSink();
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    vorlune::gui::TForm1 mainWindow(arguments);
-    mainWindow.show();
+    // The main window first: its creation step runs before the others exist.
+    TForm1 form1(arguments);
+    TForm2 form2;
+    TForm3 form3;
+    TForm4 form4;
+    TForm5 form5;
+    form1.attachWindows({&form2, &form3, &form4, &form5});
+    form1.show();
     return QApplication::exec();
 }

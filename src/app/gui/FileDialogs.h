@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace vorlune::gui::FileDialogs {
+
+// What a file dialog gave back: an empty path when the user cancelled;
+// filterIndex counts from 1, as the compile command expects.
+struct Answer {
+    QString path;
+    int filterIndex = 1;
+};
+
+// Every file dialog of the program goes through here. Tests queue answers
+// in advance; while answers are queued no dialog is shown.
+Answer getOpenFileName(QWidget *parent, const QString &title, const QStringList &filters);
+Answer getSaveFileName(QWidget *parent, const QString &title, const QStringList &filters);
+
+void queueAnswer(const Answer &answer);
+void clearQueuedAnswers();
+
+} // namespace vorlune::gui::FileDialogs

@@ -1,0 +1,63 @@
+#include "app/gui/PseudoModal.h"
+
+#include "i18n/TextTable.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+
+namespace vorlune::gui {
+namespace {
+
+// Watches the pseudo-modal dialog for its close.
+class ModalCloseWatcher : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close) {
+            watched->removeEventFilter(this);
+            FormModalClose();
+        }
+        return false;
+    }
+};
+
+ModalCloseWatcher &watcher()
+{
+    static ModalCloseWatcher instance;
+    return instance;
+}
+
+} // namespace
+
+void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1, bool Mode)
+{
+    Form->setWindowTitle(title1);
+    const QRect outer = mainWindow->frameGeometry();
+    Form->move(outer.left() + outer.width() / 2 - Form->width() / 2,
+               outer.top() + outer.height() / 2 - Form->height() / 2);
+    if (Mode)
+        ShowFormModal(Form);
+    else
+        Form->show();
+}
+
+void ShowFormModal(QWidget *Form)
+{
+    const QString textFormatTitle = i18n::tx("TTL.ttl1");
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->windowTitle() != textFormatTitle)
+            window->setEnabled(false);
+    }
+    Form->setEnabled(true);
+    Form->show();
+    Form->installEventFilter(&watcher());
+}
+
+void FormModalClose()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->setEnabled(true);
+}
+
+} // namespace vorlune::gui

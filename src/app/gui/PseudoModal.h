@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace vorlune::gui {
+
+// Centres Form over the main window with the title title1 and shows it:
+// pseudo-modally when Mode is true, normally otherwise.
+void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1, bool Mode);
+
+// Disables every window of the application except Form and the window
+// titled like the MCPE text format dialog, shows Form and returns at once.
+// Closing Form enables all windows again (FormModalClose).
+void ShowFormModal(QWidget *Form);
+void FormModalClose();
+
+} // namespace vorlune::gui

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "project/PluginSettings.h"
+
+#include <QObject>
+
+class QPushButton;
+class QTableWidget;
+class QWidget;
+
+namespace vorlune::app {
+struct AppState;
+}
+
+namespace vorlune::gui {
+
+// The plugin settings editor: the grid ValueListEditor1 with OK (sBitBtn1)
+// and Cancel (sBitBtn2) in the main window's editor area. It edits a copy
+// of the settings and writes them into the document only on a valid OK.
+class SettingsEditor : public QObject {
+    Q_OBJECT
+public:
+    SettingsEditor(QWidget *area, app::AppState &state);
+
+    QTableWidget *grid() const { return m_grid; }
+    QPushButton *okButton() const { return m_ok; }
+    QPushButton *cancelButton() const { return m_cancel; }
+
+    void OpenPluginSettings();
+    void ClosePluginSettings(bool save);
+    bool hasConfigError();
+    void sBitBtn1Click();
+    void sBitBtn2Click();
+
+    // Relabels the rows in the current language, keeping their values.
+    void applyTexts();
+    // The value of the row with this label; empty when there is none.
+    QString value(const QString &label) const;
+    void setValue(const QString &label, const QString &value);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    project::PluginSettings gridSettings() const;
+    void setVisible(bool visible);
+    int rowOf(const QString &label) const;
+    static bool showErrors(const QStringList &errors);
+
+    app::AppState &m_state;
+    QTableWidget *m_grid;
+    QPushButton *m_ok;
+    QPushButton *m_cancel;
+};
+
+} // namespace vorlune::gui

@@ -1,0 +1,34 @@
+#pragma once
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+
+namespace vorlune::gui {
+
+// The controls of the script editor in the main window's editor area,
+// hidden while the editor is closed.
+struct ScriptEditorControls {
+    explicit ScriptEditorControls(QWidget *area);
+
+    void setVisible(bool visible);
+    void applyTexts();
+
+    QListWidget *sListView2; // events
+    QListWidget *sListView1; // action lines
+    QTabWidget *sPageControl1; // action palette
+    QWidget *sTabSheet1;
+    QWidget *Players;
+    QWidget *sTabSheet2;
+    QLabel *sImage1; // palette item of the console-message action
+    QPushButton *sBitBtn3; // OK
+    QPushButton *sBitBtn4; // Cancel
+    QPushButton *sBitBtn5; // new event
+    QPushButton *sBitBtn6; // delete
+    QPushButton *sBitBtn7; // edit
+    QPushButton *sBitBtn8; // duplicate
+};
+
+} // namespace vorlune::gui
