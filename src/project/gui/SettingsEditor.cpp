@@ -33,6 +33,9 @@ SettingsEditor::SettingsEditor(QWidget *area, app::AppState &state)
     m_grid->setObjectName(QStringLiteral("ValueListEditor1"));
     m_grid->horizontalHeader()->hide();
     m_grid->verticalHeader()->hide();
+    // Seven rows must fit above OK and Cancel, which stand 170 pixels below the grid's top.
+    m_grid->verticalHeader()->setMinimumSectionSize(20);
+    m_grid->verticalHeader()->setDefaultSectionSize(23);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setStyleSheet(QStringLiteral("QTableWidget { background-color: #C6DDE7; color: #10202a; }"));

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Takes the README screenshot of the main window with the plugin settings editor open:
+#   docs/screenshot.sh [BUILD_DIR] [OUTPUT.png]
+# (defaults: build/ at the repository root, docs/main-window.png)
+#
+# Runs BUILD_DIR/vorlune on examples/hello.vlk under its own Xvfb display with fresh program,
+# cache and data folders, double-clicks the first node of the project tree (the plugin settings
+# node) and captures only the main window. Needs Xvfb, xdotool and imagemagick's import.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+repo="$(cd "$here/.." && pwd)"
+build_dir="${1:-$repo/build}"
+out="${2:-$repo/docs/main-window.png}"
+app="$build_dir/vorlune"
+project="$repo/examples/hello.vlk"
+
+# Position of the first tree row inside the main window: the tree starts below the menu bar
+# (about 21 px) and the tool bar (about 20 px); its first row is about 18 px high.
+node_x=60
+node_y=50
+
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "screenshot: $tool is not installed" >&2; exit 2; }
+done
+[[ -x "$app" ]] || { echo "screenshot: $app not found or not executable" >&2; exit 2; }
+
+tmp="$(mktemp -d "${TMPDIR:-/tmp}/vl-shot.XXXXXX")"
+app_pid=""
+xvfb_pid=""
+cleanup() {
+    if [[ -n "$app_pid" ]] && kill -0 "$app_pid" 2>/dev/null; then
+        kill "$app_pid" 2>/dev/null || true
+        for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$app_pid" 2>/dev/null || true
+    fi
+    [[ -n "$app_pid" ]] && wait "$app_pid" 2>/dev/null || true
+    if [[ -n "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 2' INT TERM HUP
+
+# First display number with neither a lock file nor a socket.
+display=""
+for n in $(seq 90 199); do
+    if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then display="$n"; break; fi
+done
+[[ -n "$display" ]] || { echo "screenshot: no free X display number in 90-199" >&2; exit 2; }
+Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 50); do
+    [[ -e "/tmp/.X11-unix/X$display" ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "screenshot: Xvfb :$display did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 2
+fi
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+mkdir -p "$tmp/home" "$tmp/cache" "$tmp/data" "$tmp/config"
+export VORLUNE_HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data" \
+       XDG_CONFIG_HOME="$tmp/config"
+
+"$app" "$project" >"$tmp/app.log" 2>&1 &
+app_pid=$!
+
+# The main window is the visible top-level window of this process whose title starts "Vorlune".
+win=""
+for _ in $(seq 1 100); do
+    win="$(xdotool search --onlyvisible --pid "$app_pid" --name '^Vorlune' 2>/dev/null | head -n 1 || true)"
+    [[ -n "$win" ]] && break
+    kill -0 "$app_pid" 2>/dev/null || { echo "screenshot: vorlune exited:" >&2; cat "$tmp/app.log" >&2; exit 2; }
+    sleep 0.1
+done
+[[ -n "$win" ]] || { echo "screenshot: main window did not appear" >&2; exit 2; }
+sleep 1
+
+xdotool mousemove --window "$win" "$node_x" "$node_y"
+sleep 0.3
+xdotool click --repeat 2 --delay 80 1
+sleep 1.5
+# Move the pointer out of the window so no hover highlight lands in the picture.
+xdotool mousemove 1270 890
+sleep 0.5
+
+mkdir -p "$(dirname "$out")"
+import -window "$win" "$out"
+echo "screenshot: wrote $out (window $(xdotool getwindowname "$win"))"
