@@ -1,5 +1,7 @@
 #include "app/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
+#include "script/gui/TForm2.h"
+#include "textformat/gui/TForm3.h"
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
@@ -301,8 +303,9 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         TForm1 window({});
-        QWidget eventDialog, textFormat, runSettings;
-        textFormat.setWindowTitle(i18n::tx("TTL.ttl1"));
+        gui::TForm2 eventDialog;
+        gui::TForm3 textFormat;
+        QWidget runSettings;
         textFormat.show();
         window.attachWindows({&eventDialog, &textFormat, nullptr, &runSettings});
         window.show();

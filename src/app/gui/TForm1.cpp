@@ -12,7 +12,10 @@
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
-#include "script/gui/ScriptEditorControls.h"
+#include "script/gui/ScriptEditor.h"
+#include "script/gui/TForm2.h"
+#include "script/gui/TForm4.h"
+#include "textformat/gui/TForm3.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -74,9 +77,8 @@ TForm1::TForm1(const QStringList &arguments, QWidget *parent) : QMainWindow(pare
     connect(m_tree->widget(), &QTreeWidget::itemDoubleClicked, this, [this] { sTreeView1DblClick(); });
     m_settingsEditor = new SettingsEditor(central, m_state);
     connect(m_settingsEditor, &SettingsEditor::changed, this, &TForm1::scheduleRefresh);
-    m_script = std::make_unique<ScriptEditorControls>(central);
-    connect(m_script->sBitBtn3, &QPushButton::clicked, this, [this] { ClosePhpScript(true); });
-    connect(m_script->sBitBtn4, &QPushButton::clicked, this, [this] { ClosePhpScript(false); });
+    m_scriptEditor = new ScriptEditor(central, m_state);
+    connect(m_scriptEditor, &ScriptEditor::changed, this, &TForm1::scheduleRefresh);
 
     buildToolBar(central);
     buildMenus();
@@ -87,10 +89,21 @@ TForm1::TForm1(const QStringList &arguments, QWidget *parent) : QMainWindow(pare
                                 m_settingsEditor->grid(),
                                 m_settingsEditor->okButton(),
                                 m_settingsEditor->cancelButton(),
-                                m_script.get()};
+                                &m_scriptEditor->controls()};
     qApp->installEventFilter(this);
 
     FormCreate(arguments);
+}
+
+void TForm1::attachWindows(const OtherWindows &windows)
+{
+    m_windows = windows;
+    m_scriptEditor->attach(this, windows.TForm2, windows.TForm4);
+    if (windows.TForm2)
+        windows.TForm2->attach(m_scriptEditor);
+    if (windows.TForm4)
+        windows.TForm4->attach(m_scriptEditor);
+    applyTexts();
 }
 
 TForm1::~TForm1()
@@ -199,7 +212,13 @@ void TForm1::applyTexts()
     setText("N14", tx("MENU.menu11"));
     m_tree->applyTexts();
     m_settingsEditor->applyTexts();
-    m_script->applyTexts();
+    m_scriptEditor->controls().applyTexts();
+    if (m_windows.TForm2)
+        m_windows.TForm2->applyTexts();
+    if (m_windows.TForm3)
+        m_windows.TForm3->applyTexts();
+    if (m_windows.TForm4)
+        m_windows.TForm4->applyTexts();
     scheduleRefresh();
 }
 
@@ -235,7 +254,8 @@ void TForm1::closeEvent(QCloseEvent *event)
     FormClose();
     QMainWindow::closeEvent(event);
     // The dialogs live as long as the program; closing the main window ends it.
-    for (QWidget *window : {m_windows.TForm2, m_windows.TForm3, m_windows.TForm4, m_windows.TForm5}) {
+    for (QWidget *window : {static_cast<QWidget *>(m_windows.TForm2), static_cast<QWidget *>(m_windows.TForm3),
+                            static_cast<QWidget *>(m_windows.TForm4), m_windows.TForm5}) {
         if (window)
             window->close();
     }
@@ -275,11 +295,8 @@ void TForm1::Timer1Timer()
         const QString main = m_state.project.document.settings().attribute(QStringLiteral("main"));
         m_tree->setMainScriptText(project::getMainClassName(main) + QStringLiteral(".php"));
     }
-    if (m_state.editorMode == 2) {
-        const bool selected = !m_script->sListView2->selectedItems().isEmpty();
-        for (QPushButton *button : {m_script->sBitBtn6, m_script->sBitBtn7, m_script->sBitBtn8})
-            button->setEnabled(selected);
-    }
+    if (m_state.editorMode == 2)
+        m_scriptEditor->updateEventButtons();
     RecizeChange();
 }
 
@@ -299,7 +316,7 @@ void TForm1::FormClick()
 void TForm1::closeEditorsWithoutSaving()
 {
     m_settingsEditor->ClosePluginSettings(false);
-    ClosePhpScript(false);
+    m_scriptEditor->ClosePhpScript(false);
 }
 
 void TForm1::NewPlugin()
@@ -368,20 +385,8 @@ void TForm1::sTreeView1DblClick()
         return;
     }
     const QString main = m_state.project.document.settings().attribute(QStringLiteral("main"));
-    if (text == project::getMainClassName(main) + QStringLiteral(".php") && m_state.editorMode == 0) {
-        m_state.editorMode = 2;
-        m_script->setVisible(true);
-        scheduleRefresh();
-    }
-}
-
-void TForm1::ClosePhpScript(bool save)
-{
-    Q_UNUSED(save)
-    if (m_state.editorMode == 2)
-        m_state.editorMode = 0;
-    m_script->setVisible(false);
-    scheduleRefresh();
+    if (text == project::getMainClassName(main) + QStringLiteral(".php") && m_state.editorMode == 0)
+        m_scriptEditor->OpenPhpScript();
 }
 
 } // namespace vorlune::gui

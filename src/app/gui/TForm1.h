@@ -7,23 +7,24 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <memory>
-
 class QAction;
 class QPushButton;
 
 namespace vorlune::gui {
 
 class ProjectTree;
+class ScriptEditor;
 class SettingsEditor;
-struct ScriptEditorControls;
+class TForm2;
+class TForm3;
+class TForm4;
 
 // The windows created at start-up after the main window.
 struct OtherWindows {
-    QWidget *TForm2 = nullptr; // event dialog
-    QWidget *TForm3 = nullptr; // MCPE text format dialog
-    QWidget *TForm4 = nullptr; // action argument dialog
-    QWidget *TForm5 = nullptr; // run settings window
+    gui::TForm2 *TForm2 = nullptr; // event dialog
+    gui::TForm3 *TForm3 = nullptr; // MCPE text format dialog
+    gui::TForm4 *TForm4 = nullptr; // action argument dialog
+    QWidget *TForm5 = nullptr;     // run settings window
 };
 
 // The main window. It owns the program's global state for the run.
@@ -33,10 +34,11 @@ public:
     explicit TForm1(const QStringList &arguments, QWidget *parent = nullptr);
     ~TForm1() override;
 
-    void attachWindows(const OtherWindows &windows) { m_windows = windows; }
+    void attachWindows(const OtherWindows &windows);
     app::AppState &state() { return m_state; }
     SettingsEditor &settingsEditor() { return *m_settingsEditor; }
     ProjectTree &projectTree() { return *m_tree; }
+    ScriptEditor &scriptEditor() { return *m_scriptEditor; }
 
     // Project operations of the file menu and the tool bar.
     void NewPlugin();
@@ -72,7 +74,6 @@ private:
     void buildToolBar(QWidget *central);
     QAction *addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)());
     void closeEditorsWithoutSaving();
-    void ClosePhpScript(bool save);
 
     app::AppState m_state;
     OtherWindows m_windows;
@@ -82,7 +83,7 @@ private:
     QTimer *m_timer;
     ProjectTree *m_tree = nullptr;
     SettingsEditor *m_settingsEditor = nullptr;
-    std::unique_ptr<ScriptEditorControls> m_script;
+    ScriptEditor *m_scriptEditor = nullptr;
     MainWindowLayout m_layout{};
 };
 

@@ -1,12 +1,13 @@
 #pragma once
 
-class QLabel;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
 class QWidget;
 
 namespace vorlune::gui {
+
+class PaletteItem;
 
 // The controls of the script editor in the main window's editor area,
 // hidden while the editor is closed.
@@ -22,7 +23,7 @@ struct ScriptEditorControls {
     QWidget *sTabSheet1;
     QWidget *Players;
     QWidget *sTabSheet2;
-    QLabel *sImage1; // palette item of the console-message action
+    PaletteItem *sImage1; // palette item of the console-message action
     QPushButton *sBitBtn3; // OK
     QPushButton *sBitBtn4; // Cancel
     QPushButton *sBitBtn5; // new event

@@ -2,13 +2,36 @@
 
 #include <QWidget>
 
+class QMenu;
+class QAction;
+class QPushButton;
+
 namespace vorlune::gui {
 
-// The event dialog: adds, changes or duplicates an event of the script.
+class ScriptEditor;
+
+// The event dialog: adds, changes or duplicates an event of the script, as
+// its title says. It acts on the script editor directly.
 class TForm2 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm2(QWidget *parent = nullptr);
+
+    void attach(ScriptEditor *editor) { m_editor = editor; }
+    void applyTexts();
+
+    void sBitBtn1Click();
+    void PopupMenuOpen(const QString &name1, const QString &name2, const QString &name3, int ind1, int ind2,
+                       int ind3);
+    void AddEvent(const QString &str);
+    QMenu *popupMenu() const { return m_menu; }
+
+private:
+    QPushButton *categoryButton(const char *name, int left, int top, int height, int icon);
+
+    ScriptEditor *m_editor = nullptr;
+    QMenu *m_menu;
+    QAction *m_items[3];
 };
 
 } // namespace vorlune::gui

@@ -2,13 +2,52 @@
 
 #include <QWidget>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
 namespace vorlune::gui {
 
-// The action argument dialog: enters the argument values of an action.
+class ScriptEditor;
+
+// The action argument dialog: its title names the action, and it builds the
+// argument fields for that action each time it is shown. OK writes the
+// action line into the script editor's action list and event list.
 class TForm4 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm4(QWidget *parent = nullptr);
+
+    void attach(ScriptEditor *editor) { m_editor = editor; }
+    void applyTexts();
+
+    // Set by the script editor before each showing.
+    int EditLineIndex = -1; // line being changed; -1 appends a new line
+    int EditImageIndex = 0; // icon of the written line
+
+    void deactiveAll();
+    void Timer1Timer();
+    void sBitBtn2Click();
+    void sBitBtn1Click();
+
+    QLineEdit *field() const { return m_edit; }
+    QPushButton *okButton() const { return m_ok; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormShow();
+    bool editsMessage() const;
+
+    ScriptEditor *m_editor = nullptr;
+    QLabel *m_label;
+    QLineEdit *m_edit;
+    QPushButton *m_cancel;
+    QPushButton *m_ok;
+    QTimer *m_timer;
 };
 
 } // namespace vorlune::gui

@@ -1,11 +1,159 @@
 #include "textformat/gui/TForm3.h"
 
-namespace vorlune::gui {
+#include "i18n/TextRows.h"
 
-TForm3::TForm3(QWidget *parent) : QWidget(parent, Qt::Window)
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+
+#include <algorithm>
+
+namespace vorlune::gui {
+namespace {
+
+using textformat::Emphasis;
+using textformat::FormatOption;
+using textformat::Ink;
+using textformat::kFormatOptionCount;
+
+constexpr int kClientWidth = 473;
+constexpr int kClientHeight = 153;
+constexpr int kButtonHeight = 19;
+constexpr int kColumnLefts[] = {8, 200, 359};
+constexpr int kRowTops[] = {0, 17, 34, 50, 67, 85, 102, 120};
+constexpr int kButtonsPerColumn = 8;
+
+// The caption is longer than the button is wide: like the original control it
+// wraps onto two lines instead of being cut off. text() keeps the caption.
+class WrappingButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
+        const QRect textRect = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        style()->drawItemText(&painter, textRect, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(),
+                              caption, QPalette::ButtonText);
+    }
+};
+
+// Style sheets, not palettes or fonts: the application's theme is a style
+// sheet and would override both for every widget.
+QString captionStyle(const FormatOption &option)
+{
+    QString rules;
+    switch (option.ink) {
+    case Ink::Fixed:
+        rules += QStringLiteral("color: rgb(%1, %2, %3);")
+                     .arg(option.rgb.red)
+                     .arg(option.rgb.green)
+                     .arg(option.rgb.blue);
+        break;
+    case Ink::WindowFrame:
+        // Qt has no window-frame role; frames are drawn in the dark role.
+        rules += QStringLiteral("color: palette(dark);");
+        break;
+    case Ink::NormalText:
+        break;
+    }
+    if (option.emphasis == Emphasis::Bold)
+        rules += QStringLiteral("font-weight: bold;");
+    else if (option.emphasis == Emphasis::Italic)
+        rules += QStringLiteral("font-style: italic;");
+    return rules.isEmpty() ? QString() : QStringLiteral("QRadioButton { %1 }").arg(rules);
+}
+
+QString defaultText(i18n::TextId id)
+{
+    const std::string_view text = i18n::kTextRows[id.slot()].defaultText;
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// How wide a button of a column may grow before it reaches the next column.
+int columnRoom(int column)
+{
+    const int right = column + 1 < int(std::size(kColumnLefts)) ? kColumnLefts[column + 1] : kClientWidth;
+    return right - kColumnLefts[column];
+}
+
+} // namespace
+
+TForm3::TForm3()
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("TForm3"));
-    resize(330, 330);
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setStyleSheet(QStringLiteral("QWidget { font-family: \"Tahoma\"; font-size: 8pt; }"));
+
+    // Created first so that it lies behind the buttons.
+    sRadioGroup1 = new QGroupBox(this);
+    sRadioGroup1->setObjectName(QStringLiteral("sRadioGroup1"));
+    sRadioGroup1->setGeometry(0, -8, kClientWidth, 161);
+
+    m_group = new QButtonGroup(this);
+    m_group->setExclusive(true);
+    const auto &options = textformat::formatOptions();
+    for (int i = 0; i < kFormatOptionCount; ++i) {
+        auto *button = new QRadioButton(this);
+        button->setObjectName(textformat::optionObjectName(i));
+        button->setStyleSheet(captionStyle(options[i]));
+        const int column = std::min(i / kButtonsPerColumn, 2);
+        const int row = i - column * kButtonsPerColumn;
+        button->setText(defaultText(options[i].caption));
+        button->ensurePolished();
+        m_defaultWidths[i] = button->sizeHint().width();
+        button->setGeometry(kColumnLefts[column], kRowTops[row], m_defaultWidths[i], kButtonHeight);
+        m_group->addButton(button, i + 1);
+        m_buttons[i] = button;
+    }
+    m_buttons[0]->setChecked(true);
+
+    sBitBtn1 = new WrappingButton(this);
+    sBitBtn1->setObjectName(QStringLiteral("sBitBtn1"));
+    sBitBtn1->setGeometry(362, 120, 111, 33);
+    connect(sBitBtn1, &QPushButton::clicked, this, &TForm3::sBitBtn1Click);
+
+    applyTexts();
+}
+
+void TForm3::applyTexts()
+{
+    // The main window sets the same title when it shows the dialog; setting it
+    // here too keeps the dialog recognisable before its first showing.
+    setWindowTitle(i18n::tx("TTL.ttl1"));
+    const auto &options = textformat::formatOptions();
+    for (int i = 0; i < kFormatOptionCount; ++i) {
+        QRadioButton *button = m_buttons[i];
+        button->setText(i18n::tx(options[i].caption));
+        // Sized for the default text; a longer translation may use the room up to the next column.
+        const int column = std::min(i / kButtonsPerColumn, 2);
+        const int grown = std::min(button->sizeHint().width(), columnRoom(column));
+        button->resize(std::max(m_defaultWidths[i], grown), kButtonHeight);
+    }
+    sBitBtn1->setText(i18n::tx("BUTTONS.btn6"));
+}
+
+void TForm3::sBitBtn1Click()
+{
+    for (int i = 0; i < kFormatOptionCount; ++i) {
+        auto *button = findChild<QRadioButton *>(textformat::optionObjectName(i), Qt::FindDirectChildrenOnly);
+        if (button && button->isChecked())
+            QGuiApplication::clipboard()->setText(textformat::formatCode(i));
+    }
 }
 
 } // namespace vorlune::gui

@@ -1,0 +1,234 @@
+#include "script/gui/ScriptEditor.h"
+
+#include "app/AppState.h"
+#include "app/gui/IconList.h"
+#include "app/gui/PseudoModal.h"
+#include "i18n/TextTable.h"
+#include "script/ActionCatalogue.h"
+#include "script/EventRegistry.h"
+#include "script/gui/PaletteItem.h"
+#include "script/gui/TForm2.h"
+#include "script/gui/TForm4.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace vorlune::gui {
+
+ScriptEditor::ScriptEditor(QWidget *area, app::AppState &state) : QObject(area), m_state(state), m_controls(area)
+{
+    QListWidget *actions = m_controls.sListView1;
+    actions->setIconSize(QSize(24, 24));
+    actions->setAcceptDrops(true);
+    actions->viewport()->setAcceptDrops(true);
+    actions->viewport()->installEventFilter(this);
+    actions->setDragDropMode(QAbstractItemView::DropOnly);
+    connect(actions, &QListWidget::itemDoubleClicked, this, [this] { sListView1DblClick(); });
+    connect(m_controls.sListView2, &QListWidget::itemSelectionChanged, this, &ScriptEditor::sListView2SelectItem);
+    connect(m_controls.sBitBtn3, &QPushButton::clicked, this, [this] { ClosePhpScript(true); });
+    connect(m_controls.sBitBtn4, &QPushButton::clicked, this, [this] { ClosePhpScript(false); });
+    connect(m_controls.sBitBtn5, &QPushButton::clicked, this, &ScriptEditor::sBitBtn5Click);
+    connect(m_controls.sBitBtn6, &QPushButton::clicked, this, &ScriptEditor::sBitBtn6Click);
+    connect(m_controls.sBitBtn7, &QPushButton::clicked, this, &ScriptEditor::sBitBtn7Click);
+    connect(m_controls.sBitBtn8, &QPushButton::clicked, this, &ScriptEditor::sBitBtn8Click);
+}
+
+void ScriptEditor::attach(QWidget *mainWindow, TForm2 *eventDialog, TForm4 *argumentDialog)
+{
+    m_mainWindow = mainWindow;
+    m_eventDialog = eventDialog;
+    m_argumentDialog = argumentDialog;
+}
+
+void ScriptEditor::OpenPhpScript()
+{
+    // Read first: a document without a main script leaves the editor closed.
+    const QStringList ids = script::readMainScript(m_state.project.document, m_lists);
+    m_state.editorMode = 2;
+    m_controls.setVisible(true);
+    for (const QString &id : ids) {
+        // Events outside the event table cannot be shown or chosen; their
+        // lines stay out of the editor.
+        const QString caption = script::getEventFromId(id);
+        if (caption.isEmpty())
+            m_lists.DeleteEventList(id);
+        else
+            appendEvent(caption);
+    }
+    if (m_controls.sListView2->count() > 0) {
+        m_controls.sListView2->setFocus();
+        m_controls.sListView2->setCurrentRow(0);
+    }
+    updateEventButtons();
+    Q_EMIT changed();
+}
+
+void ScriptEditor::ClosePhpScript(bool save)
+{
+    const bool wasOpen = m_state.editorMode == 2;
+    if (wasOpen)
+        m_state.editorMode = 0;
+    m_controls.setVisible(false);
+    if (save && wasOpen) {
+        QStringList ids;
+        for (int i = 0; i < m_controls.sListView2->count(); ++i)
+            ids << script::getEventId(m_controls.sListView2->item(i)->text());
+        script::rebuildMainScript(m_state.project.document, ids, m_lists);
+    }
+    m_controls.sListView2->clear();
+    m_controls.sListView1->clear();
+    m_lists.EventListClear();
+    Q_EMIT changed();
+}
+
+QListWidgetItem *ScriptEditor::appendEvent(const QString &caption)
+{
+    auto *entry = new QListWidgetItem(m_controls.sListView2);
+    setEventCaption(entry, caption);
+    return entry;
+}
+
+void ScriptEditor::setEventCaption(QListWidgetItem *entry, const QString &caption)
+{
+    const int icon = script::getImageIdFromId(script::getEventId(caption));
+    entry->setText(caption);
+    entry->setIcon(eventIcon(icon));
+    entry->setData(Qt::UserRole, icon);
+}
+
+QString ScriptEditor::selectedEventId() const
+{
+    const QList<QListWidgetItem *> selected = m_controls.sListView2->selectedItems();
+    return selected.isEmpty() ? QString() : script::getEventId(selected.first()->text());
+}
+
+void ScriptEditor::sListView2SelectItem()
+{
+    if (m_controls.sListView2->selectedItems().isEmpty())
+        m_controls.sListView1->clear();
+    else
+        EventListOpen(selectedEventId());
+    Q_EMIT changed();
+}
+
+void ScriptEditor::EventListOpen(const QString &id)
+{
+    m_controls.sListView1->clear();
+    for (const QString &line : m_lists.EventListOpen(id))
+        writeActionLine(-1, line, script::getActionId(line) - 1);
+}
+
+void ScriptEditor::SaveEventList(const QString &id)
+{
+    QStringList view;
+    for (int i = 0; i < m_controls.sListView1->count(); ++i)
+        view << m_controls.sListView1->item(i)->text();
+    m_lists.SaveEventList(id, view);
+}
+
+void ScriptEditor::writeActionLine(int index, const QString &line, int imageIndex)
+{
+    QListWidgetItem *entry = index < 0 ? new QListWidgetItem(m_controls.sListView1) : m_controls.sListView1->item(index);
+    if (!entry)
+        return;
+    entry->setText(line);
+    entry->setIcon(actionIcon(imageIndex));
+    entry->setData(Qt::UserRole, imageIndex);
+}
+
+void ScriptEditor::sBitBtn5Click() { showEventDialog(i18n::tx("TTL.ttl2")); }
+void ScriptEditor::sBitBtn7Click() { showEventDialog(i18n::tx("TTL.ttl3")); }
+void ScriptEditor::sBitBtn8Click() { showEventDialog(i18n::tx("TTL.ttl4")); }
+
+void ScriptEditor::sBitBtn6Click()
+{
+    const QList<QListWidgetItem *> selected = m_controls.sListView2->selectedItems();
+    if (selected.isEmpty())
+        return;
+    m_lists.DeleteEventList(script::getEventId(selected.first()->text()));
+    delete selected.first();
+    // Nothing is selected now, so no line of the removed event stays editable.
+    m_controls.sListView2->clearSelection();
+    m_controls.sListView1->clear();
+    Q_EMIT changed();
+}
+
+void ScriptEditor::showEventDialog(const QString &title)
+{
+    if (m_eventDialog && m_mainWindow)
+        OpenFormOnCenter(m_mainWindow, m_eventDialog, title, true);
+}
+
+void ScriptEditor::showArgumentDialog(const QString &title, int lineIndex, int imageIndex)
+{
+    if (!m_argumentDialog || !m_mainWindow)
+        return;
+    m_argumentDialog->EditImageIndex = imageIndex;
+    m_argumentDialog->EditLineIndex = lineIndex;
+    OpenFormOnCenter(m_mainWindow, m_argumentDialog, title, true);
+}
+
+void ScriptEditor::updateEventButtons()
+{
+    const bool selected = !m_controls.sListView2->selectedItems().isEmpty();
+    for (QPushButton *button : {m_controls.sBitBtn6, m_controls.sBitBtn7, m_controls.sBitBtn8})
+        button->setEnabled(selected);
+}
+
+bool ScriptEditor::sListView1DragOver(const QMimeData *data) const
+{
+    return !m_controls.sListView2->selectedItems().isEmpty() && !PaletteItem::droppedName(data).isEmpty();
+}
+
+void ScriptEditor::sListView1DragDrop(const QMimeData *data)
+{
+    if (PaletteItem::droppedName(data) != QLatin1String("sImage1") || m_controls.sListView2->selectedItems().isEmpty())
+        return;
+    // A drop always appends, wherever it lands in the list.
+    showArgumentDialog(m_controls.sImage1->toolTip(), -1, m_controls.sImage1->imageIndex());
+}
+
+void ScriptEditor::sListView1DblClick()
+{
+    const QList<QListWidgetItem *> selected = m_controls.sListView1->selectedItems();
+    if (selected.size() != 1)
+        return;
+    const int imageIndex = selected.first()->data(Qt::UserRole).toInt();
+    const auto *item =
+        m_controls.sPageControl1->findChild<PaletteItem *>(QStringLiteral("sImage%1").arg(imageIndex + 1));
+    if (!item)
+        return;
+    showArgumentDialog(item->toolTip(), m_controls.sListView1->row(selected.first()), imageIndex);
+}
+
+bool ScriptEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_controls.sListView1->viewport())
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (sListView1DragOver(drag->mimeData()))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (sListView1DragOver(drop->mimeData())) {
+            drop->acceptProposedAction();
+            sListView1DragDrop(drop->mimeData());
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace vorlune::gui

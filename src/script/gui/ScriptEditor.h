@@ -1,0 +1,74 @@
+#pragma once
+
+#include "script/EventLists.h"
+#include "script/gui/ScriptEditorControls.h"
+
+#include <QObject>
+
+class QListWidgetItem;
+class QMimeData;
+
+namespace vorlune::app {
+struct AppState;
+}
+
+namespace vorlune::gui {
+
+class TForm2;
+class TForm4;
+
+// The script editor: events and their action lines of the main script,
+// edited as copies in the main window and written back on OK.
+class ScriptEditor : public QObject {
+    Q_OBJECT
+public:
+    ScriptEditor(QWidget *area, app::AppState &state);
+
+    // The dialogs it opens, and the window they are centred over.
+    void attach(QWidget *mainWindow, TForm2 *eventDialog, TForm4 *argumentDialog);
+
+    ScriptEditorControls &controls() { return m_controls; }
+    script::EventLists &EventLists() { return m_lists; }
+
+    void OpenPhpScript();
+    void ClosePhpScript(bool save);
+    void sListView2SelectItem();
+    void sBitBtn5Click();
+    void sBitBtn6Click();
+    void sBitBtn7Click();
+    void sBitBtn8Click();
+    bool sListView1DragOver(const QMimeData *data) const;
+    void sListView1DragDrop(const QMimeData *data);
+    void sListView1DblClick();
+    // Delete, Edit and Duplicate are enabled exactly while an event is selected.
+    void updateEventButtons();
+
+    // The event list view: entries captioned by display name.
+    QListWidgetItem *appendEvent(const QString &caption);
+    void setEventCaption(QListWidgetItem *entry, const QString &caption);
+    QString selectedEventId() const;
+    // Model and view of the action lines of one event.
+    void EventListOpen(const QString &id);
+    void SaveEventList(const QString &id);
+    // Sets an action list entry's caption and icon (a new one at the end for -1).
+    void writeActionLine(int index, const QString &line, int imageIndex);
+
+Q_SIGNALS:
+    void changed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showEventDialog(const QString &title);
+    void showArgumentDialog(const QString &title, int lineIndex, int imageIndex);
+
+    app::AppState &m_state;
+    ScriptEditorControls m_controls;
+    script::EventLists m_lists;
+    QWidget *m_mainWindow = nullptr;
+    TForm2 *m_eventDialog = nullptr;
+    TForm4 *m_argumentDialog = nullptr;
+};
+
+} // namespace vorlune::gui

@@ -1,0 +1,374 @@
+#include "app/gui/FileDialogs.h"
+#include "app/gui/TForm1.h"
+#include "build/Compile.h"
+#include "build/PhpPeer.h"
+#include "i18n/TextTable.h"
+#include "project/gui/ProjectTree.h"
+#include "script/ActionCatalogue.h"
+#include "script/gui/PaletteItem.h"
+#include "script/gui/ScriptEditor.h"
+#include "script/gui/TForm2.h"
+#include "script/gui/TForm4.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace vorlune;
+using namespace vorlune::gui;
+
+namespace {
+
+// The main window with its two script dialogs, as start-up creates them.
+struct Windows {
+    explicit Windows(const QStringList &arguments = {}) : form1(arguments)
+    {
+        form1.attachWindows({&form2, nullptr, &form4, nullptr});
+        form1.show();
+    }
+    ~Windows() { FileDialogs::clearQueuedAnswers(); }
+
+    ScriptEditor &editor() { return form1.scriptEditor(); }
+    QListWidget *events() { return editor().controls().sListView2; }
+    QListWidget *actions() { return editor().controls().sListView1; }
+
+    void openScriptEditor()
+    {
+        QTreeWidget *tree = form1.projectTree().widget();
+        QTreeWidgetItem *node = form1.projectTree().mainScriptNode();
+        form1.projectTree().scriptsNode()->setExpanded(true);
+        tree->setCurrentItem(node);
+        form1.sTreeView1DblClick();
+    }
+
+    // New event / Edit / Duplicate, then one of the three menu items.
+    void chooseEvent(QPushButton *button, int item)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(form2.isVisible());
+        QTest::mouseClick(form2.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
+        QAction *action = form2.popupMenu()->actions().at(item);
+        QVERIFY(action->isVisible());
+        action->trigger();
+        form2.popupMenu()->close();
+    }
+
+    void dropPaletteItem()
+    {
+        QMimeData data;
+        data.setData(PaletteItem::mimeType(), QByteArrayLiteral("sImage1"));
+        QVERIFY(editor().sListView1DragOver(&data));
+        editor().sListView1DragDrop(&data);
+    }
+
+    void typeArgumentAndConfirm(const QString &text)
+    {
+        QVERIFY(form4.isVisible());
+        QCOMPARE(form4.windowTitle(), i18n::tx("FNCT.fnct1"));
+        form4.field()->clear();
+        QTest::keyClicks(form4.field(), text);
+        QVERIFY(form4.okButton()->isEnabled());
+        QTest::mouseClick(form4.okButton(), Qt::LeftButton);
+        QVERIFY(!form4.isVisible());
+    }
+
+    QStringList actionCaptions()
+    {
+        QStringList captions;
+        for (int i = 0; i < actions()->count(); ++i)
+            captions << actions()->item(i)->text();
+        return captions;
+    }
+
+    TForm1 form1;
+    TForm2 form2;
+    TForm4 form4;
+};
+
+QString line(const QString &message)
+{
+    return script::makeActionLine(1, {message});
+}
+
+} // namespace
+
+class ScriptEditorTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void endToEndPluginBuiltFromTheWindows()
+    {
+        if (test::phpProgram().isEmpty())
+            QSKIP("php is not installed");
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        QCOMPARE(w.form1.state().editorMode, 2);
+        QVERIFY(!w.editor().controls().sBitBtn6->isEnabled());
+
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0);
+        QCOMPARE(w.events()->count(), 1);
+        QCOMPARE(w.events()->item(0)->text(), QStringLiteral("При Включении Плагина"));
+        QVERIFY(w.events()->item(0)->isSelected());
+        QVERIFY(!w.form2.isVisible());
+        QVERIFY(w.form1.isEnabled()); // the pseudo-modal lock ends with the dialog
+
+        w.dropPaletteItem();
+        w.typeArgumentAndConfirm(QStringLiteral("Hello"));
+        QCOMPARE(w.actionCaptions(), QStringList{line(QStringLiteral("Hello"))});
+        QCOMPARE(w.editor().EventLists().lines(1), QStringList{line(QStringLiteral("Hello"))});
+
+        QTest::mouseClick(w.editor().controls().sBitBtn3, Qt::LeftButton); // OK
+        QCOMPARE(w.form1.state().editorMode, 0);
+        QVERIFY(w.editor().EventLists().isEmpty());
+
+        FileDialogs::queueAnswer({env.path(QStringLiteral("hello")), 1});
+        w.form1.N4Click();
+        FileDialogs::queueAnswer({env.path(QStringLiteral("hello.vlk")), 1});
+        w.form1.N2Click();
+        w.form1.N3Click();
+        QCOMPARE(w.form1.state().project.ProjectFileName, QStringLiteral("hello.vlk"));
+
+        const QString archive =
+            build::Compile(w.form1.state().project.document, 1, env.path(QStringLiteral("out")), true, true);
+        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg10")});
+        const QString run = QStringLiteral(R"php(
+namespace pocketmine\plugin {
+    class Logger { function info($m) { echo $m, "\n"; } }
+    abstract class PluginBase { function getLogger() { return new Logger(); } }
+}
+namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\Main())->onEnable(); }
+)php");
+        QCOMPARE(test::runPhp(run, {archive}), QByteArray("Hello\n"));
+    }
+
+    // The drop side as the list receives it: enter, move and drop events carrying
+    // what a drag of the palette item carries. (The platform's drag loop itself
+    // cannot run without a real pointer.)
+    void paletteDropThroughTheListsOwnEvents()
+    {
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        QWidget *target = w.actions()->viewport();
+        std::unique_ptr<QMimeData> data(w.editor().controls().sImage1->createMimeData());
+        const QPointF at = target->rect().center();
+
+        QDragEnterEvent refused(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(target, &refused);
+        QVERIFY(!refused.isAccepted()); // no event selected yet
+
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(target, &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(target, &drop);
+        QVERIFY(w.form4.isVisible());
+        QCOMPARE(w.form4.EditLineIndex, -1);
+        w.typeArgumentAndConfirm(QStringLiteral("dropped"));
+        QCOMPARE(w.actionCaptions(), QStringList{line(QStringLiteral("dropped"))});
+        QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 0);
+    }
+
+    void dropsNeedASelectedEventAndAPaletteItem()
+    {
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        QMimeData palette;
+        palette.setData(PaletteItem::mimeType(), QByteArrayLiteral("sImage1"));
+        QVERIFY(!w.editor().sListView1DragOver(&palette)); // no event yet
+        w.chooseEvent(w.editor().controls().sBitBtn5, 1);
+        QMimeData text;
+        text.setText(QStringLiteral("sImage1"));
+        QVERIFY(!w.editor().sListView1DragOver(&text));
+        w.editor().sListView1DragDrop(&text);
+        QVERIFY(!w.form4.isVisible());
+    }
+
+    void editingLinesInPlaceAndTheArgumentField()
+    {
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0);
+        for (const char *message : {"one", "two", "three"}) {
+            w.dropPaletteItem();
+            w.typeArgumentAndConfirm(QLatin1String(message));
+        }
+        // Double click on the second line: its message is in the field, OK replaces it in place.
+        w.actions()->clearSelection();
+        w.actions()->item(1)->setSelected(true);
+        w.editor().sListView1DblClick();
+        QVERIFY(w.form4.isVisible());
+        QCOMPARE(w.form4.field()->text(), QStringLiteral("two"));
+        QCOMPARE(w.form4.findChild<QWidget *>(QStringLiteral("Label1"))->property("text").toString(),
+                 QStringLiteral("Сообщение : "));
+        QCOMPARE(w.form4.field()->x(), w.form4.findChild<QWidget *>(QStringLiteral("Label1"))->geometry().right() + 1);
+        w.typeArgumentAndConfirm(QStringLiteral("  "));
+        QCOMPARE(w.actionCaptions(), QStringList({line(QStringLiteral("one")), line(QStringLiteral("  ")),
+                                                  line(QStringLiteral("three"))}));
+        QCOMPARE(w.editor().EventLists().lines(1), w.actionCaptions());
+
+        // Cancel after a double click changes nothing; the next drop appends again.
+        w.editor().sListView1DblClick();
+        w.form4.field()->setText(QStringLiteral("changed"));
+        QTest::mouseClick(w.form4.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
+        QCOMPARE(w.form4.EditLineIndex, -1);
+        w.dropPaletteItem();
+        w.typeArgumentAndConfirm(QStringLiteral("four"));
+        QCOMPARE(w.actionCaptions().size(), 4);
+        QCOMPARE(w.actionCaptions().at(1), line(QStringLiteral("  ")));
+
+        // Empty text or the closing marker: OK stays disabled.
+        w.dropPaletteItem();
+        QVERIFY(!w.form4.okButton()->isEnabled());
+        w.form4.field()->setText(QStringLiteral("a]") + QChar(0x2063) + QStringLiteral("b"));
+        QVERIFY(!w.form4.okButton()->isEnabled());
+        w.form4.field()->setText(QStringLiteral("a]b"));
+        QVERIFY(w.form4.okButton()->isEnabled());
+        w.form4.close();
+
+        // Two lines selected: a double click does nothing.
+        w.actions()->item(0)->setSelected(true);
+        w.actions()->item(1)->setSelected(true);
+        w.editor().sListView1DblClick();
+        QVERIFY(!w.form4.isVisible());
+    }
+
+    void changeDuplicateDeleteAndTheDuplicateCheck()
+    {
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        ScriptEditorControls &c = w.editor().controls();
+        w.chooseEvent(c.sBitBtn5, 0);
+        w.dropPaletteItem();
+        w.typeArgumentAndConfirm(QStringLiteral("a"));
+        w.dropPaletteItem();
+        w.typeArgumentAndConfirm(QStringLiteral("b"));
+
+        // Change "enabled" into "disabled": same place, icon 2, lines move to list 3.
+        w.form1.Timer1Timer();
+        w.chooseEvent(c.sBitBtn7, 2);
+        QCOMPARE(w.events()->count(), 1);
+        QCOMPARE(w.events()->item(0)->text(), i18n::tx("EVNT.evnt3"));
+        QCOMPARE(w.events()->item(0)->data(Qt::UserRole).toInt(), 2);
+        QVERIFY(w.editor().EventLists().lines(1).isEmpty());
+        QCOMPARE(w.editor().EventLists().lines(3).size(), 2);
+        QCOMPARE(w.actionCaptions().size(), 2);
+
+        // Duplicate onto "loaded": a new last entry, selected, with the same lines.
+        w.chooseEvent(c.sBitBtn8, 1);
+        QCOMPARE(w.events()->count(), 2);
+        QVERIFY(w.events()->item(1)->isSelected());
+        QCOMPARE(w.editor().EventLists().lines(2), w.editor().EventLists().lines(3));
+        w.chooseEvent(c.sBitBtn5, 0);
+
+        // All three present: every choice in every mode is refused.
+        for (QPushButton *button : {c.sBitBtn5, c.sBitBtn7, c.sBitBtn8}) {
+            for (int item = 0; item < 3; ++item) {
+                env.messages().clear();
+                w.events()->setCurrentRow(0);
+                w.chooseEvent(button, item);
+                QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg6")});
+                QVERIFY(w.form2.isVisible());
+                w.form2.close();
+            }
+        }
+        QCOMPARE(w.events()->count(), 3);
+
+        // Delete: no selection remains and the action list is empty.
+        w.events()->setCurrentRow(0);
+        QTest::mouseClick(c.sBitBtn6, Qt::LeftButton);
+        QCOMPARE(w.events()->count(), 2);
+        QVERIFY(w.events()->selectedItems().isEmpty());
+        QVERIFY(w.actions()->count() == 0);
+        w.form1.Timer1Timer();
+        QVERIFY(!c.sBitBtn6->isEnabled() && !c.sBitBtn7->isEnabled() && !c.sBitBtn8->isEnabled());
+
+        // OK: "loaded" (2 lines) written; the empty "enabled" event is not.
+        QTest::mouseClick(c.sBitBtn3, Qt::LeftButton);
+        const auto written = w.form1.state().project.document.mainScript().childElements();
+        QCOMPARE(written.size(), size_t(1));
+        QCOMPARE(written[0].name(), QStringLiteral("ev_2"));
+        QCOMPARE(written[0].childElements().size(), size_t(2));
+        QCOMPARE(written[0].childElements()[0].attribute(QStringLiteral("args")),
+                 script::actionLineBlock(line(QStringLiteral("a"))));
+    }
+
+    void cancelLeavesTheScriptAsItWas()
+    {
+        test::TestEnvironment env;
+        Windows w({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        const QByteArray before = w.form1.state().project.document.toBytes();
+        w.openScriptEditor();
+        QCOMPARE(w.events()->count(), 1);
+        QVERIFY(w.events()->item(0)->isSelected());
+        QCOMPARE(w.actionCaptions(), QStringList{line(QStringLiteral("Hello, world"))});
+        QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 0);
+        w.chooseEvent(w.editor().controls().sBitBtn5, 1);
+        QTest::mouseClick(w.editor().controls().sBitBtn4, Qt::LeftButton); // Cancel
+        QCOMPARE(w.form1.state().project.document.toBytes(), before);
+
+        // Opened again, it shows the same; OK on an unchanged script writes the same.
+        w.openScriptEditor();
+        QCOMPARE(w.events()->count(), 1);
+        QTest::mouseClick(w.editor().controls().sBitBtn3, Qt::LeftButton);
+        QCOMPARE(w.form1.state().project.document.toBytes(), before);
+    }
+
+    void newProjectClosesAnOpenScriptEditor()
+    {
+        test::TestEnvironment env;
+        Windows w({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        w.openScriptEditor();
+        w.form1.N2Click();
+        QCOMPARE(w.form1.state().editorMode, 0);
+        QVERIFY(!w.events()->isVisible());
+        QCOMPARE(w.events()->count(), 0);
+        QVERIFY(w.editor().EventLists().isEmpty());
+    }
+
+    void handEditedScriptsOpenSafely()
+    {
+        test::TestEnvironment env;
+        const QString mainScript = QStringLiteral("\u0440h\u0440_m\u0430i\u043F_fil\u0435");
+        const QString text = QStringLiteral(
+            "<plugin><settings main=\"P\\M\"/><phpscripts><%1>"
+            "<foo><actn id=\"1\" args=\"x\"/></foo><ev_><actn id=\"1\"/></ev_><ev_101><actn id=\"1\"/></ev_101>"
+            "<ev_7><actn id=\"1\" args=\"\u2063:[seven]\u2063\"/></ev_7>"
+            "<ev_3><actn id=\"1\" args=\"\u2063:[first]\u2063\"/><actn args=\"\u2063:[no id]\u2063\"/>"
+            "<actn id=\"1\"/></ev_3>"
+            "<ev_3><actn id=\"1\" args=\"\u2063:[second]\u2063\"/></ev_3></%1></phpscripts></plugin>")
+                                 .arg(mainScript);
+        test::writeFile(env.path(QStringLiteral("odd.vlk")), text.toUtf8());
+        Windows w({env.path(QStringLiteral("odd.vlk"))});
+        w.openScriptEditor();
+        QCOMPARE(w.form1.state().editorMode, 2);
+        // Only the known event shows, once, with the lines of both copies.
+        QCOMPARE(w.events()->count(), 1);
+        QCOMPARE(w.events()->item(0)->text(), i18n::tx("EVNT.evnt3"));
+        QCOMPARE(w.actionCaptions(), QStringList({line(QStringLiteral("first")), i18n::tx("FNCT.fnct1"),
+                                                  line(QStringLiteral("second"))}));
+        QVERIFY(env.messages().isEmpty());
+    }
+};
+
+VORLUNE_TEST(ScriptEditorTest)
+#include "ScriptEditorTest.moc"

@@ -1,0 +1,281 @@
+#include "app/IniImage.h"
+#include "app/gui/PseudoModal.h"
+#include "i18n/TextTable.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+#include "textformat/FormatCodes.h"
+#include "textformat/gui/TForm3.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QFile>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace vorlune;
+using vorlune::gui::TForm3;
+
+namespace {
+
+const QString kUntouched = QStringLiteral("clipboard before copying");
+
+QRadioButton *option(TForm3 &form, int number)
+{
+    return form.findChild<QRadioButton *>(QStringLiteral("sRadioButton%1").arg(number));
+}
+
+QRadioButton *optionByCaption(TForm3 &form, const QString &caption)
+{
+    for (int number = 1; number <= 19; ++number) {
+        if (option(form, number)->text() == caption)
+            return option(form, number);
+    }
+    return nullptr;
+}
+
+QPushButton *copyButton(TForm3 &form)
+{
+    return form.findChild<QPushButton *>(QStringLiteral("sBitBtn1"));
+}
+
+// Chooses and copies the way the user does: mouse clicks on the controls.
+QString chooseAndCopy(TForm3 &form, QRadioButton *button)
+{
+    QGuiApplication::clipboard()->setText(kUntouched);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    QTest::mouseClick(copyButton(form), Qt::LeftButton);
+    return QGuiApplication::clipboard()->text();
+}
+
+int checkedCount(TForm3 &form)
+{
+    int count = 0;
+    for (int number = 1; number <= 19; ++number)
+        count += option(form, number)->isChecked() ? 1 : 0;
+    return count;
+}
+
+QColor captionColour(QRadioButton *button)
+{
+    return button->palette().color(button->foregroundRole());
+}
+
+} // namespace
+
+class TextFormatDialogTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup()
+    {
+        qApp->setStyleSheet(QString());
+        i18n::texts().resetToDefaults();
+    }
+
+    void controlsCarryTheirNamesPlacesAndSizes()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        QCOMPARE(form.objectName(), QStringLiteral("TForm3"));
+        QVERIFY(form.isWindow());
+        QVERIFY(!form.parentWidget()); // not owned by the main window
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form.minimumSize(), QSize(473, 153));
+        QCOMPARE(form.maximumSize(), QSize(473, 153));
+
+        auto *frame = form.findChild<QGroupBox *>(QStringLiteral("sRadioGroup1"));
+        QVERIFY(frame);
+        QCOMPARE(frame->geometry(), QRect(0, -8, 473, 161));
+        QVERIFY(frame->title().isEmpty());
+        QVERIFY(frame->findChildren<QRadioButton *>().isEmpty());
+
+        const int tops[] = {0, 17, 34, 50, 67, 85, 102, 120};
+        for (int number = 1; number <= 19; ++number) {
+            QRadioButton *button = option(form, number);
+            QVERIFY2(button, qPrintable(QString::number(number)));
+            QCOMPARE(button->parentWidget(), &form);
+            const int left = number <= 8 ? 8 : number <= 16 ? 200 : 359;
+            const int top = number <= 16 ? tops[(number - 1) % 8] : tops[number - 17];
+            QCOMPARE(button->pos(), QPoint(left, top));
+            QCOMPARE(button->height(), 19);
+            // Fits its text, and does not run into the next column or off the window.
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+            const int right = number <= 8 ? 200 : number <= 16 ? 359 : 473;
+            QVERIFY2(left + button->width() <= right, qPrintable(button->text()));
+        }
+        QVERIFY(!option(form, 20));
+
+        QPushButton *copy = copyButton(form);
+        QVERIFY(copy);
+        QCOMPARE(copy->geometry(), QRect(362, 120, 111, 33));
+        QCOMPARE(form.font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(form.font().pointSize(), 8);
+    }
+
+    void firstOptionChosenAtStartAndCaptionsAreLocalized()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        QVERIFY(option(form, 1)->isChecked());
+        QCOMPARE(checkedCount(form), 1);
+        QCOMPARE(option(form, 1)->text(), QStringLiteral("Белый"));
+        QCOMPARE(option(form, 15)->text(), QStringLiteral("Золотой"));
+        QCOMPARE(option(form, 19)->text(), QStringLiteral("Курсив"));
+        QCOMPARE(copyButton(form)->text(), QStringLiteral("Скопировать код формата цвета"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Формат MCPE текста"));
+
+        // A language change: applyTexts puts the new texts in.
+        app::IniImage language;
+        language.writeString(QStringLiteral("RDOBTN"), QStringLiteral("rdobtn15"), QStringLiteral("Gold"));
+        language.writeString(QStringLiteral("RDOBTN"), QStringLiteral("rdobtn8"),
+                             QStringLiteral("A rather long dark aqua caption"));
+        language.writeString(QStringLiteral("BUTTONS"), QStringLiteral("btn6"), QStringLiteral("Copy colour code"));
+        language.writeString(QStringLiteral("TTL"), QStringLiteral("ttl1"), QStringLiteral("MCPE text format"));
+        i18n::texts().loadFrom(language);
+        const int defaultWidth = option(form, 8)->width();
+        form.applyTexts();
+        QCOMPARE(option(form, 15)->text(), QStringLiteral("Gold"));
+        QCOMPARE(option(form, 1)->text(), QStringLiteral("Белый"));
+        QCOMPARE(copyButton(form)->text(), QStringLiteral("Copy colour code"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("MCPE text format"));
+        // A longer translation widens its button, but only up to the next column.
+        QVERIFY(option(form, 8)->width() > defaultWidth);
+        QVERIFY(8 + option(form, 8)->width() <= 200);
+    }
+
+    void goldCopiesSectionSignAndSixOnly()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QRadioButton *gold = optionByCaption(form, QStringLiteral("Золотой"));
+        QVERIFY(gold);
+        const QString copied = chooseAndCopy(form, gold);
+        QCOMPARE(copied, QStringLiteral("§6"));
+        QCOMPARE(copied.size(), 2);
+        QCOMPARE(copied.at(0).unicode(), char16_t(0x00A7));
+    }
+
+    void italicAfterColourClearsTheColour()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QRadioButton *red = optionByCaption(form, QStringLiteral("Красный"));
+        QCOMPARE(chooseAndCopy(form, red), QStringLiteral("§c"));
+        QRadioButton *italic = optionByCaption(form, QStringLiteral("Курсив"));
+        QCOMPARE(chooseAndCopy(form, italic), QStringLiteral("§o"));
+        QVERIFY(!red->isChecked());
+        QVERIFY(italic->isChecked());
+        QCOMPARE(checkedCount(form), 1);
+    }
+
+    void everyOptionCopiesItsOwnCode()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Reverse order so that each click really moves the choice.
+        for (int number = 19; number >= 1; --number) {
+            const QString copied = chooseAndCopy(form, option(form, number));
+            QCOMPARE(copied, textformat::formatCode(number - 1));
+            QCOMPARE(checkedCount(form), 1);
+        }
+    }
+
+    void nothingChosenLeavesTheClipboardAlone()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        QButtonGroup *group = option(form, 1)->group();
+        QVERIFY(group);
+        QVERIFY(group->exclusive());
+        QCOMPARE(group->buttons().size(), 19);
+        group->setExclusive(false);
+        option(form, 1)->setChecked(false);
+        QCOMPARE(checkedCount(form), 0);
+        QGuiApplication::clipboard()->setText(kUntouched);
+        form.sBitBtn1Click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), kUntouched);
+    }
+
+    void choiceSurvivesClosingAndReopening()
+    {
+        test::TestEnvironment env;
+        TForm3 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(chooseAndCopy(form, option(form, 12)), QStringLiteral("§5"));
+        QVERIFY(form.close());
+        QVERIFY(!form.isVisible());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(option(form, 12)->isChecked());
+        QCOMPARE(checkedCount(form), 1);
+        QGuiApplication::clipboard()->setText(kUntouched);
+        QTest::mouseClick(copyButton(form), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("§5"));
+    }
+
+    void captionsKeepTheirLookUnderTheTheme()
+    {
+        test::TestEnvironment env;
+        QFile theme(QStringLiteral(":/RESs/design"));
+        QVERIFY(theme.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(theme.readAll()));
+        TForm3 form;
+        QWidget plain; // how normal text looks under the theme
+        form.show();
+        plain.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        plain.ensurePolished();
+
+        QCOMPARE(captionColour(option(form, 15)), QColor(245, 180, 27));
+        QCOMPARE(captionColour(option(form, 1)), QColor(255, 255, 255));
+        QCOMPARE(captionColour(option(form, 2)), QColor(0, 0, 0));
+        QCOMPARE(captionColour(option(form, 4)), QColor(0, 0, 128));
+        QCOMPARE(captionColour(option(form, 11)), QColor(0, 255, 0));
+        const QColor normal = plain.palette().color(QPalette::WindowText);
+        for (int number : {17, 18, 19})
+            QCOMPARE(captionColour(option(form, number)), normal);
+        QVERIFY(captionColour(option(form, 16)) != normal);
+
+        QVERIFY(option(form, 18)->font().bold());
+        QVERIFY(!option(form, 18)->font().italic());
+        QVERIFY(option(form, 19)->font().italic());
+        QVERIFY(!option(form, 19)->font().bold());
+        QVERIFY(!option(form, 17)->font().bold() && !option(form, 17)->font().italic());
+        // The theme asks for 10 points everywhere; the dialog keeps its 8.
+        for (int number : {1, 16, 18, 19})
+            QCOMPARE(option(form, number)->font().pointSize(), 8);
+    }
+
+    void staysUsableBesidePseudoModalDialogs()
+    {
+        test::TestEnvironment env;
+        QWidget mainWindow;
+        mainWindow.resize(800, 600);
+        mainWindow.show();
+        TForm3 form;
+        QWidget other;
+        gui::OpenFormOnCenter(&mainWindow, &form, i18n::tx("TTL.ttl1"), false);
+        QVERIFY(form.isVisible());
+        QVERIFY(mainWindow.isEnabled());
+        gui::OpenFormOnCenter(&mainWindow, &other, QStringLiteral("other"), true);
+        QVERIFY(!mainWindow.isEnabled());
+        QVERIFY(form.isEnabled());
+        QCOMPARE(chooseAndCopy(form, option(form, 7)), QStringLiteral("§c"));
+        other.close();
+        QVERIFY(mainWindow.isEnabled());
+    }
+};
+
+VORLUNE_TEST(TextFormatDialogTest)
+#include "TextFormatDialogTest.moc"
