@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README screenshot of the main window with the plugin settings editor open:
-#   docs/screenshot.sh [BUILD_DIR] [OUTPUT.png]
-# (defaults: build/ at the repository root, docs/main-window.png)
+#   docs/screenshot.sh [BUILD_DIR] [OUTPUT.png] [settings|script]
+# (defaults: build/ at the repository root, docs/main-window.png, settings)
+# "script" opens a project with two events and a few actions in the script editor instead.
 #
 # Runs BUILD_DIR/vorlune on examples/hello.vlk under its own Xvfb display with fresh program,
 # cache and data folders, double-clicks the first node of the project tree (the plugin settings
@@ -14,6 +15,7 @@ build_dir="${1:-$repo/build}"
 out="${2:-$repo/docs/main-window.png}"
 app="$build_dir/vorlune"
 project="$repo/examples/hello.vlk"
+mode="${3:-settings}"
 
 # Position of the first tree row inside the main window: the tree starts below the menu bar
 # (about 21 px) and the tool bar (about 20 px); its first row is about 18 px high.
@@ -65,6 +67,23 @@ mkdir -p "$tmp/home" "$tmp/cache" "$tmp/data" "$tmp/config"
 export VORLUNE_HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data" \
        XDG_CONFIG_HOME="$tmp/config"
 
+if [[ "$mode" == script ]]; then
+    project="$tmp/two-events.vlk"
+    python3 - "$project" <<'PY'
+import sys
+sep = "&#8291;"
+def actn(text):
+    return '<actn id="1" args="%s:[%s]%s"/>' % (sep, text, sep)
+main = "\u0440h\u0440_m\u0430i\u043f_fil\u0435"
+xml = ('<?xml version="1.0" encoding="windows-1251"?><plugin><settings name="Greeter" creator="Me" '
+       'version="1.0.0" site="example.com" api="1.0.0" loading="POSTWORLD" main="Greeter\\Main"/>'
+       '<phpscripts><%s><ev_1>%s%s%s</ev_1><ev_3>%s</ev_3></%s></phpscripts></plugin>'
+       % (main, actn("Greeter is starting"), actn("§6Welcome to the server!"), actn("Ready."),
+          actn("Goodbye"), main))
+open(sys.argv[1], "wb").write(xml.encode("cp1251", "xmlcharrefreplace"))
+PY
+fi
+
 "$app" "$project" >"$tmp/app.log" 2>&1 &
 app_pid=$!
 
@@ -79,10 +98,19 @@ done
 [[ -n "$win" ]] || { echo "screenshot: main window did not appear" >&2; exit 2; }
 sleep 1
 
-xdotool mousemove --window "$win" "$node_x" "$node_y"
-sleep 0.3
-xdotool click --repeat 2 --delay 80 1
-sleep 1.5
+double_click() {
+    xdotool mousemove --window "$win" "$1" "$2"
+    sleep 0.3
+    xdotool click --repeat 2 --delay 80 1
+    sleep 1.5
+}
+if [[ "$mode" == script ]]; then
+    # Rows are about 18 px: expand the scripts node, then open its main script node.
+    double_click "$node_x" $((node_y + 18))
+    double_click "$node_x" $((node_y + 36))
+else
+    double_click "$node_x" "$node_y"
+fi
 # Move the pointer out of the window so no hover highlight lands in the picture.
 xdotool mousemove 1270 890
 sleep 0.5
