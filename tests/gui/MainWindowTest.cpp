@@ -299,6 +299,34 @@ private Q_SLOTS:
         QTRY_COMPARE(window.settingsEditor().okButton()->x(), 900 - 52 - 24);
     }
 
+    void splitterKeepsThePanelBetweenItsLimits()
+    {
+        test::TestEnvironment env;
+        TForm1 window({});
+        window.show();
+        QWidget *splitter = window.findChild<QWidget *>(QStringLiteral("sSplitter1"));
+        QWidget *panel = window.findChild<QWidget *>(QStringLiteral("sPanel1"));
+        QCOMPARE(splitter->width(), 8);
+        // Drags to a point given in the main area's coordinates; the splitter
+        // itself follows the panel after each refresh.
+        const auto dragTo = [&](int x) {
+            QTest::mouseMove(splitter, QPoint(x - splitter->x(), 50));
+            window.Timer1Timer();
+        };
+        QTest::mousePress(splitter, Qt::LeftButton, {}, QPoint(4, 50));
+        dragTo(185 + 4 + 500);
+        QCOMPARE(panel->width(), 270);
+        QCOMPARE(splitter->x(), 270);
+        dragTo(4);
+        QCOMPARE(panel->width(), 150);
+        dragTo(170 + 4);
+        QCOMPARE(panel->width(), 170);
+        QTest::mouseRelease(splitter, Qt::LeftButton, {}, QPoint(4, 50));
+        // The tree and the editors follow the new width.
+        QTRY_COMPARE(window.projectTree().widget()->width(), 170);
+        QTRY_COMPARE(window.settingsEditor().grid()->x(), 170 + 20);
+    }
+
     void pseudoModalLockSparesTheTextFormatDialog()
     {
         test::TestEnvironment env;
