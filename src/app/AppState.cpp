@@ -9,7 +9,6 @@
 #include "i18n/TextTable.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace vorlune::app {
 namespace {
@@ -32,8 +31,9 @@ QString AppState::themeFilePath() const { return programFolder + kThemeFileName;
 
 QString joinArguments(const QStringList &arguments)
 {
-    static const QRegularExpression spaces(QStringLiteral(" {2,}"));
-    return arguments.join(QLatin1Char(' ')).trimmed().replace(spaces, QStringLiteral(" "));
+    // A path split at its spaces by the caller comes back together; an
+    // argument that kept its own spaces keeps them.
+    return arguments.join(QLatin1Char(' '));
 }
 
 void extractThemeIfMissing(const AppState &state)

@@ -22,8 +22,7 @@ struct AppState {
     QString themeFilePath() const;
 };
 
-// Joins the command-line arguments into one path: single spaces between
-// them, none at the ends, runs of spaces folded.
+// Joins the command-line arguments into one path, one space between two.
 QString joinArguments(const QStringList &arguments);
 
 // The window-free part of the main window's creation step, in order: theme

@@ -51,7 +51,8 @@ QString statementFor(const project::XmlElement &action)
 
 bool isPlainPathPart(const QString &part)
 {
-    if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+    // Names beginning with "." are never packed, so they cannot hold the class.
+    if (part.isEmpty() || part.startsWith(QLatin1Char('.')))
         return false;
     for (const QChar ch : part) {
         if (ch == QLatin1Char('/') || ch.unicode() < 0x20 || ch.unicode() == 0x7F)

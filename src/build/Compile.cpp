@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 
 namespace vorlune::build {
@@ -22,8 +23,12 @@ namespace {
 // Removes the build folder whichever way the build ends.
 class BuildFolder {
 public:
-    BuildFolder() : m_path(app::buildFolder())
+    BuildFolder() : m_path(app::buildFolder()), m_lock(m_path + QStringLiteral(".lock"))
     {
+        // Another build (a second instance, the build command) waits its turn.
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        if (!m_lock.lock())
+            throw Error(QStringLiteral("Cannot lock the build folder \"%1\"").arg(m_path));
         // A folder left by an earlier build must not leak stale files.
         QDir(m_path).removeRecursively();
         if (!QDir().mkpath(m_path + QStringLiteral("/compile")))
@@ -39,6 +44,7 @@ public:
 
 private:
     QString m_path;
+    QLockFile m_lock;
 };
 
 void writeSources(const BuildFolder &folder, const GeneratedPlugin &plugin)
@@ -59,7 +65,7 @@ QByteArray paramsFileBytes(const QList<QPair<QString, QString>> &params)
     return codecs::encodeAnsi(text);
 }
 
-void packPhar(const BuildFolder &folder, const GeneratedPlugin &plugin, const QString &target, bool show_err)
+bool packPhar(const BuildFolder &folder, const GeneratedPlugin &plugin, const QString &target, bool show_err)
 {
     fileio::writeScratch(folder.path(QStringLiteral("cnfg.dll")), paramsFileBytes(plugin.params));
     const QString compiler = folder.path(kCompilerFileName);
@@ -84,21 +90,22 @@ void packPhar(const BuildFolder &folder, const GeneratedPlugin &plugin, const QS
     }
 
     const QString packed = folder.path(QStringLiteral("comp.phar"));
-    if (QFile::exists(packed)) {
-        try {
-            fileio::writeAtomically(target, fileio::readAll(packed));
-        } catch (const Error &) {
-            // Reported below as the missing archive.
-        }
+    if (!QFile::exists(packed))
+        return false;
+    try {
+        fileio::writeAtomically(target, fileio::readAll(packed));
+        return true;
+    } catch (const Error &) {
+        return false; // reported as the missing archive
     }
 }
 
-void packZip(const BuildFolder &folder, const QString &target)
+bool packZip(const BuildFolder &folder, const QString &target)
 {
     const QString base = folder.path(QStringLiteral("compile/"));
     QStringList files;
     app::FindFiles(base, files);
-    writeZip(target, base, files); // a failure shows as the missing archive
+    return writeZip(target, base, files).isEmpty(); // a failure shows as the missing archive
 }
 
 } // namespace
@@ -113,24 +120,23 @@ QString Compile(project::ProjectDocument &document, int typec, const QString &tm
                 bool show_compl)
 {
     const QString target = archiveTarget(typec, tmp_file);
-    if (QFileInfo::exists(target))
-        QFile::remove(target);
+    // An old archive that cannot be removed must not pass for the new one.
+    bool written = !QFileInfo::exists(target) || QFile::remove(target);
 
     const GeneratedPlugin plugin = generatePlugin(document);
     const BuildFolder folder;
     writeSources(folder, plugin);
-    if (typec == kPharArchive)
-        packPhar(folder, plugin, target, show_err);
-    else
-        packZip(folder, target);
+    if (written)
+        written = typec == kPharArchive ? packPhar(folder, plugin, target, show_err) : packZip(folder, target);
 
-    if (QFileInfo::exists(target)) {
+    if (written && QFileInfo(target).isFile()) {
         if (show_compl)
             Messages::show(i18n::tx("MSG.msg10"));
-    } else if (show_err) {
-        Messages::show(i18n::tx("MSG.msg11"));
+        return target;
     }
-    return target;
+    if (show_err)
+        Messages::show(i18n::tx("MSG.msg11"));
+    return {};
 }
 
 } // namespace vorlune::build

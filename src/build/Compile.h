@@ -19,9 +19,10 @@ QString archiveTarget(int typec, const QString &tmp_file);
 // Builds the open project into tmp_file: typec 1 packs a .phar through the
 // carried PHAR compiler, any other value a .zip. Reports success and failure
 // through the message interface as show_err and show_compl ask. Returns the
-// archive path (with its extension fixed); the archive exists exactly when
-// the build succeeded. A project that cannot be generated, or a build folder
-// that cannot be written, throws vorlune::Error.
+// archive path (with its extension fixed) when this build wrote it, else an
+// empty text. A project that cannot be generated, or a build folder that
+// cannot be written, throws vorlune::Error. Builds of several processes take
+// turns: the build folder is shared.
 QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
                 bool show_compl);
 

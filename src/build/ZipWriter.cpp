@@ -23,8 +23,13 @@ public:
         m_source = zip_source_buffer_create(nullptr, 0, 0, &m_error);
         if (m_source)
             m_archive = zip_open_from_source(m_source, ZIP_TRUNCATE, &m_error);
-        if (!m_archive)
-            fail(QString::fromLocal8Bit(zip_error_strerror(&m_error)));
+        if (!m_archive) {
+            const QString text = QString::fromLocal8Bit(zip_error_strerror(&m_error));
+            if (m_source)
+                zip_source_free(m_source);
+            zip_error_fini(&m_error);
+            fail(text);
+        }
         zip_source_keep(m_source); // still read after the archive is closed
     }
     ~MemoryArchive()

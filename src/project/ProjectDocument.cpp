@@ -132,19 +132,47 @@ QString ProjectDocument::declaredEncoding() const
     return QString::fromUtf8(reinterpret_cast<const char *>(asDoc(m_doc.get())->encoding));
 }
 
+namespace {
+
+QByteArray serialize(xmlDocPtr doc, const QByteArray &encoding)
+{
+    xmlChar *buffer = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &buffer, &size, encoding.constData(), 1);
+    if (!buffer)
+        return {};
+    QByteArray bytes(reinterpret_cast<const char *>(buffer), size);
+    xmlFree(buffer);
+    return bytes;
+}
+
+bool parses(const QByteArray &bytes)
+{
+    xmlDocPtr doc = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlFreeDoc(doc);
+    return doc != nullptr;
+}
+
+} // namespace
+
 QByteArray ProjectDocument::toBytes() const
 {
     if (!m_doc)
         return {};
-    xmlChar *buffer = nullptr;
-    int size = 0;
-    const QByteArray encoding = declaredEncoding().toUtf8();
-    xmlDocDumpFormatMemoryEnc(asDoc(m_doc.get()), &buffer, &size, encoding.constData(), 1);
-    if (!buffer)
-        throw Error(QStringLiteral("The project could not be written in the encoding \"%1\"")
-                        .arg(declaredEncoding()));
-    QByteArray bytes(reinterpret_cast<const char *>(buffer), size);
-    xmlFree(buffer);
+    xmlDocPtr doc = asDoc(m_doc.get());
+    QByteArray bytes = serialize(doc, declaredEncoding().toUtf8());
+    // Element names are written as they are: an encoding that cannot spell
+    // the main-script element's Cyrillic letters (or that libxml2 does not
+    // know) would give a file that never opens again. Such a project is kept
+    // in UTF-8, and its declaration says so.
+    if (bytes.isEmpty() || !parses(bytes)) {
+        xmlFree(const_cast<xmlChar *>(doc->encoding));
+        doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar *>("UTF-8"));
+        bytes = serialize(doc, QByteArrayLiteral("UTF-8"));
+    }
+    if (bytes.isEmpty())
+        throw Error(QStringLiteral("The project could not be written."));
     return bytes;
 }
 

@@ -41,7 +41,28 @@ bool XmlElement::hasAttribute(const QString &name) const
 void XmlElement::setAttribute(const QString &name, const QString &value)
 {
     if (m_node)
-        xmlSetNsProp(asNode(m_node), nullptr, xml(utf8(name)), xml(utf8(value)));
+        xmlSetNsProp(asNode(m_node), nullptr, xml(utf8(name)), xml(utf8(withoutForbiddenCharacters(value))));
+}
+
+QString withoutForbiddenCharacters(const QString &text)
+{
+    // XML 1.0 cannot hold most control characters, U+FFFE/U+FFFF or lone
+    // surrogates, not even as references: a file holding one could never
+    // be opened again.
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            kept += text.at(i);
+            kept += text.at(++i);
+            continue;
+        }
+        const bool allowed = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
+        if (allowed)
+            kept += text.at(i);
+    }
+    return kept;
 }
 
 std::vector<XmlElement> XmlElement::childElements() const

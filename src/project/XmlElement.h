@@ -34,4 +34,7 @@ private:
     void *m_node = nullptr;
 };
 
+// The text without the characters an XML 1.0 document cannot hold.
+QString withoutForbiddenCharacters(const QString &text);
+
 } // namespace vorlune::project

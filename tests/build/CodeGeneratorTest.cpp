@@ -197,6 +197,7 @@ private Q_SLOTS:
         QTest::newRow("double backslash") << QStringLiteral("Plugin\\\\Main");
         QTest::newRow("empty") << QStringLiteral("");
         QTest::newRow("control character") << QStringLiteral("Plug\nin\\Main");
+        QTest::newRow("hidden folder") << QStringLiteral(".ns\\Main"); // never packed
     }
 
     void classPathNeverLeavesTheCompileFolder()

@@ -123,6 +123,21 @@ namespace {
         QVERIFY(env.messages().isEmpty());
     }
 
+    void anOldArchiveThatCannotBeReplacedIsNoSuccess()
+    {
+        TestEnvironment env;
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("taken.phar/inside"))));
+        project::ProjectDocument document = helloDocument();
+        for (int typec : {1, 2}) {
+            env.messages().clear();
+            const QString target = typec == 1 ? QStringLiteral("taken") : QStringLiteral("taken.phar");
+            if (typec == 2)
+                QVERIFY(QDir().mkpath(env.path(QStringLiteral("taken.phar.zip/inside"))));
+            QCOMPARE(build::Compile(document, typec, env.path(target), true, true), QString());
+            QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg11")});
+        }
+    }
+
     void staleBuildFilesDoNotLeakIntoTheArchive()
     {
         TestEnvironment env;

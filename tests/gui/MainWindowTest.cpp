@@ -272,6 +272,22 @@ private Q_SLOTS:
         QCOMPARE(window.state().project.ProjectFileName, QStringLiteral("ok.vlk"));
     }
 
+    void scriptEditorRefusesAProjectWithoutScripts()
+    {
+        test::TestEnvironment env;
+        test::writeFile(env.path(QStringLiteral("noscripts.vlk")), "<plugin><settings main=\"A\\B\"/></plugin>");
+        TForm1 window({env.path(QStringLiteral("noscripts.vlk"))});
+        window.show();
+        window.projectTree().scriptsNode()->setExpanded(true);
+        QTRY_COMPARE(window.projectTree().mainScriptNode()->text(0), QStringLiteral("B.php"));
+        doubleClickNode(window, window.projectTree().mainScriptNode());
+        QCOMPARE(env.messages().size(), 1);
+        QVERIFY2(env.messages().first().contains(QStringLiteral("phpscripts")), qPrintable(env.messages().first()));
+        QCOMPARE(window.state().editorMode, 0);
+        doubleClickNode(window, window.projectTree().settingsNode()); // the window goes on
+        QCOMPARE(window.state().editorMode, 1);
+    }
+
     void layoutOfA689PixelWindow()
     {
         test::TestEnvironment env;

@@ -59,10 +59,15 @@ struct Windows {
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(form2.isVisible());
         QTest::mouseClick(form2.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
-        QAction *action = form2.popupMenu()->actions().at(item);
+        QMenu *menu = form2.popupMenu();
+        QAction *action = menu->actions().at(item);
         QVERIFY(action->isVisible());
-        action->trigger();
-        form2.popupMenu()->close();
+        // A real click on the item: the dialog's menu must stay usable while
+        // the dialog holds the other windows disabled.
+        QTRY_VERIFY(menu->isVisible());
+        QVERIFY(menu->isEnabled());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        QTRY_VERIFY(!menu->isVisible());
     }
 
     void dropPaletteItem()

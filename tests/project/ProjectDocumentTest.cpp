@@ -75,6 +75,36 @@ private Q_SLOTS:
         QCOMPARE(stored.attribute(QStringLiteral("args")).size(), 10);
     }
 
+    void otherDeclaredEncodingsStayReadable()
+    {
+        // Latin-1 keeps its declaration; an encoding that cannot spell the
+        // main-script element's name is saved as UTF-8 instead of breaking.
+        ProjectDocument latin1 = ProjectDocument::fromBytes(
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plugin><settings name=\"Caf\xE9\"/><phpscripts/></plugin>");
+        QCOMPARE(latin1.settings().attribute(QStringLiteral("name")), QStringLiteral("Café"));
+        QVERIFY(latin1.toBytes().contains("encoding=\"ISO-8859-1\""));
+        QVERIFY(latin1.toBytes().contains("Caf\xE9"));
+
+        ProjectDocument ascii = ProjectDocument::fromBytes(
+            "<?xml version=\"1.0\" encoding=\"US-ASCII\"?><plugin><settings/><phpscripts/></plugin>");
+        ascii.phpscripts().appendChildElement(kMainScriptElementName).appendChildElement(QStringLiteral("ev_1"));
+        const QByteArray saved = ascii.toBytes();
+        QVERIFY(saved.contains("encoding=\"UTF-8\""));
+        const ProjectDocument reopened = ProjectDocument::fromBytes(saved);
+        QVERIFY(!reopened.mainScript().isNull());
+        QCOMPARE(reopened.mainScript().childElements().size(), size_t(1));
+    }
+
+    void charactersXmlCannotHoldAreDropped()
+    {
+        ProjectDocument document = ProjectDocument::newProject();
+        document.settings().setAttribute(QStringLiteral("name"),
+                                         QStringLiteral("a\u0001b\uFFFEc\td") + QChar(0xD800) + QStringLiteral("e😀"));
+        const ProjectDocument reopened = ProjectDocument::fromBytes(document.toBytes());
+        ProjectDocument &settingsOwner = const_cast<ProjectDocument &>(reopened);
+        QCOMPARE(settingsOwner.settings().attribute(QStringLiteral("name")), QStringLiteral("abc\tde😀"));
+    }
+
     void readersAcceptOtherLayoutsAndMissingParts()
     {
         // Any root name, any indentation, no site attribute, UTF-8 without declaration.

@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using vorlune::test::TestEnvironment;
 
 namespace {
@@ -59,6 +62,22 @@ private Q_SLOTS:
         QCOMPARE(failed.exitCode, 1);
         QCOMPARE(failed.err, QStringLiteral("Cannot write.\n"));
         QCOMPARE(vorlune::test::readFile(env.path(QStringLiteral("Language.ini"))), language);
+    }
+
+    void buildsAtTheSameTimeTakeTurns()
+    {
+        TestEnvironment env;
+        std::vector<std::unique_ptr<QProcess>> builds;
+        for (int i = 0; i < 4; ++i) {
+            builds.push_back(std::make_unique<QProcess>());
+            builds.back()->start(QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build"),
+                                 {kHello, env.path(QStringLiteral("parallel%1").arg(i))});
+        }
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(builds[size_t(i)]->waitForFinished(60000));
+            QCOMPARE(builds[size_t(i)]->exitCode(), 0);
+            QVERIFY(vorlune::test::readFile(env.path(QStringLiteral("parallel%1.phar").arg(i))).contains("Hello, world"));
+        }
     }
 
     void badInputFailsWithAReason()

@@ -9,7 +9,6 @@
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
 
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -57,8 +56,7 @@ int main(int argc, char *argv[])
         project::ProjectSession session;
         if (!session.OpenPlugin(arguments.at(0)))
             return 1;
-        const QString archive = build::Compile(session.document, typec, arguments.at(1), true, true);
-        return QFileInfo::exists(archive) ? 0 : 1;
+        return build::Compile(session.document, typec, arguments.at(1), true, true).isEmpty() ? 1 : 0;
     } catch (const Error &error) {
         print(stderr, error.text());
         return 1;

@@ -46,6 +46,10 @@ void ShowFormModal(QWidget *Form)
 {
     const QString textFormatTitle = i18n::tx("TTL.ttl1");
     for (QWidget *window : QApplication::topLevelWidgets()) {
+        // Menus and other popups are not windows of their own to the user;
+        // the dialog's popup menu must stay usable.
+        if (window->windowType() == Qt::Popup || Form->isAncestorOf(window))
+            continue;
         if (window->windowTitle() != textFormatTitle)
             window->setEnabled(false);
     }
@@ -56,8 +60,10 @@ void ShowFormModal(QWidget *Form)
 
 void FormModalClose()
 {
-    for (QWidget *window : QApplication::topLevelWidgets())
-        window->setEnabled(true);
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->windowType() != Qt::Popup)
+            window->setEnabled(true);
+    }
 }
 
 } // namespace vorlune::gui

@@ -73,8 +73,8 @@ TForm1::TForm1(const QStringList &arguments, QWidget *parent) : QMainWindow(pare
     splitter->resize(8, 400);
     connect(splitter, &PanelSplitter::moved, this, &TForm1::scheduleRefresh);
 
-    m_tree = new ProjectTree(central);
-    connect(m_tree->widget(), &QTreeWidget::itemDoubleClicked, this, [this] { sTreeView1DblClick(); });
+    m_tree = std::make_unique<ProjectTree>(central);
+    connect(m_tree->widget(), &QTreeWidget::itemDoubleClicked, this, guarded([this] { sTreeView1DblClick(); }));
     m_settingsEditor = new SettingsEditor(central, m_state);
     connect(m_settingsEditor, &SettingsEditor::changed, this, &TForm1::scheduleRefresh);
     m_scriptEditor = new ScriptEditor(central, m_state);
@@ -116,7 +116,7 @@ QAction *TForm1::addMenuAction(QMenu *menu, const char *name, int icon, void (TF
     QAction *action = menu->addAction(icon >= 0 ? mainIcon(icon) : QIcon(), QString());
     action->setObjectName(QLatin1String(name));
     if (handler)
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
     return action;
 }
 
@@ -185,7 +185,7 @@ void TForm1::buildToolBar(QWidget *central)
         button->setIcon(mainIcon(spec.icon));
         button->setFlat(true);
         if (spec.handler)
-            connect(button, &QPushButton::clicked, this, spec.handler);
+            connect(button, &QPushButton::clicked, this, guarded([this, handler = spec.handler] { (this->*handler)(); }));
     }
 }
 

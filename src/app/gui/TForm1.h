@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
 class QAction;
 class QPushButton;
 
@@ -81,7 +83,7 @@ private:
     bool m_shown = false;
 
     QTimer *m_timer;
-    ProjectTree *m_tree = nullptr;
+    std::unique_ptr<ProjectTree> m_tree;
     SettingsEditor *m_settingsEditor = nullptr;
     ScriptEditor *m_scriptEditor = nullptr;
     MainWindowLayout m_layout{};
