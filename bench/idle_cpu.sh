@@ -20,72 +20,16 @@ if [[ ! -x "$app" ]]; then
     exit 2
 fi
 
-tmp="$(mktemp -d "${TMPDIR:-/tmp}/vl-idle.XXXXXX")"
-app_pid=""
-xvfb_pid=""
-
-cleanup() {
-    if [[ -n "$app_pid" ]] && kill -0 "$app_pid" 2>/dev/null; then
-        kill "$app_pid" 2>/dev/null || true
-        for _ in 1 2 3 4 5 6 7 8 9 10; do
-            kill -0 "$app_pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -9 "$app_pid" 2>/dev/null || true
-    fi
-    [[ -n "$app_pid" ]] && wait "$app_pid" 2>/dev/null || true
-    if [[ -n "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 2' INT TERM HUP
-
-mkdir -p "$tmp/home" "$tmp/cache" "$tmp/data" "$tmp/config"
-
-platform_note=""
-if command -v Xvfb >/dev/null 2>&1; then
-    # Pick the first display number with neither a lock file nor a socket.
-    display=""
-    for n in $(seq 90 199); do
-        if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then
-            display="$n"
-            break
-        fi
-    done
-    if [[ -z "$display" ]]; then
-        echo "idle_cpu: no free X display number in 90-199" >&2
-        exit 2
-    fi
-    Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-        [[ -e "/tmp/.X11-unix/X$display" ]] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if ! kill -0 "$xvfb_pid" 2>/dev/null || [[ ! -e "/tmp/.X11-unix/X$display" ]]; then
-        echo "idle_cpu: Xvfb :$display did not start:" >&2
-        cat "$tmp/xvfb.log" >&2
-        exit 2
-    fi
-    export DISPLAY=":$display"
-    export QT_QPA_PLATFORM=xcb
-    platform_note="Xvfb :$display"
+# shellcheck source=lib/app_session.sh
+source "$here/lib/app_session.sh"
+session_init vl-idle
+if session_start_xvfb idle_cpu; then
+    platform_note="Xvfb $DISPLAY"
 else
     export QT_QPA_PLATFORM=offscreen
     platform_note="offscreen (Xvfb not installed)"
 fi
-
-export VORLUNE_HOME="$tmp/home"
-export XDG_CACHE_HOME="$tmp/cache"
-export XDG_DATA_HOME="$tmp/data"
-export XDG_CONFIG_HOME="$tmp/config"
-
-"$app" >"$tmp/app.log" 2>&1 &
-app_pid=$!
+session_start_app "$app"
 
 # Fields 14 and 15 of /proc/PID/stat (utime, stime), counted after the ")" that closes the
 # command name, since the name itself may contain spaces.

@@ -27,45 +27,10 @@ for tool in Xvfb xdotool import; do
 done
 [[ -x "$app" ]] || { echo "screenshot: $app not found or not executable" >&2; exit 2; }
 
-tmp="$(mktemp -d "${TMPDIR:-/tmp}/vl-shot.XXXXXX")"
-app_pid=""
-xvfb_pid=""
-cleanup() {
-    if [[ -n "$app_pid" ]] && kill -0 "$app_pid" 2>/dev/null; then
-        kill "$app_pid" 2>/dev/null || true
-        for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$app_pid" 2>/dev/null || true
-    fi
-    [[ -n "$app_pid" ]] && wait "$app_pid" 2>/dev/null || true
-    if [[ -n "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 2' INT TERM HUP
-
-# First display number with neither a lock file nor a socket.
-display=""
-for n in $(seq 90 199); do
-    if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then display="$n"; break; fi
-done
-[[ -n "$display" ]] || { echo "screenshot: no free X display number in 90-199" >&2; exit 2; }
-Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 50); do
-    [[ -e "/tmp/.X11-unix/X$display" ]] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "screenshot: Xvfb :$display did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 2
-fi
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
-mkdir -p "$tmp/home" "$tmp/cache" "$tmp/data" "$tmp/config"
-export VORLUNE_HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data" \
-       XDG_CONFIG_HOME="$tmp/config"
+# shellcheck source=../bench/lib/app_session.sh
+source "$repo/bench/lib/app_session.sh"
+session_init vl-shot
+session_start_xvfb screenshot || { echo "screenshot: Xvfb is not installed" >&2; exit 2; }
 
 if [[ "$mode" == script ]]; then
     project="$tmp/two-events.vlk"
@@ -84,8 +49,7 @@ open(sys.argv[1], "wb").write(xml.encode("cp1251", "xmlcharrefreplace"))
 PY
 fi
 
-"$app" "$project" >"$tmp/app.log" 2>&1 &
-app_pid=$!
+session_start_app "$app" "$project"
 
 # The main window is the visible top-level window of this process whose title starts "Vorlune".
 win=""
