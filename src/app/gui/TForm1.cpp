@@ -178,38 +178,34 @@ void TForm1::buildToolBar(QWidget *central)
                                   {"sBitBtn11", 42, 10, &TForm1::N4Click},
                                   {"sBitBtn12", 68, 13, &TForm1::N6Click},
                                   {"sBitBtn13", 89, 15, nullptr}};
-    for (const ToolButton &spec : buttons) {
+    for (const ToolButton &tool : buttons) {
         auto *button = new QPushButton(toolBar);
-        button->setObjectName(QLatin1String(spec.name));
-        button->setGeometry(spec.left, 0, 20, 20);
-        button->setIcon(mainIcon(spec.icon));
+        button->setObjectName(QLatin1String(tool.name));
+        button->setGeometry(tool.left, 0, 20, 20);
+        button->setIcon(mainIcon(tool.icon));
         button->setFlat(true);
-        if (spec.handler)
-            connect(button, &QPushButton::clicked, this, guarded([this, handler = spec.handler] { (this->*handler)(); }));
+        if (tool.handler)
+            connect(button, &QPushButton::clicked, this, guarded([this, handler = tool.handler] { (this->*handler)(); }));
     }
 }
 
 void TForm1::applyTexts()
 {
-    using i18n::tx;
-    const auto setText = [this](const char *name, const QString &text) {
-        if (auto *menu = findChild<QMenu *>(QLatin1String(name)))
-            menu->setTitle(text);
-        else if (auto *action = findChild<QAction *>(QLatin1String(name)))
-            action->setText(text);
+    struct Caption {
+        const char *name;
+        i18n::TextId text;
     };
-    setText("N1", tx("MENU.menu1"));
-    setText("N2", tx("MENU.menu3"));
-    setText("N3", tx("MENU.menu4"));
-    setText("N4", tx("MENU.menu5"));
-    setText("N5", tx("MENU.menu6"));
-    setText("N6", tx("MENU.menu7"));
-    setText("N16", tx("MENU.menu12"));
-    setText("N7", tx("MENU.menu2"));
-    setText("N9", tx("MENU.menu8"));
-    setText("I1", tx("MENU.menu9"));
-    setText("N13", tx("MENU.menu10"));
-    setText("N14", tx("MENU.menu11"));
+    static constexpr Caption captions[] = {
+        {"N1", "MENU.menu1"},  {"N2", "MENU.menu3"},  {"N3", "MENU.menu4"},   {"N4", "MENU.menu5"},
+        {"N5", "MENU.menu6"},  {"N6", "MENU.menu7"},  {"N16", "MENU.menu12"}, {"N7", "MENU.menu2"},
+        {"N9", "MENU.menu8"},  {"I1", "MENU.menu9"},  {"N13", "MENU.menu10"}, {"N14", "MENU.menu11"}};
+    for (const Caption &caption : captions) {
+        const QString text = i18n::tx(caption.text);
+        if (auto *menu = findChild<QMenu *>(QLatin1String(caption.name)))
+            menu->setTitle(text);
+        else if (auto *action = findChild<QAction *>(QLatin1String(caption.name)))
+            action->setText(text);
+    }
     m_tree->applyTexts();
     m_settingsEditor->applyTexts();
     m_scriptEditor->controls().applyTexts();
