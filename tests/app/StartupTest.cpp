@@ -69,6 +69,21 @@ private Q_SLOTS:
                     .startsWith("\xEF\xBB\xBF[Run]\r\ndelete_worlds=-1\r\ndelete_logs=-1\r\n"));
     }
 
+    void newProjectIsNamedInTheFilesLanguage()
+    {
+        TestEnvironment env;
+        writeFile(env.path(QStringLiteral("Language.ini")), "\xEF\xBB\xBF[OTHR]\r\nothr1=New plugin\r\n");
+        app::AppState state;
+        app::runCreationSteps(state, {});
+        QCOMPARE(state.project.ProjectFileName, QStringLiteral("New plugin.vlk"));
+        QCOMPARE(app::mainWindowTitle(state.project.ProjectFileName),
+                 QStringLiteral("Vorlune [New plugin.vlk] {TEST EDITION}"));
+        // The file was completed with every other text and kept the given one.
+        const QByteArray written = readFile(env.path(QStringLiteral("Language.ini")));
+        QVERIFY(written.startsWith("\xEF\xBB\xBF[OTHR]\r\nothr1=New plugin\r\nothr2="));
+        QVERIFY(written.contains("[CKBOX]\r\nckbox1="));
+    }
+
     void commandLineArgumentsAreJoined()
     {
         QCOMPARE(app::joinArguments({QStringLiteral("/tmp/My"), QStringLiteral("Plugins/demo.vlk")}),
@@ -109,15 +124,16 @@ private Q_SLOTS:
     void unwritableFolderReportsAndStillBuildsTheState()
     {
         TestEnvironment env;
-        QFile::setPermissions(env.home(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        if (QFileInfo(env.home()).isWritable())
-            QSKIP("running with rights that ignore folder permissions");
+        // A folder below a plain file can be neither created nor written, even by root.
+        writeFile(env.path(QStringLiteral("plain-file")), "x");
         app::AppState state;
+        state.programFolder = env.path(QStringLiteral("plain-file/program/"));
         app::runCreationSteps(state, {});
-        QFile::setPermissions(env.home(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(env.messages().size(), 3); // theme, language file, settings file
         QVERIFY(!state.project.document.isNull());
+        QCOMPARE(state.project.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
         QCOMPARE(state.SettingsIni.keys(QStringLiteral("Run")).size(), 5);
+        QCOMPARE(i18n::tx("MSG.msg10"), QStringLiteral("Плагин успешно скомпилирован."));
     }
 
     void fileImportantNamesTheMissingFile()
