@@ -42,27 +42,36 @@ void extractThemeIfMissing(const AppState &state)
         ExtractRes(kResourceType, QStringLiteral("design"), state.themeFilePath());
 }
 
-void loadLanguage(AppState &state)
+// Loads an INI image; a file that cannot be read gives an empty image and is
+// reported. Returns whether the file was read (or is absent).
+bool loadImage(IniImage &image, const QString &path)
 {
     try {
-        state.LanguageIni = IniImage::load(state.languageFilePath());
+        image = IniImage::load(path);
+        return true;
     } catch (const Error &error) {
-        state.LanguageIni = IniImage();
+        image = IniImage();
         Messages::show(error.text());
+        return false;
     }
-    i18n::texts().GetStringsLanguage(state.LanguageIni, state.languageFilePath());
+}
+
+// A file that could not be read is never replaced by the defaults: it may
+// hold the user's own texts or settings.
+void loadLanguage(AppState &state)
+{
+    if (loadImage(state.LanguageIni, state.languageFilePath()))
+        i18n::texts().GetStringsLanguage(state.LanguageIni, state.languageFilePath());
+    else
+        i18n::texts().fillFrom(state.LanguageIni);
 }
 
 void loadSettings(AppState &state)
 {
-    try {
-        state.SettingsIni = IniImage::load(state.settingsFilePath());
-    } catch (const Error &error) {
-        state.SettingsIni = IniImage();
-        Messages::show(error.text());
-    }
+    const bool readable = loadImage(state.SettingsIni, state.settingsFilePath());
     ensureRunOptions(state.SettingsIni);
-    state.SettingsIni.save(state.settingsFilePath());
+    if (readable)
+        state.SettingsIni.save(state.settingsFilePath());
 }
 
 void putProjectIntoMemory(AppState &state, const QStringList &arguments)

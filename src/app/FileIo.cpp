@@ -4,46 +4,245 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <csignal>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorlune::fileio {
+namespace {
 
-QByteArray readAll(const QString &path)
+QString systemText(int error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+Error failure(const char *verb, const QString &path, const QString &reason)
+{
+    return Error(QStringLiteral("Cannot %1 \"%2\": %3").arg(QLatin1String(verb), path, reason));
+}
+
+Error systemFailure(const char *verb, const QString &path, int error)
+{
+    return failure(verb, path, systemText(error));
+}
+
+QString kindOf(mode_t mode)
+{
+    return S_ISDIR(mode) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_fd; }
+    // Closes now; returns 0 or the error, which for some file systems is
+    // the first place a failed write shows.
+    int close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd;
+};
+
+// Returns 0 or the error of the first write that failed.
+int writeFully(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(std::min<qint64>(left, qint64(1) << 30)));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+QString limitText(qint64 limit)
+{
+    return QStringLiteral("the file is larger than %1 MB").arg(limit >> 20);
+}
+
+// The file a link at `path` names, so that saving through a link keeps it.
+QString resolvedTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+QByteArray randomSuffix()
+{
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray suffix(8, Qt::Uninitialized);
+    for (char &c : suffix)
+        c = alphabet[QRandomGenerator::global()->bounded(int(sizeof(alphabet) - 1))];
+    return suffix;
+}
+
+// Creates a temporary file beside `target` under a fresh name. O_EXCL never
+// opens what is already there, a planted link included.
+int createTemporary(const QByteArray &target, QByteArray &temporary)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray() : target.left(slash + 1);
+    // Room for the prefix and suffix within the longest name a folder holds.
+    const QByteArray base = target.mid(slash + 1).left(200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = folder + '.' + base + ".tmp-" + randomSuffix();
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void syncFolderOf(const QByteArray &file)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    const QByteArray folder = slash <= 0 ? QByteArray(slash == 0 ? "/" : ".") : file.left(slash);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd); // best effort: the rename itself has succeeded
+        ::close(fd);
+    }
+}
+
+void writeThroughTemporary(const QString &path, const QByteArray &bytes, bool durable)
+{
+    const QByteArray target = QFile::encodeName(resolvedTarget(path));
+    struct stat old {};
+    const bool hadOld = ::stat(target.constData(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode))
+        throw failure("write", path, kindOf(old.st_mode));
+
+    QByteArray temporary;
+    Descriptor file(createTemporary(target, temporary));
+    if (file.get() < 0)
+        throw systemFailure("write", path, errno);
+
+    int error = writeFully(file.get(), bytes);
+    if (error == 0 && hadOld) {
+        // The new file keeps the old one's permissions and, where allowed, owner.
+        const bool keptOwner = old.st_uid == ::geteuid() || ::fchown(file.get(), old.st_uid, old.st_gid) == 0;
+        ::fchmod(file.get(), old.st_mode & (keptOwner ? 07777 : 0777));
+    }
+    if (error == 0 && durable && ::fsync(file.get()) != 0)
+        error = errno;
+    const int closeError = file.close();
+    if (error == 0)
+        error = closeError;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        throw systemFailure("write", path, error);
+    }
+    if (durable)
+        syncFolderOf(target);
+}
+
+} // namespace
+
+QByteArray readAll(const QString &path, qint64 limit)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // Looked at before opening: opening a device or a pipe can block or act.
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        throw systemFailure("open", path, errno);
+    if (!S_ISREG(info.st_mode))
+        throw failure("open", path, kindOf(info.st_mode));
+
+    Descriptor file(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw systemFailure("open", path, errno);
+    // The name may have been replaced since it was looked at.
+    if (::fstat(file.get(), &info) != 0)
+        throw systemFailure("read", path, errno);
+    if (!S_ISREG(info.st_mode))
+        throw failure("open", path, kindOf(info.st_mode));
+    if (limit >= 0 && info.st_size > limit)
+        throw failure("open", path, limitText(limit));
+
+    QByteArray bytes;
+    bytes.reserve(qsizetype(info.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw systemFailure("read", path, errno);
+        }
+        if (got == 0)
+            break;
+        // A file that grows while it is read is held to the same limit.
+        if (limit >= 0 && bytes.size() + got > limit)
+            throw failure("open", path, limitText(limit));
+        bytes.append(buffer, qsizetype(got));
+    }
     return bytes;
 }
 
 void writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    writeThroughTemporary(path, bytes, true);
 }
 
 void replaceFile(const QString &path, const QByteArray &bytes)
 {
-    const QString temporary = path + QStringLiteral(".part");
-    writeScratch(temporary, bytes);
-    QFile::remove(path);
-    if (!QFile::rename(temporary, path)) {
-        QFile::remove(temporary);
-        throw Error(QStringLiteral("Cannot write \"%1\"").arg(path));
-    }
+    writeThroughTemporary(path, bytes, false);
 }
 
 void writeScratch(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw Error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK: a pipe in the way fails at once instead of waiting for a reader.
+    Descriptor file(::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                           0666));
+    if (file.get() < 0)
+        throw systemFailure("write", path, errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw failure("write", path, QStringLiteral("it is not a regular file"));
+    int error = writeFully(file.get(), bytes);
+    const int closeError = file.close();
+    if (error == 0)
+        error = closeError;
+    if (error != 0) {
+        ::unlink(native.constData());
+        throw systemFailure("write", path, error);
+    }
+}
+
+void reportOversizeWritesAsErrors()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 } // namespace vorlune::fileio

@@ -5,21 +5,36 @@
 
 namespace vorlune::fileio {
 
-// Reads a whole file; throws vorlune::Error with the system's text.
-QByteArray readAll(const QString &path);
+// Size limits of the files the program reads from outside.
+inline constexpr qint64 kProjectFileLimit = qint64(64) << 20;
+inline constexpr qint64 kIniFileLimit = qint64(16) << 20;
+// Files the program made itself (build outputs) are only bounded by memory.
+inline constexpr qint64 kNoLimit = -1;
 
-// Writes a whole file through a temporary file in the same folder that is
-// renamed over the target, so a failed write never leaves half a file.
+// Reads a whole regular file of at most `limit` bytes (kNoLimit: any size).
+// A folder, a pipe, a device or a larger file is refused without blocking.
 // Throws vorlune::Error with the system's text.
+QByteArray readAll(const QString &path, qint64 limit = kNoLimit);
+
+// Writes a whole file through a fresh temporary file in the same folder that
+// is flushed to the disk and renamed over the target: a failed write (a full
+// disk, a file size limit, a missing permission) leaves the old file as it
+// was and no temporary file behind. A link as target is written through to
+// the file it names. Throws vorlune::Error with the system's text.
 void writeAtomically(const QString &path, const QByteArray &bytes);
 
-// Replaces a file through a temporary file renamed over it, like
-// writeAtomically but without waiting for the disk: for files the program
-// can write again (runtime files), where that wait costs more than the write.
+// Like writeAtomically but without waiting for the disk: for files the
+// program can write again (runtime files), where that wait costs more than
+// the write.
 void replaceFile(const QString &path, const QByteArray &bytes);
 
-// Writes a whole file in place, for scratch files that need no protection
-// against a half-written state. Throws vorlune::Error with the system's text.
+// Writes a whole file in place, for scratch files in the program's own
+// folders. Never follows a link at `path`; a failed write removes the
+// partial file. Throws vorlune::Error with the system's text.
 void writeScratch(const QString &path, const QByteArray &bytes);
+
+// Makes writes beyond the process's file size limit fail with an error
+// instead of ending the process, so they are reported like a full disk.
+void reportOversizeWritesAsErrors();
 
 } // namespace vorlune::fileio

@@ -59,7 +59,7 @@ IniImage IniImage::load(const QString &path)
 {
     if (!QFileInfo::exists(path))
         return {};
-    return fromBytes(fileio::readAll(path));
+    return fromBytes(fileio::readAll(path, fileio::kIniFileLimit));
 }
 
 const IniImage::Section *IniImage::findSection(const QString &name) const

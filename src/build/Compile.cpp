@@ -89,15 +89,13 @@ bool packPhar(const BuildFolder &folder, const GeneratedPlugin &plugin, const QS
         process.waitForFinished(-1);
     }
 
+    // A compiler that packed nothing shows as the missing archive; an archive
+    // that cannot be written is an error with the system's reason.
     const QString packed = folder.path(QStringLiteral("comp.phar"));
     if (!QFile::exists(packed))
         return false;
-    try {
-        fileio::writeAtomically(target, fileio::readAll(packed));
-        return true;
-    } catch (const Error &) {
-        return false; // reported as the missing archive
-    }
+    fileio::writeAtomically(target, fileio::readAll(packed));
+    return true;
 }
 
 bool packZip(const BuildFolder &folder, const QString &target)
@@ -105,7 +103,8 @@ bool packZip(const BuildFolder &folder, const QString &target)
     const QString base = folder.path(QStringLiteral("compile/"));
     QStringList files;
     app::FindFiles(base, files);
-    return writeZip(target, base, files).isEmpty(); // a failure shows as the missing archive
+    writeZip(target, base, files);
+    return true;
 }
 
 } // namespace

@@ -91,18 +91,13 @@ private:
 
 } // namespace
 
-QString writeZip(const QString &archivePath, const QString &baseFolder, const QStringList &files)
+void writeZip(const QString &archivePath, const QString &baseFolder, const QStringList &files)
 {
-    try {
-        MemoryArchive archive;
-        const QDir base(baseFolder);
-        for (const QString &file : files)
-            archive.add(codecs::encodeOem(base.relativeFilePath(file)), fileio::readAll(file));
-        fileio::writeAtomically(archivePath, archive.close());
-        return {};
-    } catch (const Error &error) {
-        return error.text();
-    }
+    MemoryArchive archive;
+    const QDir base(baseFolder);
+    for (const QString &file : files)
+        archive.add(codecs::encodeOem(base.relativeFilePath(file)), fileio::readAll(file));
+    fileio::writeAtomically(archivePath, archive.close());
 }
 
 } // namespace vorlune::build

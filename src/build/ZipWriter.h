@@ -7,8 +7,8 @@ namespace vorlune::build {
 
 // Writes a ZIP archive of the given files, each stored Deflate level 1 under
 // its path relative to baseFolder with "/" separators, names in the OEM code
-// page. The archive appears whole or not at all. Returns an empty text on
-// success, else the reason.
-QString writeZip(const QString &archivePath, const QString &baseFolder, const QStringList &files);
+// page. The archive appears whole or not at all. Throws vorlune::Error with
+// the reason.
+void writeZip(const QString &archivePath, const QString &baseFolder, const QStringList &files);
 
 } // namespace vorlune::build

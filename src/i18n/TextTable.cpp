@@ -33,12 +33,17 @@ void TextTable::GetStringFromLanguage(app::IniImage &languageIni, const QString 
 
 void TextTable::GetStringsLanguage(app::IniImage &languageIni, const QString &languageFilePath)
 {
+    fillFrom(languageIni);
+    languageIni.save(languageFilePath);
+}
+
+void TextTable::fillFrom(app::IniImage &languageIni)
+{
     for (size_t i = 0; i < kTextRows.size(); ++i) {
         const TextRow &row = kTextRows[i];
         GetStringFromLanguage(languageIni, fromView(row.section), fromView(row.key), fromView(row.defaultText),
                               int(i));
     }
-    languageIni.save(languageFilePath);
 }
 
 void TextTable::loadFrom(const app::IniImage &languageIni)

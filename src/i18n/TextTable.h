@@ -45,6 +45,8 @@ public:
     // Loads all texts in table order and saves the image to languageFilePath.
     // Throws vorlune::Error when the file cannot be written.
     void GetStringsLanguage(app::IniImage &languageIni, const QString &languageFilePath);
+    // GetStringsLanguage without the save.
+    void fillFrom(app::IniImage &languageIni);
 
     // Reads every text from the image without changing it (for tools that
     // must not rewrite the language file).

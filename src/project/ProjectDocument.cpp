@@ -122,7 +122,7 @@ ProjectDocument ProjectDocument::fromBytes(const QByteArray &bytes, const QStrin
 
 ProjectDocument ProjectDocument::fromFile(const QString &path)
 {
-    return fromBytes(fileio::readAll(path), path);
+    return fromBytes(fileio::readAll(path, fileio::kProjectFileLimit), path);
 }
 
 QString ProjectDocument::declaredEncoding() const

@@ -60,7 +60,8 @@ private Q_SLOTS:
         QCOMPARE(ok.out, QStringLiteral("Built.\n"));
         const Result failed = runBuildCommand({kHello, env.path(QStringLiteral("none/x"))});
         QCOMPARE(failed.exitCode, 1);
-        QCOMPARE(failed.err, QStringLiteral("Cannot write.\n"));
+        QCOMPARE(failed.err, QStringLiteral("Cannot write \"%1\": No such file or directory\n")
+                                 .arg(env.path(QStringLiteral("none/x.phar"))));
         QCOMPARE(vorlune::test::readFile(env.path(QStringLiteral("Language.ini"))), language);
     }
 

@@ -2,6 +2,7 @@
 //   vorlune-build [--zip] PROJECT OUTPUT
 
 #include "app/Error.h"
+#include "app/FileIo.h"
 #include "app/IniImage.h"
 #include "app/Messages.h"
 #include "app/ProgramFolder.h"
@@ -30,6 +31,7 @@ int usage()
 int main(int argc, char *argv[])
 {
     using namespace vorlune;
+    fileio::reportOversizeWritesAsErrors();
     // No application object: a build command starts faster without one.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

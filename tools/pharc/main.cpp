@@ -2,12 +2,15 @@
 // with "cnfg.dll" as the archive's metadata. Takes no arguments.
 #include "build/PharCompiler.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 
 int main()
 {
+    // Past a file size limit a write fails and is reported, like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         vorlune::build::compileFolder(std::filesystem::current_path());
         return 0;

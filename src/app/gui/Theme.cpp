@@ -1,5 +1,7 @@
 #include "app/gui/Theme.h"
 
+#include "app/Error.h"
+#include "app/FileIo.h"
 #include "app/RuntimeFiles.h"
 
 #include <QApplication>
@@ -14,10 +16,11 @@ void applyThemeFrom(const QString &programFolder)
     if (!QFile::exists(themeFile))
         return;
     QFile::rename(themeFile, loadingFile); // result ignored, as the theme rules say
-    QFile file(loadingFile);
-    if (file.open(QIODevice::ReadOnly))
-        qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
-    file.close();
+    try {
+        qApp->setStyleSheet(QString::fromUtf8(fileio::readAll(loadingFile, fileio::kIniFileLimit)));
+    } catch (const Error &) {
+        // A theme that cannot be read leaves the plain look.
+    }
     QFile::rename(loadingFile, themeFile);
 }
 

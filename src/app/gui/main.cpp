@@ -1,3 +1,4 @@
+#include "app/FileIo.h"
 #include "app/gui/MessageBoxSink.h"
 #include "app/gui/TForm1.h"
 #include "app/gui/VorluneApplication.h"
@@ -9,6 +10,7 @@
 int main(int argc, char *argv[])
 {
     using namespace vorlune::gui;
+    vorlune::fileio::reportOversizeWritesAsErrors();
     VorluneApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlune"));
     installMessageBoxSink();
