@@ -4,10 +4,18 @@
 #include "app/FileIo.h"
 #include "app/TextCodecs.h"
 
+#include <QHash>
+#include <QLocale>
+#include <QSet>
 #include <QStringList>
 
+#include <libxml/entities.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
+
+#include <algorithm>
+#include <memory>
 
 namespace vorlune::project {
 namespace {
@@ -40,16 +48,201 @@ void dropBlankTextNodes(xmlNodePtr node)
     }
 }
 
-QString parserMessage(xmlParserCtxtPtr context, const QString &sourceName)
+QString location(const QString &sourceName)
 {
-    const xmlError *error = xmlCtxtGetLastError(context);
-    QString message = error && error->message ? QString::fromUtf8(error->message).trimmed()
-                                              : QStringLiteral("the document could not be parsed");
-    const QString where = sourceName.isEmpty() ? QStringLiteral("XML") : sourceName;
-    if (error && error->line > 0)
-        return QStringLiteral("%1, line %2: %3").arg(where).arg(error->line).arg(message);
-    return QStringLiteral("%1: %2").arg(where, message);
+    return sourceName.isEmpty() ? QStringLiteral("XML") : sourceName;
 }
+
+QString withLine(const QString &sourceName, int line, const QString &message)
+{
+    if (line > 0)
+        return QStringLiteral("%1, line %2: %3").arg(location(sourceName)).arg(line).arg(message);
+    return QStringLiteral("%1: %2").arg(location(sourceName), message);
+}
+
+// References to entities are expanded on every attribute read, so a small
+// file could otherwise stand for gigabytes of text.
+constexpr quint64 kMaxEntityText = 1024 * 1024;
+
+QString entityRefusal(const QString &sourceName)
+{
+    return QStringLiteral("%1: the entities it declares (<!ENTITY ...>) expand to more than 1 MB of text or refer "
+                          "to themselves, so the file is not opened.")
+        .arg(location(sourceName));
+}
+
+// The first error names the cause; what follows is libxml2 stumbling over
+// the rest of the construct it gave up on.
+struct FirstError {
+    bool seen = false;
+    int code = XML_ERR_OK;
+    int line = 0;
+    QByteArray message;
+};
+
+thread_local FirstError *t_firstError = nullptr;
+
+void recordError(void *, xmlErrorPtr error)
+{
+    // Namespace complaints and warnings do not stop the parser; they are
+    // never the cause of a refused file.
+    if (!t_firstError || t_firstError->seen || !error || error->level < XML_ERR_ERROR ||
+        error->domain != XML_FROM_PARSER)
+        return;
+    t_firstError->seen = true;
+    t_firstError->code = error->code;
+    t_firstError->line = error->line;
+    t_firstError->message = QByteArray(error->message ? error->message : "");
+}
+
+class FirstErrorScope {
+public:
+    FirstErrorScope(xmlParserCtxtPtr context, FirstError &error) : m_previous(t_firstError)
+    {
+        t_firstError = &error;
+        // Also keeps libxml2 from printing the few errors it would write
+        // to standard error despite XML_PARSE_NOERROR.
+        context->sax->serror = recordError;
+    }
+    ~FirstErrorScope() { t_firstError = m_previous; }
+    FirstErrorScope(const FirstErrorScope &) = delete;
+    FirstErrorScope &operator=(const FirstErrorScope &) = delete;
+
+private:
+    FirstError *m_previous;
+};
+
+QString number(quint64 value) { return QLocale(QLocale::English).toString(value); }
+
+// libxml2's own words for its size limits send the user after a parser
+// option; these say what in the file is too big. Empty for other errors.
+QString limitMessage(const FirstError &error, const QString &sourceName)
+{
+    if (!error.seen)
+        return {};
+    // libxml2 reports both a reference loop and too much expansion this way.
+    if (error.code == XML_ERR_ENTITY_LOOP)
+        return entityRefusal(sourceName);
+    const QString textLimit = number(XML_MAX_TEXT_LENGTH);
+    const auto says = [&error](const char *words) { return error.message.contains(words); };
+    QString cause;
+    if (error.code == XML_ERR_NAME_TOO_LONG)
+        cause = QStringLiteral("a name of an element, attribute or entity is too long (the limit is %1 bytes).")
+                    .arg(number(XML_MAX_NAME_LENGTH));
+    else if (error.code == XML_ERR_ATTRIBUTE_NOT_FINISHED && says("length too long"))
+        cause = QStringLiteral("an attribute value is too long (the limit is %1 bytes).").arg(textLimit);
+    else if (says("Excessive depth in document"))
+        cause = QStringLiteral("elements are nested too deeply (the limit is %1 levels).").arg(xmlParserMaxDepth);
+    else if (says("too deep"))
+        cause = QStringLiteral("a declaration in the DOCTYPE is nested too deeply.");
+    else if (says("huge text node") || says("Huge input lookup") || says("too big found") || says("value too long") ||
+             says("text too long"))
+        cause = QStringLiteral("a text, comment or other part is too long (the limit is %1 bytes).").arg(textLimit);
+    else if (says("XML_PARSE_HUGE"))
+        cause = QStringLiteral("a part of the file is larger than a project file may be.");
+    return cause.isEmpty() ? QString() : withLine(sourceName, error.line, cause);
+}
+
+QString parserMessage(xmlParserCtxtPtr context, const FirstError &first, const QString &sourceName)
+{
+    const QString limit = limitMessage(first, sourceName);
+    if (!limit.isEmpty())
+        return limit;
+    const xmlError *error = xmlCtxtGetLastError(context);
+    const QString message = error && error->message ? QString::fromUtf8(error->message).trimmed()
+                                                    : QStringLiteral("the document could not be parsed");
+    return withLine(sourceName, error ? error->line : 0, message);
+}
+
+// Sums what the entity references in attributes and text stand for, each
+// entity measured once through its nested references.
+class EntityExpansion {
+public:
+    explicit EntityExpansion(xmlDocPtr doc) : m_doc(doc) {}
+
+    bool withinBound()
+    {
+        for (xmlNodePtr node = m_doc->children; node && m_total <= kMaxEntityText; node = node->next) {
+            if (node->type == XML_ELEMENT_NODE)
+                addElement(node);
+        }
+        return m_total <= kMaxEntityText;
+    }
+
+private:
+    static constexpr quint64 kOver = kMaxEntityText + 1;
+    // libxml2 refuses references nested deeper than 40, so a longer chain
+    // can only hide where it never looks (comments, CDATA); refusing it
+    // costs nothing and bounds the recursion.
+    static constexpr int kMaxDepth = 64;
+
+    static quint64 plus(quint64 a, quint64 b) { return std::min(a + b, kOver); }
+
+    void addElement(xmlNodePtr element)
+    {
+        for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next) {
+            for (xmlNodePtr part = attribute->children; part; part = part->next) {
+                if (part->type == XML_ENTITY_REF_NODE)
+                    m_total = plus(m_total, sizeOf(xmlGetDocEntity(m_doc, part->name), 0));
+            }
+        }
+        for (xmlNodePtr child = element->children; child && m_total <= kMaxEntityText; child = child->next) {
+            if (child->type == XML_ENTITY_REF_NODE)
+                m_total = plus(m_total, sizeOf(xmlGetDocEntity(m_doc, child->name), 0));
+            else if (child->type == XML_ELEMENT_NODE)
+                addElement(child);
+        }
+    }
+
+    quint64 sizeOf(const xmlEntity *entity, int depth)
+    {
+        if (!entity || !entity->content)
+            return 0; // undeclared, or external and never loaded
+        if (entity->etype == XML_INTERNAL_PREDEFINED_ENTITY)
+            return quint64(entity->length);
+        const auto known = m_sizes.constFind(entity);
+        if (known != m_sizes.constEnd())
+            return *known;
+        if (depth > kMaxDepth || m_open.contains(entity))
+            return kOver;
+        m_open.insert(entity);
+        const quint64 size = replacementSize(entity->content, depth + 1);
+        m_open.remove(entity);
+        m_sizes.insert(entity, size);
+        return size;
+    }
+
+    // The stored replacement text still holds general entity references;
+    // markup around them counts as text, which only errs on the safe side.
+    quint64 replacementSize(const xmlChar *text, int depth)
+    {
+        quint64 size = 0;
+        const xmlChar *at = text;
+        while (*at && size <= kMaxEntityText) {
+            if (at[0] == '&' && at[1] != '#') {
+                const xmlChar *end = at + 1;
+                while (*end && *end != ';' && *end != '&' && *end != '<' && *end != ' ')
+                    ++end;
+                if (*end == ';' && end > at + 1) {
+                    const QByteArray name(reinterpret_cast<const char *>(at + 1), end - at - 1);
+                    const xmlEntity *entity =
+                        xmlGetDocEntity(m_doc, reinterpret_cast<const xmlChar *>(name.constData()));
+                    size = plus(size, entity ? sizeOf(entity, depth) : quint64(end + 1 - at));
+                    at = end + 1;
+                    continue;
+                }
+            }
+            ++size;
+            ++at;
+        }
+        return std::min(size, kOver);
+    }
+
+    xmlDocPtr m_doc;
+    quint64 m_total = 0;
+    QHash<const xmlEntity *, quint64> m_sizes;
+    QSet<const xmlEntity *> m_open;
+};
 
 } // namespace
 
@@ -99,25 +292,25 @@ ProjectDocument ProjectDocument::newProject()
 
 ProjectDocument ProjectDocument::fromBytes(const QByteArray &bytes, const QString &sourceName)
 {
-    xmlParserCtxtPtr context = xmlNewParserCtxt();
+    std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(), xmlFreeParserCtxt);
     if (!context)
         throw Error(QStringLiteral("Out of memory while parsing %1").arg(sourceName));
+    FirstError firstError;
+    const FirstErrorScope scope(context.get(), firstError);
     // No network, no external DTD, no entity substitution: nothing outside
     // these bytes is ever read.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    xmlDocPtr doc = xmlCtxtReadMemory(context, bytes.constData(), int(bytes.size()), nullptr, nullptr, options);
-    if (!doc || !xmlDocGetRootElement(doc)) {
-        const QString message = parserMessage(context, sourceName);
-        xmlFreeDoc(doc);
-        xmlFreeParserCtxt(context);
-        throw Error(message);
-    }
-    xmlFreeParserCtxt(context);
+    xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr, options);
+    ProjectDocument document(doc);
+    if (!doc || !xmlDocGetRootElement(doc))
+        throw Error(parserMessage(context.get(), firstError, sourceName));
+    if (!EntityExpansion(doc).withinBound())
+        throw Error(entityRefusal(sourceName));
     for (xmlNodePtr node = doc->children; node; node = node->next) {
         if (node->type == XML_ELEMENT_NODE)
             dropBlankTextNodes(node);
     }
-    return ProjectDocument(doc);
+    return document;
 }
 
 ProjectDocument ProjectDocument::fromFile(const QString &path)

@@ -1,0 +1,67 @@
+#include "project/ProjectDocument.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+using vorlune::test::TestEnvironment;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result runBuildCommand(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build"), arguments);
+    Result result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+// A complete project whose one 250,000-character entity fills 20 action
+// arguments: 5 MB of text from a quarter-megabyte file.
+QByteArray hostileProject()
+{
+    const QByteArray main = vorlune::project::kMainScriptElementName.toUtf8();
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plugin [<!ENTITY big \"" + QByteArray(250000, 'x') +
+           "\">]>\n<plugin><settings name=\"Plugin\" creator=\"YourName\" version=\"1.0.0\" site=\"example.com\" "
+           "api=\"1.0.0\" loading=\"POSTWORLD\" main=\"Plugin\\Main\"/><phpscripts><" + main + "><ev_1>" +
+           QByteArray("<actn id=\"1\" args=\"&#8291;:[&big;]&#8291;\"/>").repeated(20) + "</ev_1></" + main +
+           "></phpscripts></plugin>\n";
+}
+
+} // namespace
+
+class HostileProjectBuildTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void entityBombIsRefusedWithoutAnArchive()
+    {
+        TestEnvironment env;
+        const QString project = env.path(QStringLiteral("hostile.vlk"));
+        vorlune::test::writeFile(project, hostileProject());
+        for (const QStringList &options : {QStringList(), QStringList{QStringLiteral("--zip")}}) {
+            const Result result = runBuildCommand(options + QStringList{project, env.path(QStringLiteral("out"))});
+            QCOMPARE(result.exitCode, 1);
+            QCOMPARE(result.out, QString());
+            QCOMPARE(result.err, QStringLiteral("%1: the entities it declares (<!ENTITY ...>) expand to more than 1 MB "
+                                                "of text or refer to themselves, so the file is not opened.\n")
+                                     .arg(project));
+        }
+        QCOMPARE(QDir(env.home()).entryList({QStringLiteral("out*")}, QDir::Files), QStringList());
+    }
+};
+
+VORLUNE_TEST(HostileProjectBuildTest)
+#include "HostileProjectBuildTest.moc"
