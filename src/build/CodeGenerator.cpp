@@ -49,16 +49,21 @@ QString statementFor(const project::XmlElement &action)
     return QStringLiteral("$this->getLogger()->info(\"") + message + QStringLiteral("\");");
 }
 
-bool isPlainPathPart(const QString &part)
+// The first character of `part` that cannot stand in a PHP class name, or a
+// null character when there is none. PHP names are ASCII letters, digits,
+// "_" and anything beyond ASCII; "-" and a leading digit stay allowed because
+// the settings editor lets them through and such plugins have always built.
+// Refusing "." and "/" also keeps the path inside the compile folder.
+QChar unusableCharacter(const QString &part)
 {
-    // Names beginning with "." are never packed, so they cannot hold the class.
-    if (part.isEmpty() || part.startsWith(QLatin1Char('.')))
-        return false;
     for (const QChar ch : part) {
-        if (ch == QLatin1Char('/') || ch.unicode() < 0x20 || ch.unicode() == 0x7F)
-            return false;
+        const char16_t c = ch.unicode();
+        const bool plain = c >= 0x80 || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                           (c >= u'0' && c <= u'9') || c == u'_' || c == u'-';
+        if (!plain)
+            return ch;
     }
-    return true;
+    return QChar();
 }
 
 } // namespace
@@ -136,9 +141,17 @@ QString classFilePath(const QString &main)
     const MainSplit split = splitMain(main);
     const QStringList folders = split.nameSpace.split(QLatin1Char('\\'));
     for (const QString &part : folders + QStringList{split.className}) {
-        if (!isPlainPathPart(part))
-            throw Error(QStringLiteral("The main class \"%1\" cannot be used as a file path.")
-                            .arg(main));
+        if (part.isEmpty())
+            throw Error(QStringLiteral("The main class \"%1\" cannot be used as a file path.").arg(main));
+        const QChar bad = unusableCharacter(part);
+        if (bad.isNull())
+            continue;
+        // A control character is named by its code: printed as it is, it would not show.
+        const QString shown = bad.unicode() < 0x20 || bad.unicode() == 0x7F
+                                  ? QStringLiteral("U+%1").arg(bad.unicode(), 4, 16, QLatin1Char('0')).toUpper()
+                                  : QStringLiteral("\"%1\"").arg(bad);
+        throw Error(QStringLiteral("The main class \"%1\" cannot be built: %2 is not allowed in a PHP class name.")
+                        .arg(main, shown));
     }
     return QStringLiteral("src/") + folders.join(QLatin1Char('/')) + QLatin1Char('/') + split.className +
            QStringLiteral(".php");

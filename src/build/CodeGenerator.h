@@ -43,8 +43,9 @@ QByteArray joinLines(const QStringList &lines);
 
 // "src/" + namespace folders + "/" + class + ".php". The setting may come
 // from a hand-edited file, so it is refused (vorlune::Error) unless every
-// part is a plain name: no empty part, no "." or "..", no "/" or control
-// character. Whatever passes stays inside the compile folder.
+// part could name a PHP class: not empty, only ASCII letters, digits, "_",
+// "-" and characters beyond ASCII, no leading ".". Whatever passes stays
+// inside the compile folder.
 QString classFilePath(const QString &main);
 
 // Reads the document (adding `settings` when missing, as every reader of

@@ -7,6 +7,7 @@
 #include "app/ProgramFolder.h"
 #include "app/RuntimeFiles.h"
 #include "app/TextCodecs.h"
+#include "build/BuildFolder.h"
 #include "build/CodeGenerator.h"
 #include "build/ZipWriter.h"
 #include "i18n/TextTable.h"
@@ -14,38 +15,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QProcess>
 
 namespace vorlune::build {
 namespace {
 
-// Removes the build folder whichever way the build ends.
-class BuildFolder {
-public:
-    BuildFolder() : m_path(app::buildFolder()), m_lock(m_path + QStringLiteral(".lock"))
-    {
-        // Another build (a second instance, the build command) waits its turn.
-        QDir().mkpath(QFileInfo(m_path).absolutePath());
-        if (!m_lock.lock())
-            throw Error(QStringLiteral("Cannot lock the build folder \"%1\"").arg(m_path));
-        // A folder left by an earlier build must not leak stale files.
-        QDir(m_path).removeRecursively();
-        if (!QDir().mkpath(m_path + QStringLiteral("/compile")))
-            throw Error(QStringLiteral("Cannot create the build folder \"%1\"").arg(m_path));
-        QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    ~BuildFolder() { QDir(m_path).removeRecursively(); }
-    BuildFolder(const BuildFolder &) = delete;
-    BuildFolder &operator=(const BuildFolder &) = delete;
-
-    QString path(const QString &relative) const { return m_path + QLatin1Char('/') + relative; }
-    const QString &root() const { return m_path; }
-
-private:
-    QString m_path;
-    QLockFile m_lock;
-};
+// The build folder is emptied when the build ends, and the archive with it.
+void refuseTargetInside(const QString &target, const QString &buildFolder)
+{
+    if (isInsideFolder(target, buildFolder))
+        throw Error(QStringLiteral("The archive \"%1\" would be written inside the build folder \"%2\", which "
+                                   "every build empties; choose a place outside it.")
+                        .arg(target, buildFolder));
+}
 
 void writeSources(const BuildFolder &folder, const GeneratedPlugin &plugin)
 {
@@ -119,11 +101,15 @@ QString Compile(project::ProjectDocument &document, int typec, const QString &tm
                 bool show_compl)
 {
     const QString target = archiveTarget(typec, tmp_file);
+    const QString buildFolder = app::buildFolder();
+    refuseTargetInside(target, buildFolder);
     // An old archive that cannot be removed must not pass for the new one.
     bool written = !QFileInfo::exists(target) || QFile::remove(target);
 
     const GeneratedPlugin plugin = generatePlugin(document);
-    const BuildFolder folder;
+    const BuildFolder folder(buildFolder);
+    // A link on the way to the target may lead into the folder only now that it exists.
+    refuseTargetInside(target, buildFolder);
     writeSources(folder, plugin);
     if (written)
         written = typec == kPharArchive ? packPhar(folder, plugin, target, show_err) : packZip(folder, target);

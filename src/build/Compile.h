@@ -20,9 +20,10 @@ QString archiveTarget(int typec, const QString &tmp_file);
 // carried PHAR compiler, any other value a .zip. Reports success and failure
 // through the message interface as show_err and show_compl ask. Returns the
 // archive path (with its extension fixed) when this build wrote it, else an
-// empty text. A project that cannot be generated, or a build folder that
-// cannot be written, throws vorlune::Error. Builds of several processes take
-// turns: the build folder is shared.
+// empty text. A project that cannot be generated, a target inside the build
+// folder, or a build folder that cannot be taken, emptied or written throws
+// vorlune::Error. Builds of several processes take turns: the build folder is
+// shared, and a build waits for another one for a minute at most.
 QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
                 bool show_compl);
 

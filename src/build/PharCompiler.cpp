@@ -1,14 +1,17 @@
 #include "build/PharCompiler.h"
 
 #include "build/Cp1251.h"
+#include "build/FolderTree.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <string>
-#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorlune::build {
 namespace fs = std::filesystem;
@@ -17,27 +20,62 @@ namespace {
 
 const std::string pluginYml = "plugin.yml";
 
-std::string quoted(const fs::path &path)
+std::string inQuotes(const fs::path &path)
 {
     return "\"" + path.string() + "\"";
 }
 
-std::string readFile(const fs::path &path)
+// Only a regular file is read: a link is not followed, and a pipe is neither
+// opened for long nor waited on.
+std::string readRegularFile(int folder, const std::string &name, const std::string &path)
 {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        throw PharError("Cannot open " + quoted(path) + ": " + std::generic_category().message(errno));
+    const int file = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) {
+        const int error = errno;
+        struct ::stat status {};
+        if (error == ELOOP && ::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+            throw PharError(inQuotes(path) + " is a symbolic link, which is not followed");
+        throw PharError("Cannot open " + inQuotes(path) + ": " + systemText(error));
+    }
+    struct ::stat status {};
+    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const std::string kind = describeKind(status.st_mode);
+        ::close(file);
+        throw PharError(inQuotes(path) + " is " + kind + ", not a regular file");
+    }
     std::string bytes;
     std::array<char, 64 * 1024> buffer;
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0)
-        bytes.append(buffer.data(), got);
-    const bool failed = std::ferror(file);
-    const int error = errno;
-    std::fclose(file);
-    if (failed)
-        throw PharError("Cannot read " + quoted(path) + ": " + std::generic_category().message(error));
+    for (;;) {
+        const ssize_t got = ::read(file, buffer.data(), buffer.size());
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(file);
+            throw PharError("Cannot read " + inQuotes(path) + ": " + systemText(error));
+        }
+        bytes.append(buffer.data(), std::size_t(got));
+    }
+    ::close(file);
     return bytes;
+}
+
+// The folder itself must not be a link either: packing a link's target
+// would pull in whatever it points at.
+int openFolderNoFollow(const fs::path &folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        return fd;
+    const int error = errno;
+    struct ::stat status {};
+    if (::lstat(folder.c_str(), &status) == 0 && S_ISLNK(status.st_mode))
+        throw PharError("The folder " + inQuotes(folder) + " is a symbolic link, which is not followed");
+    if (error == ENOENT)
+        throw PharError("The folder " + inQuotes(folder) + " is missing");
+    throw PharError("Cannot open the folder " + inQuotes(folder) + ": " + systemText(error));
 }
 
 // Code-point order of UTF-16 units, which is how the names were sorted
@@ -57,26 +95,6 @@ bool utf16Less(const std::string &a, const std::string &b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](char x, char y) { return utf16Rank(x) < utf16Rank(y); });
-}
-
-void collectInto(const fs::path &folder, const std::string &prefix, std::vector<PharEntry> &entries)
-{
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.starts_with('.'))
-            continue;
-        // Links are not followed, so a link cannot pull outside files in.
-        const fs::file_status status = it->symlink_status(error);
-        if (error)
-            break;
-        if (fs::is_directory(status))
-            collectInto(it->path(), prefix + name + '/', entries);
-        else if (fs::is_regular_file(status))
-            entries.push_back({prefix + name, readFile(it->path())});
-    }
-    if (error)
-        throw PharError("Cannot read the folder " + quoted(folder) + ": " + error.message());
 }
 
 // QString::trimmed() did this before; of its non-ASCII spaces only U+00A0
@@ -125,8 +143,21 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
 
 std::vector<PharEntry> collectEntries(const fs::path &folder)
 {
+    const Descriptor root(openFolderNoFollow(folder));
     std::vector<PharEntry> entries;
-    collectInto(folder, std::string(), entries);
+    try {
+        walkFolder(root.get(), folder.string(), [&](const FolderEntry &entry) {
+            if (entry.name.starts_with('.'))
+                return false;
+            // Links and other non-regular files are left out, so nothing outside is pulled in.
+            if (S_ISREG(entry.status.st_mode))
+                entries.push_back(
+                    {entry.path, readRegularFile(entry.folder, entry.name, (folder / entry.path).string())});
+            return S_ISDIR(entry.status.st_mode);
+        });
+    } catch (const FolderTreeError &error) {
+        throw PharError(error.what());
+    }
     std::sort(entries.begin(), entries.end(), [](const PharEntry &a, const PharEntry &b) {
         if ((a.name == pluginYml) != (b.name == pluginYml))
             return a.name == pluginYml;
@@ -180,19 +211,24 @@ std::optional<PharMetadata> parseParams(std::string_view cnfgBytes)
 
 void compileFolder(const fs::path &folder)
 {
-    std::error_code ignored;
     const fs::path paramsFile = folder / "cnfg.dll";
-    if (!fs::is_regular_file(paramsFile, ignored))
-        throw PharError("The params file " + quoted(paramsFile) + " is missing");
-    const std::optional<PharMetadata> metadata = parseParams(readFile(paramsFile));
+    std::string paramsBytes;
+    {
+        const Descriptor work(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (work.get() < 0)
+            throw PharError("Cannot open the folder " + inQuotes(folder) + ": " + systemText(errno));
+        struct ::stat status {};
+        if (::fstatat(work.get(), "cnfg.dll", &status, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+            throw PharError("The params file " + inQuotes(paramsFile) + " is missing");
+        paramsBytes = readRegularFile(work.get(), "cnfg.dll", paramsFile.string());
+    }
+    const std::optional<PharMetadata> metadata = parseParams(paramsBytes);
     if (!metadata)
-        throw PharError("The params file " + quoted(paramsFile) + " has no [Params] section");
+        throw PharError("The params file " + inQuotes(paramsFile) + " has no [Params] section");
     const fs::path compile = folder / "compile";
-    if (!fs::is_directory(compile, ignored))
-        throw PharError("The folder " + quoted(compile) + " is missing");
     const std::vector<PharEntry> entries = collectEntries(compile);
     if (entries.empty())
-        throw PharError("The folder " + quoted(compile) + " holds no files to pack");
+        throw PharError("The folder " + inQuotes(compile) + " holds no files to pack");
     writePhar(folder / "comp.phar", entries, *metadata, std::uint32_t(std::time(nullptr)));
 }
 

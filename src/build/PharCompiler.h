@@ -11,8 +11,8 @@ namespace vorlune::build {
 
 // Every regular file below `folder`, named relative to it with "/", skipping
 // files and folders whose names begin with "." and not following links;
-// "plugin.yml" first, the rest sorted. Throws PharError when a file or
-// folder cannot be read.
+// "plugin.yml" first, the rest sorted. Throws PharError when `folder` is a
+// link, or when a file or folder cannot be read.
 std::vector<PharEntry> collectEntries(const std::filesystem::path &folder);
 
 // The name, version, main, api, authors and website entries of the first
@@ -23,7 +23,8 @@ std::optional<PharMetadata> parseParams(std::string_view cnfgBytes);
 
 // Packs "<folder>/compile/" into "<folder>/comp.phar" with the [Params]
 // values of "<folder>/cnfg.dll" as metadata. Throws PharError, and writes
-// nothing, when an input is missing, empty or unreadable.
+// nothing, when an input is missing, empty, unreadable, a link or not a
+// regular file.
 void compileFolder(const std::filesystem::path &folder);
 
 } // namespace vorlune::build

@@ -1,0 +1,58 @@
+#include "app/ProgramFolder.h"
+#include "app/gui/FileDialogs.h"
+#include "app/gui/TForm1.h"
+#include "i18n/TextTable.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+#include "support/TreeSnapshot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTest>
+
+using namespace vorlune;
+
+class HostileBuildWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { gui::FileDialogs::clearQueuedAnswers(); }
+
+    void linkedBuildFolderIsRefusedThroughTheCompileButton()
+    {
+        test::TestEnvironment env;
+        const QString bystander = env.path(QStringLiteral("bystander"));
+        test::makeBystanderFolder(bystander);
+        QVERIFY(QDir().mkpath(QFileInfo(app::buildFolder()).absolutePath()));
+        QVERIFY(QFile::link(bystander, app::buildFolder()));
+        const QStringList before = test::snapshotTree(bystander);
+
+        gui::TForm1 window({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        window.show();
+        auto *compile = window.findChild<QPushButton *>(QStringLiteral("sBitBtn12"));
+        QVERIFY(compile && compile->isEnabled());
+        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("out")), 1});
+        QTest::mouseClick(compile, Qt::LeftButton);
+
+        QCOMPARE(env.messages().size(), 1);
+        QVERIFY2(env.messages().first().contains(
+                     QStringLiteral("\"%1\" is a symbolic link").arg(app::buildFolder())),
+                 qPrintable(env.messages().first()));
+        QCOMPARE(test::snapshotTree(bystander), before);
+        QCOMPARE(QFile::symLinkTarget(app::buildFolder()), bystander);
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
+
+        // The window goes on: with the link gone the same button builds.
+        QVERIFY(QFile::remove(app::buildFolder()));
+        env.messages().clear();
+        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("out")), 1});
+        QTest::mouseClick(compile, Qt::LeftButton);
+        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg10")});
+        QVERIFY(QFileInfo(env.path(QStringLiteral("out.phar"))).size() > 0);
+        QCOMPARE(test::snapshotTree(bystander), before);
+    }
+};
+
+VORLUNE_TEST(HostileBuildWindowTest)
+#include "HostileBuildWindowTest.moc"

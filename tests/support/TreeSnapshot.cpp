@@ -1,0 +1,55 @@
+#include "support/TreeSnapshot.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace vorlune::test {
+namespace {
+
+QString describe(const QString &root, const QString &path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return path + QStringLiteral(" missing");
+    QString line = QStringLiteral("%1 mode=%2 uid=%3")
+                       .arg(QDir(root).relativeFilePath(path))
+                       .arg(status.st_mode, 0, 8)
+                       .arg(status.st_uid);
+    if (S_ISREG(status.st_mode))
+        line += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256).toHex());
+    else if (S_ISLNK(status.st_mode))
+        line += QStringLiteral(" -> ") + QFile::symLinkTarget(path);
+    return line;
+}
+
+} // namespace
+
+QStringList snapshotTree(const QString &root)
+{
+    QStringList lines{describe(root, root)};
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        lines << describe(root, it.next());
+    lines.sort();
+    return lines;
+}
+
+void makeBystanderFolder(const QString &root)
+{
+    QDir().mkpath(root + QStringLiteral("/sub"));
+    writeFile(root + QStringLiteral("/keep.txt"), "keep me");
+    writeFile(root + QStringLiteral("/sub/deep.txt"), "deep");
+    QFile::setPermissions(root + QStringLiteral("/keep.txt"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QFile::setPermissions(root + QStringLiteral("/sub"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                            QFileDevice::ExeOther);
+}
+
+} // namespace vorlune::test

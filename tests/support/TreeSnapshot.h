@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace vorlune::test {
+
+// One line per entry at and below `root`, links not followed: name, type and
+// permissions, owner, and for a file its contents. Two equal snapshots show
+// that nothing there was deleted, changed or chmod-ed.
+QStringList snapshotTree(const QString &root);
+
+// A folder with a file, a subfolder of its own permissions and a file in it:
+// something a hostile build folder might point at.
+void makeBystanderFolder(const QString &root);
+
+} // namespace vorlune::test
