@@ -1,0 +1,157 @@
+#include "support/SmallDisk.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace vorlune;
+using test::namesIn;
+using test::readFile;
+using test::SmallDisk;
+using test::TestEnvironment;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+const QString kBuildCommand = QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build");
+const QString kCompiler = QStringLiteral(VORLUNE_BINARY_DIR "/PHAR_compiler");
+const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
+
+// Runs a program to its end (or 20 s, which counts as a hang), optionally
+// under a file size limit of `fileSizeLimit` bytes.
+Result run(const QString &program, const QStringList &arguments, const QString &folder = {},
+           rlim_t fileSizeLimit = RLIM_INFINITY)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    if (fileSizeLimit != RLIM_INFINITY) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    process.start(program, arguments);
+    Result result;
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+QString describe(const Result &result)
+{
+    return QStringLiteral("exit %1, out \"%2\", err \"%3\"").arg(result.exitCode).arg(result.out, result.err);
+}
+
+} // namespace
+
+class FullDiskBuildTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void anArchiveOnAFullDiskIsAFailureWithTheReason()
+    {
+        TestEnvironment env;
+        SmallDisk disk;
+        VORLUNE_REQUIRE_MOUNTED(disk);
+        disk.fill();
+        for (const QStringList &kind : {QStringList{}, QStringList{QStringLiteral("--zip")}}) {
+            const Result result = run(kBuildCommand, kind + QStringList{kHello, disk.path(QStringLiteral("x"))});
+            QVERIFY2(result.exitCode == 1, qPrintable(describe(result)));
+            QVERIFY2(result.err.contains(QStringLiteral("No space left on device")), qPrintable(describe(result)));
+            QVERIFY(result.out.isEmpty());
+            QCOMPARE(namesIn(disk.path()), QStringList{QStringLiteral("filler")});
+        }
+    }
+
+    void aFullCacheDiskStopsTheBuildBeforeItPacks()
+    {
+        TestEnvironment env;
+        SmallDisk disk;
+        VORLUNE_REQUIRE_MOUNTED(disk);
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(disk.path(QStringLiteral("cache"))));
+        QVERIFY(QDir().mkpath(disk.path(QStringLiteral("cache/vorlune"))));
+        disk.fill();
+        const Result result = run(kBuildCommand, {kHello, env.path(QStringLiteral("x"))});
+        QVERIFY2(result.exitCode == 1 && result.err.contains(QStringLiteral("No space left on device")),
+                 qPrintable(describe(result)));
+        QVERIFY(!QFile::exists(env.path(QStringLiteral("x.phar"))));
+    }
+
+    void aFileSizeLimitFailsTheBuildInsteadOfEndingIt()
+    {
+        TestEnvironment env;
+        // Large enough for the sources, too small for the carried compiler or the archive.
+        for (const QStringList &kind : {QStringList{}, QStringList{QStringLiteral("--zip")}}) {
+            const Result result = run(kBuildCommand, kind + QStringList{kHello, env.path(QStringLiteral("x"))}, {},
+                                      300);
+            QVERIFY2(result.exitCode == 1, qPrintable(describe(result)));
+            QVERIFY2(result.err.contains(QStringLiteral("File too large")), qPrintable(describe(result)));
+            QVERIFY(result.out.isEmpty());
+        }
+        QCOMPARE(namesIn(env.home()), QStringList{});
+    }
+
+    void theCompilerReportsAnArchiveItCouldNotWrite()
+    {
+        SmallDisk disk;
+        VORLUNE_REQUIRE_MOUNTED(disk);
+        QVERIFY(QDir().mkpath(disk.path(QStringLiteral("compile/src/Plugin"))));
+        test::writeFile(disk.path(QStringLiteral("compile/plugin.yml")), "name: P\r\n");
+        test::writeFile(disk.path(QStringLiteral("compile/src/Plugin/Main.php")), QByteArray(20000, 'x'));
+        test::writeFile(disk.path(QStringLiteral("cnfg.dll")), "[Params]\r\nname=P\r\n\r\n");
+        const QStringList before = namesIn(disk.path());
+
+        const Result limited = run(kCompiler, {}, disk.path(), 4096);
+        QVERIFY2(limited.exitCode == 1 && limited.err.contains(QStringLiteral("File too large")),
+                 qPrintable(describe(limited)));
+        QCOMPARE(namesIn(disk.path()), before);
+
+        disk.fill();
+        const Result full = run(kCompiler, {}, disk.path());
+        QVERIFY2(full.exitCode == 1 && full.err.contains(QStringLiteral("No space left on device")),
+                 qPrintable(describe(full)));
+        QCOMPARE(namesIn(disk.path()), before + QStringList{QStringLiteral("filler")});
+    }
+
+    void specialFilesAreRefusedWithoutWaiting()
+    {
+        TestEnvironment env;
+        const QString fifo = env.path(QStringLiteral("fifo.vlk"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString zero = env.path(QStringLiteral("zero.vlk"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zero));
+        for (const QString &project : {fifo, zero}) {
+            const Result result = run(kBuildCommand, {project, env.path(QStringLiteral("x"))});
+            QVERIFY2(result.exitCode == 1, qPrintable(describe(result)));
+            QCOMPARE(result.err, QStringLiteral("Cannot open \"%1\": it is not a regular file\n").arg(project));
+        }
+
+        // A language file that is a pipe is passed over: the build goes on with the built-in texts.
+        QVERIFY(QFile::rename(fifo, env.path(QStringLiteral("Language.ini"))));
+        const Result built = run(kBuildCommand, {kHello, env.path(QStringLiteral("x"))});
+        QVERIFY2(built.exitCode == 0, qPrintable(describe(built)));
+        QVERIFY(built.err.contains(QStringLiteral("Language.ini\": it is not a regular file")));
+        QCOMPARE(built.out, QStringLiteral("Плагин успешно скомпилирован.\n"));
+    }
+};
+
+VORLUNE_TEST(FullDiskBuildTest)
+#include "FullDiskBuildTest.moc"
