@@ -3,6 +3,7 @@
 #include "app/IniImage.h"
 #include "app/RuntimeFiles.h"
 #include "project/ProjectDocument.h"
+#include "support/Programs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -21,23 +22,13 @@
 #include <unistd.h>
 
 using namespace vorlune;
+using test::errorOf;
 using test::namesIn;
 using test::readFile;
 using test::SmallDisk;
 using test::writeFile;
 
 namespace {
-
-// The text of the error `write` throws, or an empty text when it throws none.
-QString errorOf(const std::function<void()> &write)
-{
-    try {
-        write();
-    } catch (const Error &error) {
-        return error.text();
-    }
-    return {};
-}
 
 // Lowers the file size limit of this process while it lives.
 class FileSizeLimit {

@@ -2,6 +2,7 @@
 #include "app/ProgramFolder.h"
 #include "build/BuildFolder.h"
 #include "support/TestEnvironment.h"
+#include "support/Programs.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
 
@@ -19,17 +20,9 @@
 using namespace vorlune;
 using vorlune::build::BuildFolder;
 
-namespace {
+using vorlune::test::errorOf;
 
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &error) {
-        return error.text();
-    }
-    return {};
-}
+namespace {
 
 mode_t modeOf(const QString &path)
 {

@@ -3,6 +3,7 @@
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "support/TestEnvironment.h"
+#include "support/Programs.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
@@ -12,6 +13,8 @@ using namespace vorlune::build;
 using vorlune::project::ProjectDocument;
 using vorlune::project::XmlElement;
 using vorlune::test::TestEnvironment;
+
+using vorlune::test::errorOf;
 
 namespace {
 
@@ -38,16 +41,6 @@ QStringList classBody(const QByteArray &mainClass)
     QStringList lines = QString::fromUtf8(mainClass).split(QStringLiteral("\r\n"));
     lines.removeLast(); // after the final CR LF
     return lines.mid(7, lines.size() - 7 - 3);
-}
-
-QString errorOf(const std::function<void()> &run)
-{
-    try {
-        run();
-    } catch (const Error &error) {
-        return error.text();
-    }
-    return {};
 }
 
 } // namespace

@@ -1,15 +1,12 @@
+#include "support/Programs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
-#include <functional>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace vorlune;
@@ -20,45 +17,17 @@ using test::TestEnvironment;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using test::kBuildCommand;
+using test::kCompiler;
+const QString &kHello = test::kHelloProject;
 
-const QString kBuildCommand = QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build");
-const QString kCompiler = QStringLiteral(VORLUNE_BINARY_DIR "/PHAR_compiler");
-const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
-
-// Runs a program to its end (or 20 s, which counts as a hang), optionally
-// under a file size limit of `fileSizeLimit` bytes.
-Result run(const QString &program, const QStringList &arguments, const QString &folder = {},
-           rlim_t fileSizeLimit = RLIM_INFINITY)
+// Runs a program to its end (20 s count as a hang), under a file size limit
+// of `fileSizeLimit` bytes when one is given.
+test::ProgramResult run(const QString &program, const QStringList &arguments, const QString &folder = {},
+                        qint64 fileSizeLimit = -1)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    if (fileSizeLimit != RLIM_INFINITY) {
-        process.setChildProcessModifier([fileSizeLimit] {
-            const rlimit limit{fileSizeLimit, fileSizeLimit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
-    process.start(program, arguments);
-    Result result;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
-}
-
-QString describe(const Result &result)
-{
-    return QStringLiteral("exit %1, out \"%2\", err \"%3\"").arg(result.exitCode).arg(result.out, result.err);
+    return test::runProgram(program, arguments,
+                            {.workingFolder = folder, .timeoutMs = 20000, .fileSizeLimit = fileSizeLimit});
 }
 
 } // namespace
@@ -73,9 +42,10 @@ private Q_SLOTS:
         VORLUNE_REQUIRE_MOUNTED(disk);
         disk.fill();
         for (const QStringList &kind : {QStringList{}, QStringList{QStringLiteral("--zip")}}) {
-            const Result result = run(kBuildCommand, kind + QStringList{kHello, disk.path(QStringLiteral("x"))});
-            QVERIFY2(result.exitCode == 1, qPrintable(describe(result)));
-            QVERIFY2(result.err.contains(QStringLiteral("No space left on device")), qPrintable(describe(result)));
+            const test::ProgramResult result =
+                run(kBuildCommand, kind + QStringList{kHello, disk.path(QStringLiteral("x"))});
+            QVERIFY2(result.exitCode == 1, qPrintable(result.describe()));
+            QVERIFY2(result.err.contains(QStringLiteral("No space left on device")), qPrintable(result.describe()));
             QVERIFY(result.out.isEmpty());
             QCOMPARE(namesIn(disk.path()), QStringList{QStringLiteral("filler")});
         }
@@ -89,9 +59,9 @@ private Q_SLOTS:
         qputenv("XDG_CACHE_HOME", QFile::encodeName(disk.path(QStringLiteral("cache"))));
         QVERIFY(QDir().mkpath(disk.path(QStringLiteral("cache/vorlune"))));
         disk.fill();
-        const Result result = run(kBuildCommand, {kHello, env.path(QStringLiteral("x"))});
+        const test::ProgramResult result = run(kBuildCommand, {kHello, env.path(QStringLiteral("x"))});
         QVERIFY2(result.exitCode == 1 && result.err.contains(QStringLiteral("No space left on device")),
-                 qPrintable(describe(result)));
+                 qPrintable(result.describe()));
         QVERIFY(!QFile::exists(env.path(QStringLiteral("x.phar"))));
     }
 
@@ -100,10 +70,10 @@ private Q_SLOTS:
         TestEnvironment env;
         // Large enough for the sources, too small for the carried compiler or the archive.
         for (const QStringList &kind : {QStringList{}, QStringList{QStringLiteral("--zip")}}) {
-            const Result result = run(kBuildCommand, kind + QStringList{kHello, env.path(QStringLiteral("x"))}, {},
-                                      300);
-            QVERIFY2(result.exitCode == 1, qPrintable(describe(result)));
-            QVERIFY2(result.err.contains(QStringLiteral("File too large")), qPrintable(describe(result)));
+            const test::ProgramResult result =
+                run(kBuildCommand, kind + QStringList{kHello, env.path(QStringLiteral("x"))}, {}, 300);
+            QVERIFY2(result.exitCode == 1, qPrintable(result.describe()));
+            QVERIFY2(result.err.contains(QStringLiteral("File too large")), qPrintable(result.describe()));
             QVERIFY(result.out.isEmpty());
         }
         QCOMPARE(namesIn(env.home()), QStringList{});
@@ -119,15 +89,15 @@ private Q_SLOTS:
         test::writeFile(disk.path(QStringLiteral("cnfg.dll")), "[Params]\r\nname=P\r\n\r\n");
         const QStringList before = namesIn(disk.path());
 
-        const Result limited = run(kCompiler, {}, disk.path(), 4096);
+        const test::ProgramResult limited = run(kCompiler, {}, disk.path(), 4096);
         QVERIFY2(limited.exitCode == 1 && limited.err.contains(QStringLiteral("File too large")),
-                 qPrintable(describe(limited)));
+                 qPrintable(limited.describe()));
         QCOMPARE(namesIn(disk.path()), before);
 
         disk.fill();
-        const Result full = run(kCompiler, {}, disk.path());
+        const test::ProgramResult full = run(kCompiler, {}, disk.path());
         QVERIFY2(full.exitCode == 1 && full.err.contains(QStringLiteral("No space left on device")),
-                 qPrintable(describe(full)));
+                 qPrintable(full.describe()));
         QCOMPARE(namesIn(disk.path()), before + QStringList{QStringLiteral("filler")});
     }
 
@@ -139,15 +109,15 @@ private Q_SLOTS:
         const QString zero = env.path(QStringLiteral("zero.vlk"));
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zero));
         for (const QString &project : {fifo, zero}) {
-            const Result result = run(kBuildCommand, {project, env.path(QStringLiteral("x"))});
-            QVERIFY2(result.exitCode == 1, qPrintable(describe(result)));
+            const test::ProgramResult result = run(kBuildCommand, {project, env.path(QStringLiteral("x"))});
+            QVERIFY2(result.exitCode == 1, qPrintable(result.describe()));
             QCOMPARE(result.err, QStringLiteral("Cannot open \"%1\": it is not a regular file\n").arg(project));
         }
 
         // A language file that is a pipe is passed over: the build goes on with the built-in texts.
         QVERIFY(QFile::rename(fifo, env.path(QStringLiteral("Language.ini"))));
-        const Result built = run(kBuildCommand, {kHello, env.path(QStringLiteral("x"))});
-        QVERIFY2(built.exitCode == 0, qPrintable(describe(built)));
+        const test::ProgramResult built = run(kBuildCommand, {kHello, env.path(QStringLiteral("x"))});
+        QVERIFY2(built.exitCode == 0, qPrintable(built.describe()));
         QVERIFY(built.err.contains(QStringLiteral("Language.ini\": it is not a regular file")));
         QCOMPARE(built.out, QStringLiteral("Плагин успешно скомпилирован.\n"));
     }

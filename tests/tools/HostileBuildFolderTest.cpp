@@ -1,6 +1,7 @@
 // Builds run by the build command and the carried compiler against a build
 // folder, lock or compile folder that someone else has put in the way.
 #include "app/ProgramFolder.h"
+#include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
@@ -27,38 +28,16 @@ using vorlune::test::TestEnvironment;
 
 namespace {
 
-const QString kBuildCommand = QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build");
-const QString kCompiler = QStringLiteral(VORLUNE_BINARY_DIR "/PHAR_compiler");
-const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
+using test::kBuildCommand;
+using test::kCompiler;
+const QString &kHello = test::kHelloProject;
 
-struct Result {
-    int exitCode = -1; // -1: still running when the wait ended, or crashed
-    QString out;
-    QString err;
-    qint64 elapsedMs = 0;
-};
+using Result = test::ProgramResult;
 
 Result run(const QString &program, const QStringList &arguments, int timeoutMs = 30000,
            const QString &workingFolder = QString())
 {
-    QProcess process;
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
-    QElapsedTimer clock;
-    clock.start();
-    process.start(program, arguments);
-    Result result;
-    const bool finished = process.waitForFinished(timeoutMs);
-    result.elapsedMs = clock.elapsed();
-    if (!finished) {
-        process.kill();
-        process.waitForFinished(5000);
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    return test::runProgram(program, arguments, {.workingFolder = workingFolder, .timeoutMs = timeoutMs});
 }
 
 Result runBuild(const QStringList &arguments, int timeoutMs = 30000)
@@ -70,11 +49,8 @@ Result runBuild(const QStringList &arguments, int timeoutMs = 30000)
 Result runWithFileLimit(int files, const QString &program, const QStringList &arguments,
                         const QString &workingFolder = QString())
 {
-    return run(QStringLiteral("/bin/sh"),
-               QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -n %1 && exec \"$0\" \"$@\"").arg(files),
-                           program} +
-                   arguments,
-               60000, workingFolder);
+    return test::runProgram(program, arguments,
+                            {.workingFolder = workingFolder, .timeoutMs = 60000, .openFilesLimit = files});
 }
 
 // The test's whole temporary folder except the build folder and what is in

@@ -1,4 +1,5 @@
 #include "project/ProjectDocument.h"
+#include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -10,24 +11,8 @@ using vorlune::test::TestEnvironment;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result runBuildCommand(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build"), arguments);
-    Result result;
-    if (!process.waitForFinished(60000))
-        return result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
-}
+using Result = vorlune::test::ProgramResult;
+using vorlune::test::runBuildCommand;
 
 // A complete project whose one 250,000-character entity fills 20 action
 // arguments: 5 MB of text from a quarter-megabyte file.
