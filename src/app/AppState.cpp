@@ -1,9 +1,9 @@
 #include "app/AppState.h"
 
-#include "app/Error.h"
-#include "app/Messages.h"
-#include "app/ProgramFolder.h"
-#include "app/RuntimeFiles.h"
+#include "base/Error.h"
+#include "base/Messages.h"
+#include "base/ProgramFolder.h"
+#include "base/RuntimeFiles.h"
 #include "app/Settings.h"
 #include "app/SiteConfig.h"
 #include "i18n/TextTable.h"
@@ -27,7 +27,7 @@ void runStep(Step &&step)
 
 QString AppState::languageFilePath() const { return programFolder + i18n::kLanguageFileName; }
 QString AppState::settingsFilePath() const { return programFolder + kSettingsFileName; }
-QString AppState::themeFilePath() const { return programFolder + kThemeFileName; }
+QString AppState::themeFilePath() const { return programFolder + base::kThemeFileName; }
 
 QString joinArguments(const QStringList &arguments)
 {
@@ -39,18 +39,18 @@ QString joinArguments(const QStringList &arguments)
 void extractThemeIfMissing(const AppState &state)
 {
     if (!QFileInfo::exists(state.themeFilePath()))
-        ExtractRes(kResourceType, QStringLiteral("design"), state.themeFilePath());
+        base::ExtractRes(base::kResourceType, QStringLiteral("design"), state.themeFilePath());
 }
 
 // Loads an INI image; a file that cannot be read gives an empty image and is
 // reported. Returns whether the file was read (or is absent).
-bool loadImage(IniImage &image, const QString &path)
+bool loadImage(base::IniImage &image, const QString &path)
 {
     try {
-        image = IniImage::load(path);
+        image = base::IniImage::load(path);
         return true;
     } catch (const Error &error) {
-        image = IniImage();
+        image = base::IniImage();
         Messages::show(error.text());
         return false;
     }
@@ -86,7 +86,7 @@ void putProjectIntoMemory(AppState &state, const QStringList &arguments)
 void runCreationSteps(AppState &state, const QStringList &arguments)
 {
     if (state.programFolder.isEmpty())
-        state.programFolder = programFolder();
+        state.programFolder = base::programFolder();
     runStep([&] { extractThemeIfMissing(state); });
     state.SiteBaseUrl = siteBaseUrl();
     runStep([&] { loadLanguage(state); });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/IniImage.h"
+#include "base/IniImage.h"
 #include "project/ProjectSession.h"
 
 #include <QString>
@@ -12,8 +12,8 @@ namespace vorlune::app {
 struct AppState {
     QString programFolder; // ends in a separator
     QString SiteBaseUrl;
-    IniImage LanguageIni;
-    IniImage SettingsIni;
+    base::IniImage LanguageIni;
+    base::IniImage SettingsIni;
     project::ProjectSession project;
     int editorMode = 0; // 0 none, 1 settings editor, 2 script editor
 

@@ -1,17 +1,17 @@
 #include "app/Settings.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 
 #include <QRegularExpression>
 
 namespace vorlune::app {
 
-void SetSetting(IniImage &settings, const QString &par1, const QString &par2, const QString &str)
+void SetSetting(base::IniImage &settings, const QString &par1, const QString &par2, const QString &str)
 {
     settings.writeString(par1, par2, settings.readString(par1, par2, str));
 }
 
-void ensureRunOptions(IniImage &settings)
+void ensureRunOptions(base::IniImage &settings)
 {
     for (const RunOption &option : kRunOptions)
         SetSetting(settings, kRunSection, QLatin1String(option.key), QLatin1String(option.defaultValue));
@@ -35,7 +35,7 @@ QString booleanText(bool value)
     return value ? QStringLiteral("-1") : QStringLiteral("0");
 }
 
-bool readRunOption(const IniImage &settings, const QString &key)
+bool readRunOption(const base::IniImage &settings, const QString &key)
 {
     QString defaultValue = QStringLiteral("0");
     for (const RunOption &option : kRunOptions) {
@@ -45,7 +45,7 @@ bool readRunOption(const IniImage &settings, const QString &key)
     return parseBoolean(settings.readString(kRunSection, key, defaultValue));
 }
 
-void writeRunOption(IniImage &settings, const QString &key, bool value)
+void writeRunOption(base::IniImage &settings, const QString &key, bool value)
 {
     settings.writeString(kRunSection, key, booleanText(value));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/IniImage.h"
+#include "base/IniImage.h"
 
 #include <QString>
 #include <array>
@@ -26,10 +26,10 @@ inline constexpr std::array<RunOption, 5> kRunOptions{{
 
 // Makes sure an entry exists: a missing one gets the default, an existing
 // one keeps its value untouched.
-void SetSetting(IniImage &settings, const QString &par1, const QString &par2, const QString &str);
+void SetSetting(base::IniImage &settings, const QString &par1, const QString &par2, const QString &str);
 
 // Writes the defaults of all run options that are missing.
-void ensureRunOptions(IniImage &settings);
+void ensureRunOptions(base::IniImage &settings);
 
 // Lenient Boolean reading: a number is true when not zero, "True"/"False" in
 // any case; anything else throws vorlune::Error.
@@ -37,7 +37,7 @@ bool parseBoolean(const QString &value);
 QString booleanText(bool value);
 
 // Reads one run option by its key, with the option's default.
-bool readRunOption(const IniImage &settings, const QString &key);
-void writeRunOption(IniImage &settings, const QString &key, bool value);
+bool readRunOption(const base::IniImage &settings, const QString &key);
+void writeRunOption(base::IniImage &settings, const QString &key, bool value);
 
 } // namespace vorlune::app

@@ -1,6 +1,6 @@
 #include "build/BuildFolder.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "build/FolderTree.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "build/CodeGenerator.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"

@@ -1,12 +1,12 @@
 #include "build/Compile.h"
 
-#include "app/Error.h"
-#include "app/FileIo.h"
-#include "app/FindFiles.h"
-#include "app/Messages.h"
-#include "app/ProgramFolder.h"
-#include "app/RuntimeFiles.h"
-#include "app/TextCodecs.h"
+#include "base/Error.h"
+#include "base/FileIo.h"
+#include "base/FindFiles.h"
+#include "base/Messages.h"
+#include "base/ProgramFolder.h"
+#include "base/RuntimeFiles.h"
+#include "base/TextCodecs.h"
 #include "build/BuildFolder.h"
 #include "build/CodeGenerator.h"
 #include "build/ZipWriter.h"
@@ -51,7 +51,7 @@ bool packPhar(const BuildFolder &folder, const GeneratedPlugin &plugin, const QS
 {
     fileio::writeScratch(folder.path(QStringLiteral("cnfg.dll")), paramsFileBytes(plugin.params));
     const QString compiler = folder.path(kCompilerFileName);
-    app::ExtractRes(app::kResourceType, kCompilerResourceName, compiler);
+    base::ExtractRes(base::kResourceType, kCompilerResourceName, compiler);
     QFile::setPermissions(compiler, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QProcess process;
@@ -84,7 +84,7 @@ bool packZip(const BuildFolder &folder, const QString &target)
 {
     const QString base = folder.path(QStringLiteral("compile/"));
     QStringList files;
-    app::FindFiles(base, files);
+    base::FindFiles(base, files);
     writeZip(target, base, files);
     return true;
 }
@@ -101,7 +101,7 @@ QString Compile(project::ProjectDocument &document, int typec, const QString &tm
                 bool show_compl)
 {
     const QString target = archiveTarget(typec, tmp_file);
-    const QString buildFolder = app::buildFolder();
+    const QString buildFolder = base::buildFolder();
     refuseTargetInside(target, buildFolder);
     // An old archive that cannot be removed must not pass for the new one.
     bool written = !QFileInfo::exists(target) || QFile::remove(target);

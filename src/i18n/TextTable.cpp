@@ -1,6 +1,6 @@
 #include "i18n/TextTable.h"
 
-#include "app/IniImage.h"
+#include "base/IniImage.h"
 
 namespace vorlune::i18n {
 namespace {
@@ -23,7 +23,7 @@ void TextTable::resetToDefaults()
         m_slots[i] = fromView(kTextRows[i].defaultText);
 }
 
-void TextTable::GetStringFromLanguage(app::IniImage &languageIni, const QString &par1, const QString &par2,
+void TextTable::GetStringFromLanguage(base::IniImage &languageIni, const QString &par1, const QString &par2,
                                       const QString &str, int index)
 {
     const QString value = languageIni.readString(par1, par2, str);
@@ -31,13 +31,13 @@ void TextTable::GetStringFromLanguage(app::IniImage &languageIni, const QString 
     languageIni.writeString(par1, par2, value);
 }
 
-void TextTable::GetStringsLanguage(app::IniImage &languageIni, const QString &languageFilePath)
+void TextTable::GetStringsLanguage(base::IniImage &languageIni, const QString &languageFilePath)
 {
     fillFrom(languageIni);
     languageIni.save(languageFilePath);
 }
 
-void TextTable::fillFrom(app::IniImage &languageIni)
+void TextTable::fillFrom(base::IniImage &languageIni)
 {
     for (size_t i = 0; i < kTextRows.size(); ++i) {
         const TextRow &row = kTextRows[i];
@@ -46,7 +46,7 @@ void TextTable::fillFrom(app::IniImage &languageIni)
     }
 }
 
-void TextTable::loadFrom(const app::IniImage &languageIni)
+void TextTable::loadFrom(const base::IniImage &languageIni)
 {
     for (size_t i = 0; i < kTextRows.size(); ++i) {
         const TextRow &row = kTextRows[i];

@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-namespace vorlune::app {
+namespace vorlune::base {
 class IniImage;
 }
 
@@ -40,17 +40,17 @@ public:
 
     // Reads one text from the language image (the default when missing),
     // stores it in its slot and writes it back into the image.
-    void GetStringFromLanguage(app::IniImage &languageIni, const QString &par1, const QString &par2,
+    void GetStringFromLanguage(base::IniImage &languageIni, const QString &par1, const QString &par2,
                                const QString &str, int index);
     // Loads all texts in table order and saves the image to languageFilePath.
     // Throws vorlune::Error when the file cannot be written.
-    void GetStringsLanguage(app::IniImage &languageIni, const QString &languageFilePath);
+    void GetStringsLanguage(base::IniImage &languageIni, const QString &languageFilePath);
     // GetStringsLanguage without the save.
-    void fillFrom(app::IniImage &languageIni);
+    void fillFrom(base::IniImage &languageIni);
 
     // Reads every text from the image without changing it (for tools that
     // must not rewrite the language file).
-    void loadFrom(const app::IniImage &languageIni);
+    void loadFrom(const base::IniImage &languageIni);
 
     const QString &text(TextId id) const { return m_slots[id.slot()]; }
     const QString &text(int slot) const { return m_slots[slot]; }

@@ -1,8 +1,8 @@
 #include "project/ProjectDocument.h"
 
-#include "app/Error.h"
-#include "app/FileIo.h"
-#include "app/TextCodecs.h"
+#include "base/Error.h"
+#include "base/FileIo.h"
+#include "base/TextCodecs.h"
 
 #include <QHash>
 #include <QLocale>

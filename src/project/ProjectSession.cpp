@@ -1,6 +1,6 @@
 #include "project/ProjectSession.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "i18n/TextTable.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "script/EventLists.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 

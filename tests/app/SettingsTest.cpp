@@ -1,10 +1,11 @@
-#include "app/Error.h"
+#include "base/Error.h"
 #include "app/Settings.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
 
 using namespace vorlune::app;
+using vorlune::base::IniImage;
 
 class SettingsTest : public QObject {
     Q_OBJECT

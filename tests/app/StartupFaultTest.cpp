@@ -1,5 +1,5 @@
 #include "app/AppState.h"
-#include "app/FileIo.h"
+#include "base/FileIo.h"
 #include "i18n/TextTable.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"

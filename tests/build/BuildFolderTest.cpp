@@ -1,5 +1,5 @@
-#include "app/Error.h"
-#include "app/ProgramFolder.h"
+#include "base/Error.h"
+#include "base/ProgramFolder.h"
 #include "build/BuildFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/Programs.h"
@@ -38,7 +38,7 @@ private Q_SLOTS:
     void aHeldLockIsWaitedForOnlySoLong()
     {
         test::TestEnvironment env;
-        const QString folder = app::buildFolder();
+        const QString folder = base::buildFolder();
         const QString lock = folder + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
         build::Descriptor held(::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600));
@@ -68,7 +68,7 @@ private Q_SLOTS:
         test::TestEnvironment env;
         const QString bystander = env.path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
-        const QString folder = app::buildFolder();
+        const QString folder = base::buildFolder();
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/compile/src/Old")));
         QVERIFY(QFile::link(bystander, folder + QStringLiteral("/compile/src/Old/folder")));
         QVERIFY(QFile::link(bystander + QStringLiteral("/keep.txt"), folder + QStringLiteral("/cnfg.dll")));
@@ -98,7 +98,7 @@ private Q_SLOTS:
     void targetsAreComparedWhereTheLinksLead()
     {
         test::TestEnvironment env;
-        const QString folder = app::buildFolder();
+        const QString folder = base::buildFolder();
         const QString parent = QFileInfo(folder).absolutePath();
         QVERIFY(QDir().mkpath(parent + QStringLiteral("/other")));
         QVERIFY(QFile::link(parent, env.path(QStringLiteral("via"))));

@@ -1,4 +1,4 @@
-#include "app/Error.h"
+#include "base/Error.h"
 #include "build/CodeGenerator.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"

@@ -1,5 +1,5 @@
-#include "app/Error.h"
-#include "app/ProgramFolder.h"
+#include "base/Error.h"
+#include "base/ProgramFolder.h"
 #include "build/CodeGenerator.h"
 #include "build/Compile.h"
 #include "build/PhpPeer.h"
@@ -56,7 +56,7 @@ private Q_SLOTS:
         const QString archive = build::Compile(document, 1, env.path(QStringLiteral("hello")), true, true);
         QCOMPARE(archive, env.path(QStringLiteral("hello.phar")));
         QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg10")});
-        QVERIFY(!QDir(app::buildFolder()).exists());
+        QVERIFY(!QDir(base::buildFolder()).exists());
 
         const build::GeneratedPlugin expected = build::generatePlugin(document);
         const QJsonObject opened = test::openWithPhp(archive);
@@ -120,7 +120,7 @@ namespace {
                          qPrintable(error.text()));
             }
             QVERIFY(env.messages().isEmpty());
-            QVERIFY(!QDir(app::buildFolder()).exists());
+            QVERIFY(!QDir(base::buildFolder()).exists());
         }
     }
 
@@ -142,10 +142,10 @@ namespace {
     void staleBuildFilesDoNotLeakIntoTheArchive()
     {
         TestEnvironment env;
-        const QString stale = app::buildFolder() + QStringLiteral("/compile/src/Old");
+        const QString stale = base::buildFolder() + QStringLiteral("/compile/src/Old");
         QVERIFY(QDir().mkpath(stale));
         test::writeFile(stale + QStringLiteral("/Leftover.php"), "<?php");
-        test::writeFile(app::buildFolder() + QStringLiteral("/compile/.hidden"), "x");
+        test::writeFile(base::buildFolder() + QStringLiteral("/compile/.hidden"), "x");
         project::ProjectDocument document = helloDocument();
         const QString archive = build::Compile(document, 2, env.path(QStringLiteral("out")), true, true);
         const QStringList entries = listZipWithPython(archive);
@@ -167,7 +167,7 @@ namespace {
         }
         QVERIFY(!QFile::exists(env.path(QStringLiteral("out.zip"))));
         QVERIFY(env.messages().isEmpty());
-        QVERIFY(!QDir(app::buildFolder()).exists());
+        QVERIFY(!QDir(base::buildFolder()).exists());
     }
 };
 

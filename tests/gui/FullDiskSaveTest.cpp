@@ -1,4 +1,4 @@
-#include "app/gui/FileDialogs.h"
+#include "base/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"

@@ -1,5 +1,5 @@
-#include "app/ProgramFolder.h"
-#include "app/gui/FileDialogs.h"
+#include "base/ProgramFolder.h"
+#include "base/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
 #include "i18n/TextTable.h"
 #include "support/TestEnvironment.h"
@@ -24,8 +24,8 @@ private Q_SLOTS:
         test::TestEnvironment env;
         const QString bystander = env.path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
-        QVERIFY(QDir().mkpath(QFileInfo(app::buildFolder()).absolutePath()));
-        QVERIFY(QFile::link(bystander, app::buildFolder()));
+        QVERIFY(QDir().mkpath(QFileInfo(base::buildFolder()).absolutePath()));
+        QVERIFY(QFile::link(bystander, base::buildFolder()));
         const QStringList before = test::snapshotTree(bystander);
 
         gui::TForm1 window({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
@@ -37,14 +37,14 @@ private Q_SLOTS:
 
         QCOMPARE(env.messages().size(), 1);
         QVERIFY2(env.messages().first().contains(
-                     QStringLiteral("\"%1\" is a symbolic link").arg(app::buildFolder())),
+                     QStringLiteral("\"%1\" is a symbolic link").arg(base::buildFolder())),
                  qPrintable(env.messages().first()));
         QCOMPARE(test::snapshotTree(bystander), before);
-        QCOMPARE(QFile::symLinkTarget(app::buildFolder()), bystander);
+        QCOMPARE(QFile::symLinkTarget(base::buildFolder()), bystander);
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
 
         // The window goes on: with the link gone the same button builds.
-        QVERIFY(QFile::remove(app::buildFolder()));
+        QVERIFY(QFile::remove(base::buildFolder()));
         env.messages().clear();
         gui::FileDialogs::queueAnswer({env.path(QStringLiteral("out")), 1});
         QTest::mouseClick(compile, Qt::LeftButton);

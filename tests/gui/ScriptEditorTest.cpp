@@ -1,4 +1,4 @@
-#include "app/gui/FileDialogs.h"
+#include "base/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
 #include "build/Compile.h"
 #include "build/PhpPeer.h"

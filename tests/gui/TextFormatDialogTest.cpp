@@ -1,5 +1,5 @@
-#include "app/IniImage.h"
-#include "app/gui/PseudoModal.h"
+#include "base/IniImage.h"
+#include "base/gui/PseudoModal.h"
 #include "i18n/TextTable.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -129,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(form.windowTitle(), QStringLiteral("Формат MCPE текста"));
 
         // A language change: applyTexts puts the new texts in.
-        app::IniImage language;
+        base::IniImage language;
         language.writeString(QStringLiteral("RDOBTN"), QStringLiteral("rdobtn15"), QStringLiteral("Gold"));
         language.writeString(QStringLiteral("RDOBTN"), QStringLiteral("rdobtn8"),
                              QStringLiteral("A rather long dark aqua caption"));

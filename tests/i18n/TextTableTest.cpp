@@ -1,5 +1,5 @@
-#include "app/Error.h"
-#include "app/IniImage.h"
+#include "base/Error.h"
+#include "base/IniImage.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
 #include "support/TestEnvironment.h"
@@ -8,7 +8,7 @@
 #include <QTest>
 
 using namespace vorlune;
-using vorlune::app::IniImage;
+using vorlune::base::IniImage;
 
 class TextTableTest : public QObject {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "app/Error.h"
+#include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "support/TestRegistry.h"
 

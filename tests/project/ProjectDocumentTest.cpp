@@ -1,4 +1,4 @@
-#include "app/Error.h"
+#include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectSession.h"
 #include "support/TestEnvironment.h"

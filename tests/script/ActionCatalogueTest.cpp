@@ -1,4 +1,4 @@
-#include "app/IniImage.h"
+#include "base/IniImage.h"
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
 #include "support/TestEnvironment.h"
@@ -100,7 +100,7 @@ private Q_SLOTS:
         QVERIFY(getActionName(2).isEmpty());
 
         const QString oldLine = makeActionLine(1, {QStringLiteral("Hi")});
-        app::IniImage image;
+        base::IniImage image;
         image.writeString(QStringLiteral("FNCT"), QStringLiteral("fnct1"), QStringLiteral("Log to console"));
         i18n::texts().GetStringFromLanguage(image, QStringLiteral("FNCT"), QStringLiteral("fnct1"), QString(),
                                             i18n::TextId("FNCT.fnct1").slot());

@@ -1,4 +1,4 @@
-#include "app/IniImage.h"
+#include "base/IniImage.h"
 #include "i18n/TextTable.h"
 #include "script/EventRegistry.h"
 #include "support/TestEnvironment.h"
@@ -14,7 +14,7 @@ namespace {
 
 void setText(const char *key, i18n::TextId id, const QString &value)
 {
-    app::IniImage image;
+    base::IniImage image;
     image.writeString(QStringLiteral("EVNT"), QLatin1String(key), value);
     i18n::texts().GetStringFromLanguage(image, QStringLiteral("EVNT"), QLatin1String(key), QString(), id.slot());
 }

@@ -1,6 +1,6 @@
 #include "support/Programs.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "support/TestEnvironment.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "i18n/TextTable.h"
 
 #include <QDir>

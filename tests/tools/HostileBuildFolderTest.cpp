@@ -1,6 +1,6 @@
 // Builds run by the build command and the carried compiler against a build
 // folder, lock or compile folder that someone else has put in the way.
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -58,7 +58,7 @@ Result runWithFileLimit(int files, const QString &program, const QStringList &ar
 QStringList outsideTheBuildFolder(const TestEnvironment &env)
 {
     const QString root = QDir::cleanPath(env.home() + QStringLiteral(".."));
-    const QString own = QDir(root).relativeFilePath(app::buildFolder());
+    const QString own = QDir(root).relativeFilePath(base::buildFolder());
     QStringList lines = test::snapshotTree(root);
     lines.removeIf([&](const QString &line) {
         return line.startsWith(own + QLatin1Char(' ')) || line.startsWith(own + QLatin1Char('/'));
@@ -130,7 +130,7 @@ private Q_SLOTS:
         QFETCH(QString, occupant);
         QFETCH(QString, reason);
         TestEnvironment env;
-        const QString folder = app::buildFolder();
+        const QString folder = base::buildFolder();
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
         const QString bystander = env.path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QFETCH(QString, occupant);
         QFETCH(QString, reason);
         TestEnvironment env;
-        const QString lock = app::buildFolder() + QStringLiteral(".lock");
+        const QString lock = base::buildFolder() + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(QFileInfo(lock).absolutePath()));
         const QString bystander = env.path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
@@ -200,13 +200,13 @@ private Q_SLOTS:
         QVERIFY2(result.err.contains(QStringLiteral("\"%1\" %2").arg(lock, reason)), qPrintable(result.err));
         QCOMPARE(outsideTheBuildFolder(env), outside);
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("nowhere"))));
-        QVERIFY(!QFileInfo::exists(app::buildFolder()));
+        QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void heldLockIsWaitedFor()
     {
         TestEnvironment env;
-        const QString lock = app::buildFolder() + QStringLiteral(".lock");
+        const QString lock = base::buildFolder() + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(QFileInfo(lock).absolutePath()));
         const int held = ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
         QVERIFY(held >= 0);
@@ -223,13 +223,13 @@ private Q_SLOTS:
         QVERIFY(build.waitForFinished(30000));
         QCOMPARE(build.exitCode(), 0);
         QVERIFY(test::readFile(env.path(QStringLiteral("turn.phar"))).contains("Hello, world"));
-        QVERIFY(!QFileInfo::exists(app::buildFolder()));
+        QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void staleFileThatCannotBeDeletedStopsTheBuild()
     {
         TestEnvironment env;
-        const QString stuck = app::buildFolder() + QStringLiteral("/compile/src/Old");
+        const QString stuck = base::buildFolder() + QStringLiteral("/compile/src/Old");
         const QString stale = stuck + QStringLiteral("/Leftover.php");
         QVERIFY(QDir().mkpath(stuck));
         Cleanup undo;
@@ -280,7 +280,7 @@ private Q_SLOTS:
         QFETCH(bool, stale);
         QFETCH(QString, target);
         TestEnvironment env;
-        const QString folder = app::buildFolder();
+        const QString folder = base::buildFolder();
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
         QVERIFY(QFile::link(QFileInfo(folder).absolutePath(), env.path(QStringLiteral("via"))));
         QVERIFY(QFile::link(folder, env.path(QStringLiteral("ahead"))));
@@ -321,7 +321,7 @@ private Q_SLOTS:
                  qPrintable(result.err));
         QVERIFY2(result.err.contains(QStringLiteral("\"%1\" is not allowed").arg(character)), qPrintable(result.err));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
-        QVERIFY(!QFileInfo::exists(app::buildFolder()));
+        QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void mainDeeperThanTheFileLimitBuilds()
@@ -336,7 +336,7 @@ private Q_SLOTS:
         QVERIFY2(result.exitCode == 0, qPrintable(result.err));
         const QByteArray archive = test::readFile(env.path(QStringLiteral("deep.phar")));
         QVERIFY(archive.contains("src/Plugin/" + QByteArray("d/").repeated(80) + "Main.php"));
-        QVERIFY(!QFileInfo::exists(app::buildFolder()));
+        QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void compilerDoesNotFollowALinkedCompileFolder()

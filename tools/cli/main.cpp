@@ -1,11 +1,11 @@
 // vorlune-build: builds a project into a plugin archive without any window.
 //   vorlune-build [--zip] PROJECT OUTPUT
 
-#include "app/Error.h"
-#include "app/FileIo.h"
-#include "app/IniImage.h"
-#include "app/Messages.h"
-#include "app/ProgramFolder.h"
+#include "base/Error.h"
+#include "base/FileIo.h"
+#include "base/IniImage.h"
+#include "base/Messages.h"
+#include "base/ProgramFolder.h"
 #include "build/Compile.h"
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
 
     // Texts in the language the application uses, without rewriting its file.
     try {
-        i18n::texts().loadFrom(app::IniImage::load(app::programFolder() + i18n::kLanguageFileName));
+        i18n::texts().loadFrom(base::IniImage::load(base::programFolder() + i18n::kLanguageFileName));
     } catch (const Error &error) {
         print(stderr, error.text());
     }

@@ -1,11 +1,12 @@
 #include "app/gui/TForm1.h"
 
-#include "app/ProgramFolder.h"
-#include "app/RuntimeFiles.h"
-#include "app/gui/FileDialogs.h"
-#include "app/gui/IconList.h"
+#include "base/ProgramFolder.h"
+#include "app/FileImportant.h"
+#include "base/RuntimeFiles.h"
+#include "base/gui/FileDialogs.h"
+#include "base/gui/IconList.h"
 #include "app/gui/PanelSplitter.h"
-#include "app/gui/PseudoModal.h"
+#include "base/gui/PseudoModal.h"
 #include "app/gui/Theme.h"
 #include "app/gui/VorluneApplication.h"
 #include "build/Compile.h"
@@ -75,9 +76,9 @@ TForm1::TForm1(const QStringList &arguments, QWidget *parent) : QMainWindow(pare
 
     m_tree = std::make_unique<ProjectTree>(central);
     connect(m_tree->widget(), &QTreeWidget::itemDoubleClicked, this, guarded([this] { sTreeView1DblClick(); }));
-    m_settingsEditor = new SettingsEditor(central, m_state);
+    m_settingsEditor = new SettingsEditor(central, m_state.project, m_state.editorMode);
     connect(m_settingsEditor, &SettingsEditor::changed, this, &TForm1::scheduleRefresh);
-    m_scriptEditor = new ScriptEditor(central, m_state);
+    m_scriptEditor = new ScriptEditor(central, m_state.project, m_state.editorMode);
     connect(m_scriptEditor, &ScriptEditor::changed, this, &TForm1::scheduleRefresh);
 
     buildToolBar(central);
@@ -220,7 +221,7 @@ void TForm1::applyTexts()
 
 void TForm1::FormCreate(const QStringList &arguments)
 {
-    m_state.programFolder = app::programFolder();
+    m_state.programFolder = base::programFolder();
     move(450, 320);
     resize(689, 475);
     app::runCreationSteps(m_state, arguments);

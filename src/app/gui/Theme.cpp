@@ -1,8 +1,8 @@
 #include "app/gui/Theme.h"
 
-#include "app/Error.h"
-#include "app/FileIo.h"
-#include "app/RuntimeFiles.h"
+#include "base/Error.h"
+#include "base/FileIo.h"
+#include "base/RuntimeFiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,8 +11,8 @@ namespace vorlune::gui {
 
 void applyThemeFrom(const QString &programFolder)
 {
-    const QString themeFile = programFolder + app::kThemeFileName;
-    const QString loadingFile = programFolder + app::kThemeLoadingName;
+    const QString themeFile = programFolder + base::kThemeFileName;
+    const QString loadingFile = programFolder + base::kThemeLoadingName;
     if (!QFile::exists(themeFile))
         return;
     QFile::rename(themeFile, loadingFile); // result ignored, as the theme rules say

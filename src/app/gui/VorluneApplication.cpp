@@ -1,7 +1,7 @@
 #include "app/gui/VorluneApplication.h"
 
-#include "app/Error.h"
-#include "app/Messages.h"
+#include "base/Error.h"
+#include "base/Messages.h"
 
 #include <exception>
 

@@ -1,5 +1,5 @@
-#include "app/FileIo.h"
-#include "app/gui/MessageBoxSink.h"
+#include "base/FileIo.h"
+#include "base/gui/MessageBoxSink.h"
 #include "app/gui/TForm1.h"
 #include "app/gui/VorluneApplication.h"
 #include "script/gui/TForm2.h"

@@ -1,6 +1,6 @@
 #include "project/gui/ProjectTree.h"
 
-#include "app/gui/IconList.h"
+#include "base/gui/IconList.h"
 #include "i18n/TextTable.h"
 
 #include <QTreeWidget>

@@ -1,7 +1,6 @@
 #include "project/gui/SettingsEditor.h"
 
-#include "app/AppState.h"
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "i18n/TextTable.h"
 
 #include <QHeaderView>
@@ -26,9 +25,9 @@ std::array<QString, 7> rowLabels()
 
 } // namespace
 
-SettingsEditor::SettingsEditor(QWidget *area, app::AppState &state)
-    : QObject(area), m_state(state), m_grid(new QTableWidget(7, 2, area)), m_ok(new QPushButton(area)),
-      m_cancel(new QPushButton(area))
+SettingsEditor::SettingsEditor(QWidget *area, project::ProjectSession &project, int &editorMode)
+    : QObject(area), m_project(project), m_editorMode(editorMode), m_grid(new QTableWidget(7, 2, area)),
+      m_ok(new QPushButton(area)), m_cancel(new QPushButton(area))
 {
     m_grid->setObjectName(QStringLiteral("ValueListEditor1"));
     m_grid->horizontalHeader()->hide();
@@ -124,9 +123,9 @@ void SettingsEditor::setVisible(bool visible)
 void SettingsEditor::OpenPluginSettings()
 {
     using i18n::tx;
-    m_state.editorMode = 1;
+    m_editorMode = 1;
     setVisible(true);
-    const project::PluginSettings stored = project::PluginSettings::fromElement(m_state.project.document.settings());
+    const project::PluginSettings stored = project::PluginSettings::fromElement(m_project.document.settings());
     setValue(tx("CNFG.cnfg1"), stored.name);
     setValue(tx("CNFG.cnfg4"), stored.creator);
     setValue(tx("CNFG.cnfg3"), stored.version);
@@ -140,9 +139,9 @@ void SettingsEditor::OpenPluginSettings()
 
 void SettingsEditor::ClosePluginSettings(bool save)
 {
-    m_state.editorMode = 0;
-    if (save && !m_state.project.document.isNull())
-        gridSettings().writeTo(m_state.project.document.settings());
+    m_editorMode = 0;
+    if (save && !m_project.document.isNull())
+        gridSettings().writeTo(m_project.document.settings());
     setVisible(false);
     Q_EMIT changed();
 }
@@ -156,10 +155,10 @@ bool SettingsEditor::showErrors(const QStringList &errors)
 
 bool SettingsEditor::hasConfigError()
 {
-    if (m_state.project.document.isNull())
+    if (m_project.document.isNull())
         return false;
     return showErrors(project::settingsErrors(
-        project::PluginSettings::fromElement(m_state.project.document.settings())));
+        project::PluginSettings::fromElement(m_project.document.settings())));
 }
 
 void SettingsEditor::sBitBtn1Click()

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "project/PluginSettings.h"
+#include "project/ProjectSession.h"
 
 #include <QObject>
 
 class QPushButton;
 class QTableWidget;
 class QWidget;
-
-namespace vorlune::app {
-struct AppState;
-}
 
 namespace vorlune::gui {
 
@@ -20,7 +17,7 @@ namespace vorlune::gui {
 class SettingsEditor : public QObject {
     Q_OBJECT
 public:
-    SettingsEditor(QWidget *area, app::AppState &state);
+    SettingsEditor(QWidget *area, project::ProjectSession &project, int &editorMode);
 
     QTableWidget *grid() const { return m_grid; }
     QPushButton *okButton() const { return m_ok; }
@@ -47,7 +44,8 @@ private:
     int rowOf(const QString &label) const;
     static bool showErrors(const QStringList &errors);
 
-    app::AppState &m_state;
+    project::ProjectSession &m_project;
+    int &m_editorMode; // 0 none, 1 settings editor, 2 script editor
     QTableWidget *m_grid;
     QPushButton *m_ok;
     QPushButton *m_cancel;

@@ -1,6 +1,6 @@
 #include "script/gui/PaletteItem.h"
 
-#include "app/gui/IconList.h"
+#include "base/gui/IconList.h"
 
 #include <QDrag>
 #include <QMimeData>

@@ -1,8 +1,7 @@
 #include "script/gui/ScriptEditor.h"
 
-#include "app/AppState.h"
-#include "app/gui/IconList.h"
-#include "app/gui/PseudoModal.h"
+#include "base/gui/IconList.h"
+#include "base/gui/PseudoModal.h"
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"
@@ -18,7 +17,8 @@
 
 namespace vorlune::gui {
 
-ScriptEditor::ScriptEditor(QWidget *area, app::AppState &state) : QObject(area), m_state(state), m_controls(area)
+ScriptEditor::ScriptEditor(QWidget *area, project::ProjectSession &project, int &editorMode)
+    : QObject(area), m_project(project), m_editorMode(editorMode), m_controls(area)
 {
     QListWidget *actions = m_controls.sListView1;
     actions->setIconSize(QSize(24, 24));
@@ -46,8 +46,8 @@ void ScriptEditor::attach(QWidget *mainWindow, TForm2 *eventDialog, TForm4 *argu
 void ScriptEditor::OpenPhpScript()
 {
     // Read first: a document without a main script leaves the editor closed.
-    const QStringList ids = script::readMainScript(m_state.project.document, m_lists);
-    m_state.editorMode = 2;
+    const QStringList ids = script::readMainScript(m_project.document, m_lists);
+    m_editorMode = 2;
     m_controls.setVisible(true);
     for (const QString &id : ids) {
         // Events outside the event table cannot be shown or chosen; their
@@ -68,15 +68,15 @@ void ScriptEditor::OpenPhpScript()
 
 void ScriptEditor::ClosePhpScript(bool save)
 {
-    const bool wasOpen = m_state.editorMode == 2;
+    const bool wasOpen = m_editorMode == 2;
     if (wasOpen)
-        m_state.editorMode = 0;
+        m_editorMode = 0;
     m_controls.setVisible(false);
     if (save && wasOpen) {
         QStringList ids;
         for (int i = 0; i < m_controls.sListView2->count(); ++i)
             ids << script::getEventId(m_controls.sListView2->item(i)->text());
-        script::rebuildMainScript(m_state.project.document, ids, m_lists);
+        script::rebuildMainScript(m_project.document, ids, m_lists);
     }
     m_controls.sListView2->clear();
     m_controls.sListView1->clear();

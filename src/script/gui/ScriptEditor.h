@@ -1,5 +1,6 @@
 #pragma once
 
+#include "project/ProjectSession.h"
 #include "script/EventLists.h"
 #include "script/gui/ScriptEditorControls.h"
 
@@ -7,10 +8,6 @@
 
 class QListWidgetItem;
 class QMimeData;
-
-namespace vorlune::app {
-struct AppState;
-}
 
 namespace vorlune::gui {
 
@@ -22,7 +19,7 @@ class TForm4;
 class ScriptEditor : public QObject {
     Q_OBJECT
 public:
-    ScriptEditor(QWidget *area, app::AppState &state);
+    ScriptEditor(QWidget *area, project::ProjectSession &project, int &editorMode);
 
     // The dialogs it opens, and the window they are centred over.
     void attach(QWidget *mainWindow, TForm2 *eventDialog, TForm4 *argumentDialog);
@@ -63,7 +60,8 @@ private:
     void showEventDialog(const QString &title);
     void showArgumentDialog(const QString &title, int lineIndex, int imageIndex);
 
-    app::AppState &m_state;
+    project::ProjectSession &m_project;
+    int &m_editorMode; // 0 none, 1 settings editor, 2 script editor
     ScriptEditorControls m_controls;
     script::EventLists m_lists;
     QWidget *m_mainWindow = nullptr;

@@ -1,7 +1,7 @@
 #include "script/gui/TForm2.h"
 
-#include "app/Messages.h"
-#include "app/gui/IconList.h"
+#include "base/Messages.h"
+#include "base/gui/IconList.h"
 #include "i18n/TextTable.h"
 #include "script/EventRegistry.h"
 #include "script/gui/ScriptEditor.h"

@@ -1,5 +1,6 @@
 #include "textformat/gui/TForm3.h"
 
+#include "base/gui/PseudoModal.h"
 #include "i18n/TextRows.h"
 
 #include <QButtonGroup>
@@ -95,6 +96,7 @@ TForm3::TForm3()
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("TForm3"));
+    spareFromPseudoModal(this);
     setFixedSize(kClientWidth, kClientHeight);
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     setStyleSheet(QStringLiteral("QWidget { font-family: \"Tahoma\"; font-size: 8pt; }"));

@@ -1,8 +1,8 @@
-#include "app/FindFiles.h"
+#include "base/FindFiles.h"
 
 #include <QDir>
 
-namespace vorlune::app {
+namespace vorlune::base {
 
 void FindFiles(const QString &Path, QStringList &list)
 {
@@ -24,4 +24,4 @@ void FindFiles(const QString &Path, QStringList &list)
     }
 }
 
-} // namespace vorlune::app
+} // namespace vorlune::base

@@ -1,6 +1,6 @@
-#include "app/gui/MessageBoxSink.h"
+#include "base/gui/MessageBoxSink.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace vorlune::app {
+namespace vorlune::base {
 
 // The program folder P, always ending in a separator so that file names
 // can be appended directly: VORLUNE_HOME when set, else the executable's
@@ -13,4 +13,4 @@ QString programFolder();
 // The folder in which builds assemble their files (owner-only).
 QString buildFolder();
 
-} // namespace vorlune::app
+} // namespace vorlune::base

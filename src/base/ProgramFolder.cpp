@@ -1,10 +1,10 @@
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-namespace vorlune::app {
+namespace vorlune::base {
 namespace {
 
 QString withSeparator(QString folder)
@@ -52,4 +52,4 @@ QString buildFolder()
     return xdgFolder("XDG_CACHE_HOME", QStringLiteral(".cache")) + QStringLiteral("/vorlune/tmp_!VL");
 }
 
-} // namespace vorlune::app
+} // namespace vorlune::base

@@ -1,4 +1,4 @@
-#include "app/gui/IconList.h"
+#include "base/gui/IconList.h"
 
 #include <QPixmap>
 #include <array>

@@ -1,25 +1,14 @@
-#include "app/RuntimeFiles.h"
+#include "app/FileImportant.h"
 
-#include "app/Error.h"
-#include "app/FileIo.h"
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 
 namespace vorlune::app {
-
-void ExtractRes(const QString &ResType, const QString &ResName, const QString &ResNewName)
-{
-    QFile resource(QStringLiteral(":/") + ResType + QLatin1Char('/') + ResName);
-    if (!resource.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("The program carries no resource \"%1\" of type \"%2\"").arg(ResName, ResType));
-    fileio::replaceFile(ResNewName, resource.readAll());
-}
 
 bool FileImportant(const QString &Path)
 {

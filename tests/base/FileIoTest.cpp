@@ -1,7 +1,7 @@
-#include "app/Error.h"
-#include "app/FileIo.h"
-#include "app/IniImage.h"
-#include "app/RuntimeFiles.h"
+#include "base/Error.h"
+#include "base/FileIo.h"
+#include "base/IniImage.h"
+#include "base/RuntimeFiles.h"
 #include "project/ProjectDocument.h"
 #include "support/Programs.h"
 #include "support/SmallDisk.h"
@@ -68,11 +68,11 @@ private Q_SLOTS:
             {"replaceFile", [&] { fileio::replaceFile(target, big); }},
             {"project", [&] { project::ProjectDocument::newProject().save(target); }},
             {"ini", [&] {
-                 app::IniImage image;
+                 base::IniImage image;
                  image.writeString(QStringLiteral("Run"), QStringLiteral("k"), QString(40000, QLatin1Char('v')));
                  image.save(target);
              }},
-            {"runtime file", [&] { app::ExtractRes(app::kResourceType, QStringLiteral("design"), target); }},
+            {"runtime file", [&] { base::ExtractRes(base::kResourceType, QStringLiteral("design"), target); }},
         };
         for (const auto &[kind, write] : writers) {
             const QString error = errorOf(write);
@@ -171,7 +171,7 @@ private Q_SLOTS:
                  QStringLiteral("Cannot open \"%1\": the file is larger than 16 MB").arg(large));
         QVERIFY(QFile::resize(large, fileio::kIniFileLimit));
         QCOMPARE(fileio::readAll(large, fileio::kIniFileLimit).size(), fileio::kIniFileLimit);
-        QVERIFY(errorOf([&] { app::IniImage::load(fifo); }).contains(fifo));
+        QVERIFY(errorOf([&] { base::IniImage::load(fifo); }).contains(fifo));
         QVERIFY(errorOf([&] { project::ProjectDocument::fromFile(zero); }).contains(zero));
     }
 };

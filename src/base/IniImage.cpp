@@ -1,13 +1,13 @@
-#include "app/IniImage.h"
+#include "base/IniImage.h"
 
-#include "app/FileIo.h"
-#include "app/TextCodecs.h"
+#include "base/FileIo.h"
+#include "base/TextCodecs.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-namespace vorlune::app {
+namespace vorlune::base {
 
 QString decodeByByteOrderMark(const QByteArray &bytes)
 {
@@ -161,4 +161,4 @@ QStringList IniImage::keys(const QString &section) const
     return result;
 }
 
-} // namespace vorlune::app
+} // namespace vorlune::base

@@ -1,4 +1,4 @@
-#include "app/gui/FileDialogs.h"
+#include "base/gui/FileDialogs.h"
 
 #include <QFileDialog>
 #include <QList>

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace vorlune::app {
+namespace vorlune::base {
 
 // An INI file held in memory. Sections and keys are matched without regard
 // to letter case and the first match counts. Lines inside a section that are
@@ -56,4 +56,4 @@ private:
 // 8-bit code page that stands for the system's ANSI code page.
 QString decodeByByteOrderMark(const QByteArray &bytes);
 
-} // namespace vorlune::app
+} // namespace vorlune::base

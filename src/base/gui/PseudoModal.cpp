@@ -1,6 +1,4 @@
-#include "app/gui/PseudoModal.h"
-
-#include "i18n/TextTable.h"
+#include "base/gui/PseudoModal.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -8,6 +6,8 @@
 
 namespace vorlune::gui {
 namespace {
+
+constexpr char kSpared[] = "vorluneSparedByPseudoModal";
 
 // Watches the pseudo-modal dialog for its close.
 class ModalCloseWatcher : public QObject {
@@ -44,18 +44,22 @@ void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1,
 
 void ShowFormModal(QWidget *Form)
 {
-    const QString textFormatTitle = i18n::tx("TTL.ttl1");
     for (QWidget *window : QApplication::topLevelWidgets()) {
         // Menus and other popups are not windows of their own to the user;
         // the dialog's popup menu must stay usable.
         if (window->windowType() == Qt::Popup || Form->isAncestorOf(window))
             continue;
-        if (window->windowTitle() != textFormatTitle)
+        if (!window->property(kSpared).toBool())
             window->setEnabled(false);
     }
     Form->setEnabled(true);
     Form->show();
     Form->installEventFilter(&watcher());
+}
+
+void spareFromPseudoModal(QWidget *window)
+{
+    window->setProperty(kSpared, true);
 }
 
 void FormModalClose()

@@ -1,4 +1,4 @@
-#include "app/TextCodecs.h"
+#include "base/TextCodecs.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

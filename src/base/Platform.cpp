@@ -1,9 +1,9 @@
-#include "app/Platform.h"
+#include "base/Platform.h"
 
 #include <QString>
 #include <QSysInfo>
 
-namespace vorlune::app {
+namespace vorlune::base {
 
 bool is64Bit()
 {
@@ -11,4 +11,4 @@ bool is64Bit()
     return QSysInfo::currentCpuArchitecture().contains(QLatin1String("64"));
 }
 
-} // namespace vorlune::app
+} // namespace vorlune::base

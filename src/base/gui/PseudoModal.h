@@ -10,10 +10,14 @@ namespace vorlune::gui {
 // pseudo-modally when Mode is true, normally otherwise.
 void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1, bool Mode);
 
-// Disables every window of the application except Form and the window
-// titled like the MCPE text format dialog, shows Form and returns at once.
-// Closing Form enables all windows again (FormModalClose).
+// Disables every window of the application except Form and the spared
+// ones, shows Form and returns at once. Closing Form enables all windows
+// again (FormModalClose).
 void ShowFormModal(QWidget *Form);
+
+// Keeps a window usable beside pseudo-modal dialogs (the MCPE text format
+// dialog, which the user keeps open while filling in other dialogs).
+void spareFromPseudoModal(QWidget *window);
 void FormModalClose();
 
 } // namespace vorlune::gui

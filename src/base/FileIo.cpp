@@ -1,6 +1,6 @@
-#include "app/FileIo.h"
+#include "base/FileIo.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 
 #include <QFile>
 #include <QFileInfo>

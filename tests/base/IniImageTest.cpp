@@ -1,11 +1,11 @@
-#include "app/Error.h"
-#include "app/IniImage.h"
+#include "base/Error.h"
+#include "base/IniImage.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
 
-using vorlune::app::IniImage;
+using vorlune::base::IniImage;
 
 namespace {
 QByteArray utf8Bom(const char *text) { return QByteArray("\xEF\xBB\xBF") + text; }
