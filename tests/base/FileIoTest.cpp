@@ -14,7 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <functional>
 
 #include <sys/resource.h>
@@ -142,6 +144,31 @@ private Q_SLOTS:
         QVERIFY(QFile::link(victim, scratchLink));
         QVERIFY(!errorOf([&] { fileio::writeScratch(scratchLink, "x"); }).isEmpty());
         QCOMPARE(readFile(victim), kOld);
+    }
+
+    void aRuntimeFileIsReplacedInOneStep()
+    {
+        QTemporaryDir dir;
+        const QString theme = dir.filePath(QStringLiteral("RSRhWpOleMfdcA.dll"));
+        writeFile(theme, kOld);
+        // Another reader of the folder never finds the file missing.
+        std::atomic<bool> done = false;
+        std::atomic<int> missing = 0;
+        std::thread reader([&] {
+            const QByteArray name = QFile::encodeName(theme);
+            struct stat info {};
+            while (!done) {
+                if (::stat(name.constData(), &info) != 0)
+                    ++missing;
+            }
+        });
+        for (int i = 0; i < 300; ++i)
+            base::ExtractRes(base::kResourceType, QStringLiteral("design"), theme);
+        done = true;
+        reader.join();
+        QCOMPARE(missing.load(), 0);
+        QCOMPARE(readFile(theme), readFile(QStringLiteral(":/RESs/design")));
+        QCOMPARE(namesIn(dir.path()), QStringList{QStringLiteral("RSRhWpOleMfdcA.dll")});
     }
 
     void onlyRegularFilesAreRead()

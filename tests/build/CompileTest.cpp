@@ -105,6 +105,17 @@ namespace {
         QCOMPARE(build::archiveTarget(7, QStringLiteral("x.zip")), QStringLiteral("x.zip"));
     }
 
+    void metadataShowsAQuestionMarkForWhatTheCodePageCannotHold()
+    {
+        TestEnvironment env;
+        project::ProjectDocument document = helloDocument();
+        document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("Plugin \u2605 \U0001F600"));
+        const QString archive = build::Compile(document, 1, env.path(QStringLiteral("symbols")), true, false);
+        const QJsonObject opened = test::openWithPhp(archive);
+        QCOMPARE(opened.value(QStringLiteral("metadata")).toObject().value(QStringLiteral("name")).toString(),
+                 QStringLiteral("Plugin ? ?"));
+    }
+
     void anUnwritableTargetEndsTheBuildWithTheSystemsReason()
     {
         TestEnvironment env;
