@@ -1,0 +1,345 @@
+#include "testrun/HttpClient.h"
+
+#include "base/Error.h"
+#include "base/FileIo.h"
+
+#include <QList>
+
+#include <curl/curl.h>
+
+#include <exception>
+#include <mutex>
+
+namespace vorlune::testrun {
+
+namespace {
+
+constexpr const char *kAccept = "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
+constexpr const char *kFallbackCaBundle = "/etc/ssl/certs/ca-certificates.crt";
+constexpr qint64 kCaFileLimit = qint64(16) << 20;
+
+void initCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+            throw Error(QStringLiteral("libcurl could not be initialised"));
+    });
+}
+
+QString limitText(qint64 limit)
+{
+    const qint64 mb = qint64(1) << 20;
+    if (limit >= mb && limit % mb == 0)
+        return QStringLiteral("%1 MB").arg(limit / mb);
+    return QStringLiteral("%1 bytes").arg(limit);
+}
+
+// The scheme as curl itself reads the URL (it guesses http for "host/path").
+QByteArray schemeOf(const QByteArray &url)
+{
+    QByteArray scheme;
+    CURLU *parsed = curl_url();
+    if (parsed
+        && curl_url_set(parsed, CURLUPART_URL, url.constData(), CURLU_NON_SUPPORT_SCHEME | CURLU_GUESS_SCHEME)
+               == CURLUE_OK) {
+        char *part = nullptr;
+        if (curl_url_get(parsed, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
+            scheme = QByteArray(part).toLower();
+            curl_free(part);
+        }
+    }
+    curl_url_cleanup(parsed);
+    return scheme;
+}
+
+// What one get() learns while curl runs. Errors are only recorded there and
+// thrown by get() once curl has returned.
+struct Transfer {
+    enum class Stop { None, Status, TooLarge, Thrown };
+
+    CURL *handle = nullptr;
+    const HttpProgress *progress = nullptr;
+    qint64 limit = 0;
+    bool follow = false;
+
+    QByteArray statusLine; // of the latest answer; empty for file://
+    int status = 0;
+    qint64 contentLength = -1;
+    bool hasLocation = false;
+
+    QByteArray body;
+    bool begun = false;
+    Stop stop = Stop::None;
+    std::exception_ptr thrown;
+
+    bool refusedStatus() const { return status != 0 && status / 100 != 2; }
+
+    qint64 expectedSize() const
+    {
+        curl_off_t size = -1;
+        if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK)
+            return -1;
+        return size;
+    }
+
+    void begin()
+    {
+        begun = true;
+        if (progress->begin)
+            progress->begin(expectedSize());
+    }
+};
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
+
+    if (line.startsWith("HTTP/")) {
+        // A new answer: an interim 1xx, or the next one after a redirect.
+        transfer.statusLine = line;
+        transfer.status = line.split(' ').value(1).toInt();
+        transfer.contentLength = -1;
+        transfer.hasLocation = false;
+        return bytes;
+    }
+    if (!line.isEmpty()) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        if (name == "content-length") {
+            bool ok = false;
+            const qint64 length = line.mid(colon + 1).trimmed().toLongLong(&ok);
+            if (ok)
+                transfer.contentLength = length;
+        } else if (name == "location") {
+            transfer.hasLocation = true;
+        }
+        return bytes;
+    }
+
+    // End of a header block.
+    if (transfer.status == 0 || transfer.status / 100 == 1)
+        return bytes;
+    if (transfer.status / 100 == 2) {
+        if (transfer.contentLength > transfer.limit) {
+            transfer.stop = Transfer::Stop::TooLarge;
+            return 0;
+        }
+        return bytes;
+    }
+    if (transfer.follow && transfer.status / 100 == 3 && transfer.hasLocation)
+        return bytes;
+    // No point reading an error page nobody shows.
+    transfer.stop = Transfer::Stop::Status;
+    return 0;
+}
+
+size_t onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    try {
+        if (!transfer.begun) {
+            // file:// has no headers: its size is known only here.
+            if (transfer.expectedSize() > transfer.limit) {
+                transfer.stop = Transfer::Stop::TooLarge;
+                return 0;
+            }
+            transfer.begin();
+        }
+        if (qint64(bytes) > transfer.limit - transfer.body.size()) {
+            transfer.stop = Transfer::Stop::TooLarge;
+            return 0;
+        }
+        transfer.body.append(data, qsizetype(bytes));
+        if (transfer.progress->work)
+            transfer.progress->work(transfer.body.size());
+    } catch (...) {
+        // Nothing may unwind through curl's C frames.
+        transfer.thrown = std::current_exception();
+        transfer.stop = Transfer::Stop::Thrown;
+        return 0;
+    }
+    return bytes;
+}
+
+} // namespace
+
+struct HttpClient::Private {
+    HttpClientOptions options;
+    CURL *handle = nullptr;
+    curl_slist *headers = nullptr;
+    QString caError; // an unreadable VORLUNE_CA_BUNDLE, reported by every get()
+    char errorText[CURL_ERROR_SIZE] = {};
+    std::mutex mutex;
+
+    template <typename Value> void set(CURLoption option, Value value)
+    {
+        const CURLcode code = curl_easy_setopt(handle, option, value);
+        if (code != CURLE_OK)
+            throw Error(QString::fromUtf8(curl_easy_strerror(code)));
+    }
+
+    void setUpTrust();
+};
+
+void HttpClient::Private::setUpTrust()
+{
+    char *builtIn = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_CAINFO, &builtIn);
+    const QString systemBundle = QString::fromLocal8Bit(builtIn ? builtIn : kFallbackCaBundle);
+    const QString extra = qEnvironmentVariable("VORLUNE_CA_BUNDLE");
+    if (extra.isEmpty()) {
+        set(CURLOPT_CAINFO, systemBundle.toLocal8Bit().constData());
+        return;
+    }
+    // A CA blob replaces CURLOPT_CAINFO, so it carries the system's CAs too.
+    QByteArray pem;
+    try {
+        pem = fileio::readAll(systemBundle, kCaFileLimit);
+        pem += '\n';
+    } catch (const Error &) {
+        // A machine without a CA store still trusts the extra one.
+    }
+    try {
+        pem += fileio::readAll(extra, kCaFileLimit);
+    } catch (const Error &error) {
+        caError = QStringLiteral("VORLUNE_CA_BUNDLE: %1").arg(error.text());
+        return;
+    }
+    curl_blob blob{pem.data(), size_t(pem.size()), CURL_BLOB_COPY};
+    set(CURLOPT_CAINFO_BLOB, &blob);
+}
+
+HttpClient::HttpClient(HttpClientOptions options)
+    : d(std::make_unique<Private>())
+{
+    initCurlOnce();
+    d->options = std::move(options);
+    d->handle = curl_easy_init();
+    if (!d->handle)
+        throw Error(QStringLiteral("libcurl could not start a transfer"));
+    d->headers = curl_slist_append(nullptr, kAccept);
+    if (!d->headers) {
+        curl_easy_cleanup(d->handle);
+        throw Error(QStringLiteral("Out of memory"));
+    }
+
+    try {
+        const HttpClientOptions &o = d->options;
+        const bool https = !o.plainHttpOnly;
+        const char *protocols = o.plainHttpOnly ? "http" : o.allowFileUrls ? "http,https,file" : "http,https";
+        d->set(CURLOPT_PROTOCOLS_STR, protocols);
+        // Never file: a server must not redirect a download onto the local disk.
+        d->set(CURLOPT_REDIR_PROTOCOLS_STR, https ? "http,https" : "http");
+        d->set(CURLOPT_FOLLOWLOCATION, long(o.followRedirects));
+        d->set(CURLOPT_MAXREDIRS, 10L);
+        d->set(CURLOPT_USERAGENT, o.userAgent.toUtf8().constData());
+        d->set(CURLOPT_HTTPHEADER, d->headers);
+        d->set(CURLOPT_COOKIEFILE, ""); // cookies in memory, for this handle only
+        d->set(CURLOPT_NOSIGNAL, 1L);
+        d->set(CURLOPT_CONNECTTIMEOUT, 30L);
+        d->set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+        d->set(CURLOPT_LOW_SPEED_TIME, long(o.stallSeconds));
+        d->set(CURLOPT_ERRORBUFFER, d->errorText);
+        d->set(CURLOPT_HEADERFUNCTION, onHeader);
+        d->set(CURLOPT_WRITEFUNCTION, onBody);
+        // No proxy can reach this machine's own loopback (the local test server).
+        QByteArray noProxy = qgetenv("no_proxy");
+        if (noProxy.isEmpty())
+            noProxy = qgetenv("NO_PROXY");
+        noProxy += noProxy.isEmpty() ? "127.0.0.1,localhost,::1" : ",127.0.0.1,localhost,::1";
+        d->set(CURLOPT_NOPROXY, noProxy.constData());
+        if (https) {
+            d->set(CURLOPT_SSL_VERIFYPEER, 1L);
+            d->set(CURLOPT_SSL_VERIFYHOST, 2L);
+            d->set(CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
+            d->setUpTrust();
+        }
+    } catch (...) {
+        curl_slist_free_all(d->headers);
+        curl_easy_cleanup(d->handle);
+        throw;
+    }
+}
+
+HttpClient::~HttpClient()
+{
+    curl_easy_cleanup(d->handle);
+    curl_slist_free_all(d->headers);
+}
+
+const HttpClientOptions &HttpClient::options() const
+{
+    return d->options;
+}
+
+QByteArray HttpClient::get(const QString &url, const HttpProgress &progress)
+{
+    const std::lock_guard lock(d->mutex);
+    const QByteArray address = url.toUtf8();
+    const QByteArray scheme = schemeOf(address);
+    if (d->options.plainHttpOnly && !scheme.isEmpty() && scheme != "http")
+        throw Error(QStringLiteral("Refused \"%1\": this download takes only plain HTTP (http://) addresses").arg(url));
+    if (scheme == "file" && !d->options.allowFileUrls)
+        throw Error(QStringLiteral("Refused \"%1\": this download takes no file:// addresses").arg(url));
+    if (!d->caError.isEmpty())
+        throw Error(d->caError);
+
+    Transfer transfer;
+    transfer.handle = d->handle;
+    transfer.progress = &progress;
+    transfer.limit = d->options.maxBodyBytes;
+    transfer.follow = d->options.followRedirects;
+    d->set(CURLOPT_URL, address.constData());
+    d->set(CURLOPT_HEADERDATA, &transfer);
+    d->set(CURLOPT_WRITEDATA, &transfer);
+    d->errorText[0] = '\0';
+
+    const CURLcode result = curl_easy_perform(d->handle);
+
+    switch (transfer.stop) {
+    case Transfer::Stop::Thrown:
+        std::rethrow_exception(transfer.thrown);
+    case Transfer::Stop::TooLarge:
+        throw Error(QStringLiteral("Refused \"%1\": the download is larger than the limit of %2")
+                        .arg(url, limitText(transfer.limit)));
+    case Transfer::Stop::Status:
+        throw Error(QString::fromLatin1(transfer.statusLine));
+    case Transfer::Stop::None:
+        break;
+    }
+    if (result != CURLE_OK) {
+        const QString text = QString::fromUtf8(d->errorText).trimmed();
+        throw Error(text.isEmpty() ? QString::fromUtf8(curl_easy_strerror(result)) : text);
+    }
+    // A redirect that was not followed, or one without a target.
+    if (transfer.refusedStatus())
+        throw Error(QString::fromLatin1(transfer.statusLine));
+    if (!transfer.begun)
+        transfer.begin(); // an empty body
+    return std::move(transfer.body);
+}
+
+HttpClientOptions IdHTTP1Options()
+{
+    HttpClientOptions options;
+    options.userAgent = QStringLiteral("Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
+                                       "Chrome/49.0.2623.75 Safari/537.36");
+    options.followRedirects = true;
+    options.allowFileUrls = true;
+    return options;
+}
+
+HttpClientOptions IdHTTP2Options()
+{
+    HttpClientOptions options;
+    options.userAgent = QStringLiteral("Mozilla/3.0 (compatible; Indy Library)");
+    options.followRedirects = false;
+    options.plainHttpOnly = true;
+    return options;
+}
+
+} // namespace vorlune::testrun

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace vorlune::testrun {
+
+// Bodies beyond this are refused rather than held in memory.
+inline constexpr qint64 kMaxBodyBytes = qint64(512) << 20;
+
+// Either may be empty. A callback that throws stops the transfer, and get()
+// rethrows what it threw: that is how a download is cancelled.
+struct HttpProgress {
+    std::function<void(qint64 expected)> begin; // once, when the body starts: its expected size (-1 when unknown)
+    std::function<void(qint64 received)> work;  // bytes received so far, as they arrive
+};
+
+struct HttpClientOptions {
+    QString userAgent;
+    bool followRedirects = true;
+    bool plainHttpOnly = false; // any scheme other than http:// refused with a clear error
+    bool allowFileUrls = false; // file:// URLs (the bundled download site); plainHttpOnly wins
+    qint64 maxBodyBytes = kMaxBodyBytes;
+    // A transfer that receives nothing for this long is given up; there is no
+    // overall time limit, as packs and cores can be large.
+    int stallSeconds = 60;
+};
+
+// One connection state (cookies, reused connections) for one purpose. get()
+// may be called from any thread; calls on one client run one at a time.
+class HttpClient {
+public:
+    explicit HttpClient(HttpClientOptions options);
+    ~HttpClient();
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+
+    const HttpClientOptions &options() const;
+
+    // GET; the body as bytes. Throws vorlune::Error: for a non-2xx answer the text is exactly the
+    // response's status line (e.g. "HTTP/1.1 404 Not Found"); other failures carry curl's own text.
+    QByteArray get(const QString &url, const HttpProgress &progress = {});
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+HttpClientOptions IdHTTP1Options(); // HTTP, HTTPS and file URLs; redirects followed
+HttpClientOptions IdHTTP2Options(); // plain HTTP only; redirects not followed
+
+} // namespace vorlune::testrun
