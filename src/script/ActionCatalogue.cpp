@@ -78,6 +78,31 @@ QString actionLineBlock(const QString &line)
     return start < 0 ? QString() : line.mid(start);
 }
 
+QString readableActionLine(const QString &line)
+{
+    const QString block = actionLineBlock(line);
+    const QString opening = openingMarker();
+    const QString closing = closingMarker();
+    QStringList values;
+    for (qsizetype at = block.indexOf(opening); at >= 0;) {
+        const qsizetype start = at + opening.size();
+        const qsizetype end = block.indexOf(closing, start);
+        // An unclosed value (only a hand-edited file has one) runs to the
+        // end, so the hint hides nothing.
+        if (end < 0) {
+            values << block.mid(start);
+            break;
+        }
+        values << block.mid(start, end - start);
+        at = block.indexOf(opening, end + closing.size());
+    }
+    QString text = actionLineName(line);
+    if (!values.isEmpty())
+        text += QStringLiteral(": ") + values.join(QStringLiteral("; "));
+    // A separator typed into a value would be just as invisible.
+    return text.remove(QChar(kArgumentSeparator));
+}
+
 int actionIconIndex(const QString &line)
 {
     return getActionId(line) - 1;

@@ -33,6 +33,10 @@ QString makeActionLine(int actionId, const QStringList &values);
 // one is all name and has an empty block.
 QString actionLineName(const QString &line);
 QString actionLineBlock(const QString &line);
+// A line as the user reads it: the display name, then ": " and the argument
+// values separated by "; ", without any U+2063 or markup. A line without
+// arguments reads as its name alone.
+QString readableActionLine(const QString &line);
 // Icon of a line in the action icon list: action id minus 1, -1 for none.
 int actionIconIndex(const QString &line);
 

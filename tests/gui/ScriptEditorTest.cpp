@@ -1,3 +1,4 @@
+#include "base/IniImage.h"
 #include "base/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
 #include "build/Compile.h"
@@ -21,7 +22,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include <memory>
@@ -70,6 +73,15 @@ struct Windows {
         QTRY_VERIFY(!menu->isVisible());
     }
 
+    // What a window manager does when a dialog goes away; the offscreen
+    // platform activates nothing by itself.
+    void activateMainWindow()
+    {
+        QVERIFY(!form2.isVisible());
+        form1.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form1));
+    }
+
     void dropPaletteItem()
     {
         QMimeData data;
@@ -105,6 +117,34 @@ struct Windows {
 QString line(const QString &message)
 {
     return script::makeActionLine(1, {message});
+}
+
+// The hint shown when the pointer rests on a line, as the user reads it.
+QString shownHint(QListWidget *list, int row)
+{
+    QListWidgetItem *entry = list->item(row);
+    if (!entry)
+        return QStringLiteral("(no line %1)").arg(row);
+    const QPoint at = list->visualItemRect(entry).center();
+    QHelpEvent event(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &event);
+    if (!QToolTip::isVisible())
+        return QString();
+    const QString shown = QToolTip::text();
+    QToolTip::hideText();
+    if (!Qt::mightBeRichText(shown))
+        return shown;
+    QTextDocument document;
+    document.setHtml(shown);
+    return document.toPlainText();
+}
+
+QStringList shownHints(QListWidget *list)
+{
+    QStringList hints;
+    for (int row = 0; row < list->count(); ++row)
+        hints << shownHint(list, row);
+    return hints;
 }
 
 } // namespace
@@ -190,6 +230,49 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 0);
     }
 
+    // After the event dialog the arrow keys must work in the event list
+    // without a click on it first.
+    void eventDialogLeavesTheKeyboardInTheEventList()
+    {
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        ScriptEditorControls &c = w.editor().controls();
+        w.chooseEvent(c.sBitBtn5, 0);
+        w.dropPaletteItem();
+        w.typeArgumentAndConfirm(QStringLiteral("first"));
+        w.chooseEvent(c.sBitBtn5, 1);
+        QCOMPARE(w.events()->currentRow(), 1);
+        QVERIFY(w.actionCaptions().isEmpty());
+
+        w.activateMainWindow();
+        QTRY_COMPARE(QApplication::focusWidget(), w.events());
+        // Keys go to the window, as the keyboard sends them, not to the list.
+        QTest::keyClick(w.form1.windowHandle(), Qt::Key_Up);
+        QCOMPARE(w.events()->currentRow(), 0);
+        QCOMPARE(w.actionCaptions(), QStringList{line(QStringLiteral("first"))});
+        QTest::keyClick(w.form1.windowHandle(), Qt::Key_Down);
+        QCOMPARE(w.events()->currentRow(), 1);
+
+        // Changing an event goes through the same dialog; the button clicked
+        // to open it had the focus before.
+        w.chooseEvent(c.sBitBtn7, 2);
+        QCOMPARE(w.events()->item(1)->text(), i18n::tx("EVNT.evnt3"));
+        w.activateMainWindow();
+        QTRY_COMPARE(QApplication::focusWidget(), w.events());
+        QTest::keyClick(w.form1.windowHandle(), Qt::Key_Up);
+        QCOMPARE(w.events()->currentRow(), 0);
+
+        // A refused choice keeps the dialog open; closing it then still
+        // returns the keyboard to the list.
+        w.chooseEvent(c.sBitBtn5, 0);
+        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg6")});
+        QVERIFY(w.form2.isVisible());
+        QVERIFY(w.form2.close());
+        w.activateMainWindow();
+        QTRY_COMPARE(QApplication::focusWidget(), w.events());
+    }
+
     void dropsNeedASelectedEventAndAPaletteItem()
     {
         test::TestEnvironment env;
@@ -254,6 +337,60 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         w.actions()->item(1)->setSelected(true);
         w.editor().sListView1DblClick();
         QVERIFY(!w.form4.isVisible());
+    }
+
+    // The list cuts long lines; each line's hint shows all of it, and
+    // follows the line wherever the line is written again.
+    void actionLinesShowTheirWholeMessageAsAHint()
+    {
+        test::TestEnvironment env;
+        Windows w;
+        w.openScriptEditor();
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0);
+        const QString name = i18n::tx("FNCT.fnct1");
+        const QString welcome = QStringLiteral("§6Welcome to the server, traveller! Read the rules at spawn "
+                                               "and have fun: no griefing, no spam.");
+        const QString markup = QStringLiteral("<b>not bold</b> &amp; <i>");
+        for (const QString &message : {QStringLiteral("Hi"), welcome, markup}) {
+            w.dropPaletteItem();
+            w.typeArgumentAndConfirm(message);
+        }
+        QListWidget *actions = w.actions();
+        // The list really cuts the long one.
+        QVERIFY(actions->fontMetrics().horizontalAdvance(actions->item(1)->text()) > actions->viewport()->width());
+        const QString welcomeHint = name + QStringLiteral(": ") + welcome;
+        const QString markupHint = name + QStringLiteral(": ") + markup;
+        QCOMPARE(shownHints(actions), QStringList({name + QStringLiteral(": Hi"), welcomeHint, markupHint}));
+        QCOMPARE(w.actionCaptions().at(1), line(welcome)); // the line itself is unchanged
+
+        // Edited through the argument dialog.
+        actions->clearSelection();
+        actions->item(0)->setSelected(true);
+        w.editor().sListView1DblClick();
+        w.typeArgumentAndConfirm(QStringLiteral("Hello, world"));
+        const QStringList edited{name + QStringLiteral(": Hello, world"), welcomeHint, markupHint};
+        QCOMPARE(shownHints(actions), edited);
+
+        // Written back with OK and opened again.
+        QTest::mouseClick(w.editor().controls().sBitBtn3, Qt::LeftButton);
+        QCOMPARE(actions->count(), 0);
+        w.openScriptEditor();
+        QCOMPARE(shownHints(actions), edited);
+
+        // Another language names the action differently: lines and hints
+        // are rebuilt with the new name when the editor opens.
+        QTest::mouseClick(w.editor().controls().sBitBtn3, Qt::LeftButton);
+        base::IniImage language;
+        language.writeString(QStringLiteral("FNCT"), QStringLiteral("fnct1"), QStringLiteral("Log to console"));
+        i18n::texts().loadFrom(language);
+        w.form1.applyTexts();
+        w.openScriptEditor();
+        QCOMPARE(w.actionCaptions().at(0),
+                 QStringLiteral("Log to console") + script::actionLineBlock(line(QStringLiteral("Hello, world"))));
+        QCOMPARE(shownHints(actions), QStringList({QStringLiteral("Log to console: Hello, world"),
+                                                  QStringLiteral("Log to console: ") + welcome,
+                                                  QStringLiteral("Log to console: ") + markup}));
+        i18n::texts().resetToDefaults();
     }
 
     void changeDuplicateDeleteAndTheDuplicateCheck()

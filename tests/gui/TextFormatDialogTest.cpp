@@ -11,9 +11,16 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace vorlune;
 using vorlune::gui::TForm3;
@@ -61,6 +68,68 @@ int checkedCount(TForm3 &form)
 QColor captionColour(QRadioButton *button)
 {
     return button->palette().color(button->foregroundRole());
+}
+
+// WCAG 2 relative luminance and contrast ratio.
+double luminance(const QColor &colour)
+{
+    const auto linear = [](int channel) {
+        const double value = channel / 255.0;
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) + 0.0722 * linear(colour.blue());
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+int distance(QRgb pixel, const QColor &colour)
+{
+    return std::max({std::abs(qRed(pixel) - colour.red()), std::abs(qGreen(pixel) - colour.green()),
+                     std::abs(qBlue(pixel) - colour.blue())});
+}
+
+// Where the style puts a radio button's caption, in the dialog's coordinates.
+QRect captionBox(QRadioButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect contents = button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button);
+    const QRect text = button->style()->itemTextRect(button->fontMetrics(), contents, Qt::AlignLeft | Qt::AlignVCenter,
+                                                     true, option.text);
+    return text.translated(button->pos());
+}
+
+// Measured on what the dialog paints: the backing is the colour painted
+// most often where the caption lies (its strokes cover far less), and the
+// ink the pixel there that differs most from it.
+struct Painted {
+    QColor backing;
+    QColor ink;
+};
+
+Painted paintedAt(const QImage &image, const QRect &box)
+{
+    QHash<QRgb, int> counts;
+    const QRect inside = box & image.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000u];
+    }
+    const QList<QRgb> colours = counts.keys();
+    if (colours.isEmpty())
+        return {};
+    const QRgb backing = *std::max_element(colours.begin(), colours.end(),
+                                           [&](QRgb a, QRgb b) { return counts[a] < counts[b]; });
+    const QRgb ink = *std::max_element(colours.begin(), colours.end(), [&](QRgb a, QRgb b) {
+        return distance(a, QColor::fromRgb(backing)) < distance(b, QColor::fromRgb(backing));
+    });
+    return {QColor::fromRgb(backing), QColor::fromRgb(ink)};
 }
 
 } // namespace
@@ -255,6 +324,49 @@ private Q_SLOTS:
         // The theme asks for 10 points everywhere; the dialog keeps its 8.
         for (int number : {1, 16, 18, 19})
             QCOMPARE(option(form, number)->font().pointSize(), 8);
+    }
+
+    void everyCaptionStandsOutFromWhatIsBehindIt_data()
+    {
+        QTest::addColumn<bool>("themed");
+        QTest::newRow("plain") << false;
+        QTest::newRow("theme") << true;
+    }
+
+    void everyCaptionStandsOutFromWhatIsBehindIt()
+    {
+        QFETCH(bool, themed);
+        test::TestEnvironment env;
+        // Set either way: a main window made by an earlier test leaves its theme behind.
+        QString sheet;
+        if (themed) {
+            QFile theme(QStringLiteral(":/RESs/design"));
+            QVERIFY(theme.open(QIODevice::ReadOnly));
+            sheet = QString::fromUtf8(theme.readAll());
+        }
+        qApp->setStyleSheet(sheet);
+        TForm3 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QImage image = form.grab().toImage();
+        QCOMPARE(image.size(), QSize(473, 153)); // one pixel per widget pixel, as captionBox counts
+        QStringList unreadable;
+        for (int number = 1; number <= 19; ++number) {
+            QRadioButton *button = option(form, number);
+            const QColor ink = captionColour(button);
+            const Painted painted = paintedAt(image, captionBox(button));
+            const double ratio = contrastRatio(ink, painted.backing);
+            const QString what = QStringLiteral("%1 %2 on %3 %4:1")
+                                     .arg(button->text(), ink.name(), painted.backing.name())
+                                     .arg(ratio, 0, 'f', 2);
+            // Anti-aliasing leaves the strongest stroke pixel close to the ink.
+            if (distance(painted.ink.rgb(), ink) > 40)
+                unreadable << what + QStringLiteral(" but drawn in ") + painted.ink.name();
+            // 4.5:1 is what small text needs to be read comfortably.
+            else if (ratio < 4.5)
+                unreadable << what;
+        }
+        QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(QStringLiteral("; "))));
     }
 
     void staysUsableBesidePseudoModalDialogs()

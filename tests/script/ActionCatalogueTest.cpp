@@ -108,6 +108,35 @@ private Q_SLOTS:
         QCOMPARE(makeActionLine(1, {QStringLiteral("Hi")}), QStringLiteral("Log to console") + arg(QStringLiteral("Hi")));
     }
 
+    void readableLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        const QString name = kMessageAction;
+        const QString shown = name + QStringLiteral(": ");
+        const auto row = [](const char *what, const QString &line, const QString &expected) {
+            QTest::newRow(what) << line << expected;
+        };
+        row("message", name + arg(QStringLiteral("Hello, world")), shown + QStringLiteral("Hello, world"));
+        row("no arguments", name, name);
+        row("two values", QStringLiteral("Kick") + arg(QStringLiteral("Steve")) + arg(QStringLiteral("spam")),
+            QStringLiteral("Kick: Steve; spam"));
+        row("empty value", name + arg(QString()), shown);
+        row("brackets and colons typed", name + arg(QStringLiteral("[x]: y]")), shown + QStringLiteral("[x]: y]"));
+        row("format codes", name + arg(QStringLiteral("§6Gold")), shown + QStringLiteral("§6Gold"));
+        row("opening marker inside", name + arg(QStringLiteral("p") + kSep + QStringLiteral(":[q")),
+            shown + QStringLiteral("p:[q"));
+        row("unclosed value", name + kSep + QStringLiteral(":[open end"), shown + QStringLiteral("open end"));
+        row("stray separators", name + kSep + kSep + kSep, name);
+    }
+
+    void readableLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        QCOMPARE(readableActionLine(line), expected);
+    }
+
     void parsingActionIds()
     {
         QCOMPARE(parseActionId(QStringLiteral("1")), std::optional<int>(1));

@@ -14,8 +14,22 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextDocument>
 
 namespace vorlune::gui {
+namespace {
+
+// Tool tips render text that looks like markup as rich text; a message
+// such as "<b>hi</b>" must show as typed.
+QString plainToolTip(const QString &text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+} // namespace
 
 ScriptEditor::ScriptEditor(QWidget *area, project::ProjectSession &project, int &editorMode)
     : QObject(area), m_project(project), m_editorMode(editorMode), m_controls(area)
@@ -137,6 +151,8 @@ void ScriptEditor::writeActionLine(int index, const QString &line, int imageInde
     entry->setText(line);
     entry->setIcon(actionIcon(imageIndex));
     entry->setData(Qt::UserRole, imageIndex);
+    // The list cuts long lines; the hint shows the whole message.
+    entry->setToolTip(plainToolTip(script::readableActionLine(line)));
 }
 
 void ScriptEditor::sBitBtn5Click() { showEventDialog(i18n::tx("TTL.ttl2")); }

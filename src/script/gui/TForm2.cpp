@@ -7,6 +7,7 @@
 #include "script/gui/ScriptEditor.h"
 
 #include <QCursor>
+#include <QHideEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -99,7 +100,7 @@ void TForm2::AddEvent(const QString &str)
     if (!m_editor)
         return;
     QListWidget *events = m_editor->controls().sListView2;
-    events->setFocus();
+    m_focusEventsOnHide = true;
     if (CaptionExists(events, str)) {
         Messages::show(i18n::tx("MSG.msg6"));
         return;
@@ -128,6 +129,17 @@ void TForm2::AddEvent(const QString &str)
         events->setCurrentRow(events->count() - 1);
     }
     close();
+}
+
+void TForm2::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // While the dialog is up the main window is disabled and refuses the
+    // focus; by the time the dialog hides, its close has enabled it again.
+    if (m_focusEventsOnHide && m_editor && !event->spontaneous()) {
+        m_focusEventsOnHide = false;
+        m_editor->controls().sListView2->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 } // namespace vorlune::gui

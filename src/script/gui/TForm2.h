@@ -26,12 +26,16 @@ public:
     void AddEvent(const QString &str);
     QMenu *popupMenu() const { return m_menu; }
 
+protected:
+    void hideEvent(QHideEvent *event) override;
+
 private:
     QPushButton *categoryButton(const char *name, int left, int top, int height, int icon);
 
     ScriptEditor *m_editor = nullptr;
     QMenu *m_menu;
     QAction *m_items[3];
+    bool m_focusEventsOnHide = false; // an event was chosen since the dialog was shown
 };
 
 } // namespace vorlune::gui

@@ -13,6 +13,7 @@
 #include <QStyleOptionButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vorlune::gui {
 namespace {
@@ -47,6 +48,69 @@ protected:
         const QRect textRect = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
         style()->drawItemText(&painter, textRect, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(),
                               caption, QPalette::ButtonText);
+    }
+};
+
+// Some caption colours are close to any one background the dialog could
+// have (grey on the theme's grey, white or yellow on a light window), so
+// each caption gets a backing of its own: near black for light colours,
+// white for dark ones, whichever contrasts more with the colour the
+// caption is drawn in.
+const QColor kDarkBacking(16, 17, 20);
+const QColor kLightBacking(255, 255, 255);
+constexpr int kBackingReach = 3; // beyond the text, left and right
+
+double relativeLuminance(const QColor &colour)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double first = relativeLuminance(a);
+    const double second = relativeLuminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QColor backingFor(const QColor &ink)
+{
+    return contrastRatio(ink, kDarkBacking) >= contrastRatio(ink, kLightBacking) ? kDarkBacking : kLightBacking;
+}
+
+// The backing follows the colour the caption is really drawn in, which for
+// the normal-text and frame options comes from the palette or the theme.
+class CaptionButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+    // Room for the backing's overhang on the right; the left one lies in
+    // the gap after the indicator.
+    QSize sizeHint() const override { return QRadioButton::sizeHint() + QSize(kBackingReach, 0); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        {
+            QStyleOptionButton option;
+            initStyleOption(&option);
+            const QRect contents = style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
+            const Qt::Alignment alignment =
+                QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter);
+            const QRect text =
+                style()->itemTextRect(option.fontMetrics, contents, alignment, isEnabled(), option.text);
+            // One pixel above and below the text: the rows are only 16 px
+            // apart, and taller backings would run into each other.
+            const QRect backing = text.adjusted(-kBackingReach, -1, kBackingReach, 1) & rect();
+            QPainter painter(this);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(backingFor(palette().color(foregroundRole())));
+            painter.drawRoundedRect(QRectF(backing), 3, 3);
+        }
+        QRadioButton::paintEvent(event);
     }
 };
 
@@ -110,7 +174,7 @@ TForm3::TForm3()
     m_group->setExclusive(true);
     const auto &options = textformat::formatOptions();
     for (int i = 0; i < kFormatOptionCount; ++i) {
-        auto *button = new QRadioButton(this);
+        auto *button = new CaptionButton(this);
         button->setObjectName(textformat::optionObjectName(i));
         button->setStyleSheet(captionStyle(options[i]));
         const int column = std::min(i / kButtonsPerColumn, 2);
