@@ -5,8 +5,8 @@
 #include "base/ProgramFolder.h"
 #include "base/RuntimeFiles.h"
 #include "app/Settings.h"
-#include "app/SiteConfig.h"
 #include "i18n/TextTable.h"
+#include "testrun/DownloadSources.h"
 
 #include <QFileInfo>
 
@@ -88,7 +88,7 @@ void runCreationSteps(AppState &state, const QStringList &arguments)
     if (state.programFolder.isEmpty())
         state.programFolder = base::programFolder();
     runStep([&] { extractThemeIfMissing(state); });
-    state.SiteBaseUrl = siteBaseUrl();
+    state.SiteBaseUrl = testrun::siteBaseUrl();
     runStep([&] { loadLanguage(state); });
     runStep([&] { loadSettings(state); });
     runStep([&] { putProjectIntoMemory(state, arguments); });

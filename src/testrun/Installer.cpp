@@ -1,0 +1,492 @@
+#include "testrun/Installer.h"
+
+#include "base/Error.h"
+#include "base/FileIo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <zip.h>
+
+namespace vorlune::testrun {
+namespace {
+
+// A pack is held in memory from its check to its extraction.
+constexpr qint64 kUnpackedLimit = qint64(512) << 20;
+constexpr qint64 kSmallestCore = 1000000;
+
+QString systemText(int error)
+{
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+Error failure(const char *verb, const QString &path, const QString &reason)
+{
+    return Error(QStringLiteral("Cannot %1 \"%2\": %3").arg(QLatin1String(verb), path, reason));
+}
+
+Error failure(const char *verb, const QString &path, int error)
+{
+    return failure(verb, path, systemText(error));
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+
+    int get() const { return m_fd; }
+    // Closes now; returns 0 or the error, where some file systems first
+    // report a failed write.
+    int close()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd;
+};
+
+int writeFully(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+QByteArray randomSuffix()
+{
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray suffix(8, Qt::Uninitialized);
+    for (char &c : suffix)
+        c = alphabet[QRandomGenerator::global()->bounded(int(sizeof(alphabet) - 1))];
+    return suffix;
+}
+
+// A fresh file beside `name` in `folder`; O_EXCL never opens what is there.
+int createTemporaryAt(int folder, const QByteArray &name, QByteArray &temporary)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = '.' + name.left(200) + ".tmp-" + randomSuffix();
+        const int fd = ::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Creates `path` and its missing parents. Links on the way are the user's
+// own set-up (a test server folder kept elsewhere) and are followed.
+void makeFolders(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(QDir::cleanPath(path));
+    for (qsizetype slash = native.indexOf('/', 1);; slash = native.indexOf('/', slash + 1)) {
+        const QByteArray prefix = slash < 0 ? native : native.left(slash);
+        if (::mkdir(prefix.constData(), 0755) != 0 && errno != EEXIST)
+            throw failure("create the folder", QFile::decodeName(prefix), errno);
+        if (slash < 0)
+            break;
+    }
+    struct stat status {};
+    if (::stat(native.constData(), &status) != 0)
+        throw failure("create the folder", path, errno);
+    if (!S_ISDIR(status.st_mode))
+        throw failure("create the folder", path, ENOTDIR);
+}
+
+Fd openFolder(const QString &path)
+{
+    Fd folder(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        throw failure("open the folder", path, errno);
+    return folder;
+}
+
+// The folder `name` in `parent`, made when missing. A link there is refused.
+Fd openFolderAt(int parent, const QByteArray &name, const QString &shown)
+{
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name.constData(), flags);
+    if (fd < 0 && errno == ENOENT) {
+        if (::mkdirat(parent, name.constData(), 0755) != 0 && errno != EEXIST)
+            throw failure("create the folder", shown, errno);
+        fd = ::openat(parent, name.constData(), flags);
+    }
+    if (fd < 0) {
+        const int error = errno;
+        struct stat status {};
+        if (::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode))
+            throw failure("create the folder", shown, QStringLiteral("it is a link, which is not followed"));
+        throw failure("create the folder", shown, error);
+    }
+    return Fd(fd);
+}
+
+QList<QByteArray> namesIn(int folder, const QString &shown)
+{
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throw failure("read the folder", shown, error);
+    }
+    // Read whole before anything is removed from it.
+    QList<QByteArray> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0)
+        throw failure("read the folder", shown, error);
+    return names;
+}
+
+// Removes `name` in `parent` with everything in it. A link is removed itself,
+// never entered.
+void removeTree(int parent, const QByteArray &name, const QString &shown)
+{
+    struct stat status {};
+    if (::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return;
+        throw failure("delete", shown, errno);
+    }
+    const bool folder = S_ISDIR(status.st_mode);
+    if (folder) {
+        const Fd inside(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (inside.get() < 0)
+            throw failure("delete", shown, errno);
+        for (const QByteArray &child : namesIn(inside.get(), shown))
+            removeTree(inside.get(), child, shown + QLatin1Char('/') + QFile::decodeName(child));
+    }
+    if (::unlinkat(parent, name.constData(), folder ? AT_REMOVEDIR : 0) != 0)
+        throw failure("delete", shown, errno);
+}
+
+// Puts `bytes` under `name` in `folder` through a temporary file renamed
+// over it: a read-only or linked old entry is replaced, never written into.
+void writeFileAt(int folder, const QByteArray &name, const QByteArray &bytes, mode_t mode, const QString &shown)
+{
+    QByteArray temporary;
+    Fd file(createTemporaryAt(folder, name, temporary));
+    if (file.get() < 0)
+        throw failure("write", shown, errno);
+    int error = writeFully(file.get(), bytes.constData(), bytes.size());
+    if (error == 0 && ::fchmod(file.get(), mode) != 0)
+        error = errno;
+    const int closeError = file.close();
+    if (error == 0)
+        error = closeError;
+    if (error == 0 && ::renameat(folder, temporary.constData(), folder, name.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlinkat(folder, temporary.constData(), 0);
+        throw failure("write", shown, error);
+    }
+}
+
+class RemovedOnExit {
+public:
+    explicit RemovedOnExit(const QString &path) : m_path(QFile::encodeName(path)) {}
+    ~RemovedOnExit() { ::unlink(m_path.constData()); }
+    RemovedOnExit(const RemovedOnExit &) = delete;
+    RemovedOnExit &operator=(const RemovedOnExit &) = delete;
+
+private:
+    QByteArray m_path;
+};
+
+// ---- the pack ----
+
+struct PackEntry {
+    QByteArray name; // without the trailing "/" of a folder
+    bool folder = false;
+    mode_t mode = 0644;
+    QByteArray bytes;
+};
+
+[[noreturn]] void damaged(const QString &reason)
+{
+    throw Error(QStringLiteral("The PHP pack is damaged: ") + reason);
+}
+
+QString quoted(const QByteArray &name)
+{
+    return QLatin1Char('"') + QString::fromUtf8(name) + QLatin1Char('"');
+}
+
+// Only plain relative paths: what a reader on another system would take
+// as a separator or a way up is refused as well.
+void checkName(const QByteArray &name)
+{
+    if (name.isEmpty())
+        damaged(QStringLiteral("an entry has no name"));
+    if (name.startsWith('/'))
+        damaged(QStringLiteral("the entry %1 has an absolute path").arg(quoted(name)));
+    if (name.contains('\\'))
+        damaged(QStringLiteral("the entry %1 contains a backslash").arg(quoted(name)));
+    QList<QByteArray> components = name.split('/');
+    if (name.endsWith('/'))
+        components.removeLast();
+    for (const QByteArray &component : components) {
+        if (component == "..")
+            damaged(QStringLiteral("the entry %1 leads outside the test server folder").arg(quoted(name)));
+        if (component.isEmpty() || component == ".")
+            damaged(QStringLiteral("the entry %1 is not a plain relative path").arg(quoted(name)));
+    }
+}
+
+// Reads an entry to its end, which is where libzip checks its CRC.
+QByteArray readEntry(zip_t *archive, zip_uint64_t index, const QByteArray &name, qint64 &unpacked)
+{
+    zip_file_t *file = zip_fopen_index(archive, index, 0);
+    if (!file)
+        damaged(QStringLiteral("the entry %1 cannot be read: %2")
+                    .arg(quoted(name), QString::fromLocal8Bit(zip_strerror(archive))));
+    QByteArray bytes;
+    static constexpr zip_uint64_t kChunk = 64 * 1024;
+    for (;;) {
+        char buffer[kChunk];
+        const zip_int64_t got = zip_fread(file, buffer, kChunk);
+        if (got < 0) {
+            const QString reason = QString::fromLocal8Bit(zip_file_strerror(file));
+            zip_fclose(file);
+            damaged(QStringLiteral("the entry %1 cannot be read: %2").arg(quoted(name), reason));
+        }
+        if (got == 0)
+            break;
+        unpacked += got;
+        if (unpacked > kUnpackedLimit) {
+            zip_fclose(file);
+            damaged(QStringLiteral("it unpacks to more than %1 MB").arg(kUnpackedLimit >> 20));
+        }
+        bytes.append(buffer, qsizetype(got));
+    }
+    if (const int code = zip_fclose(file); code != 0) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const QString reason = QString::fromLocal8Bit(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        damaged(QStringLiteral("the entry %1 cannot be read: %2").arg(quoted(name), reason));
+    }
+    return bytes;
+}
+
+QList<PackEntry> readPack(const QByteArray &zipBytes)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_buffer_create(zipBytes.constData(), zip_uint64_t(zipBytes.size()), 0, &error);
+    zip_t *archive = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
+    if (!archive) {
+        const QString reason = QString::fromLocal8Bit(zip_error_strerror(&error));
+        if (source)
+            zip_source_free(source);
+        zip_error_fini(&error);
+        damaged(reason);
+    }
+    zip_error_fini(&error);
+    const std::unique_ptr<zip_t, void (*)(zip_t *)> owner(archive, zip_discard);
+
+    // libzip takes an empty body for an empty archive.
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (count <= 0)
+        damaged(QStringLiteral("it holds no files"));
+    QList<PackEntry> entries;
+    qint64 unpacked = 0;
+    for (zip_uint64_t index = 0; index < zip_uint64_t(count); ++index) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
+            damaged(QString::fromLocal8Bit(zip_strerror(archive)));
+        const QByteArray name(stat.name);
+        checkName(name);
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0)
+            damaged(QString::fromLocal8Bit(zip_strerror(archive)));
+
+        PackEntry entry;
+        entry.folder = name.endsWith('/');
+        entry.name = entry.folder ? name.chopped(1) : name;
+        const mode_t runBits = system == ZIP_OPSYS_UNIX ? mode_t(attributes >> 16) & 0111 : 0;
+        entry.mode = entry.folder ? 0755 : 0644 | runBits;
+        entry.bytes = readEntry(archive, index, name, unpacked);
+        if ((stat.valid & ZIP_STAT_SIZE) && zip_uint64_t(entry.bytes.size()) != stat.size)
+            damaged(QStringLiteral("the entry %1 is not as long as its header says").arg(quoted(name)));
+        entries.append(std::move(entry));
+    }
+    return entries;
+}
+
+void extract(int root, const QString &rootPath, const PackEntry &entry)
+{
+    const QList<QByteArray> components = entry.name.split('/');
+    QString shown = QDir::cleanPath(rootPath);
+    Fd held;
+    int folder = root;
+    for (qsizetype i = 0; i + 1 < components.size(); ++i) {
+        shown += QLatin1Char('/') + QFile::decodeName(components.at(i));
+        held = openFolderAt(folder, components.at(i), shown);
+        folder = held.get();
+    }
+    shown += QLatin1Char('/') + QFile::decodeName(components.last());
+    if (entry.folder)
+        openFolderAt(folder, components.last(), shown);
+    else
+        writeFileAt(folder, components.last(), entry.bytes, entry.mode, shown);
+}
+
+// Copies the open `source` to `name` in `folder` unless something appeared
+// there meanwhile, which is then kept.
+void copyWithoutReplacing(int source, const QString &sourcePath, int folder, const QByteArray &name,
+                          const QString &shown)
+{
+    QByteArray temporary;
+    Fd file(createTemporaryAt(folder, name, temporary));
+    if (file.get() < 0)
+        throw failure("write", shown, errno);
+    const auto fail = [&](const Error &error) {
+        ::unlinkat(folder, temporary.constData(), 0);
+        return error;
+    };
+    for (;;) {
+        char buffer[64 * 1024];
+        const ssize_t got = ::read(source, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw fail(failure("read", sourcePath, errno));
+        if (got == 0)
+            break;
+        if (const int error = writeFully(file.get(), buffer, got); error != 0)
+            throw fail(failure("write", shown, error));
+    }
+    int error = ::fsync(file.get()) == 0 ? 0 : errno;
+    const int closeError = file.close();
+    if (error == 0)
+        error = closeError;
+    if (error != 0)
+        throw fail(failure("write", shown, error));
+
+    if (::renameat2(folder, temporary.constData(), folder, name.constData(), RENAME_NOREPLACE) == 0)
+        return;
+    error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without the no-replace rename: a hard link refuses
+        // an existing name as well.
+        error = ::linkat(folder, temporary.constData(), folder, name.constData(), 0) == 0 ? 0 : errno;
+        ::unlinkat(folder, temporary.constData(), 0);
+    } else {
+        ::unlinkat(folder, temporary.constData(), 0);
+    }
+    if (error != 0 && error != EEXIST)
+        throw failure("write", shown, error);
+}
+
+} // namespace
+
+void installPhpPack(const QString &programFolder, const QByteArray &zipBytes)
+{
+    const QList<PackEntry> entries = readPack(zipBytes);
+
+    const QString serverFolder = programFolder + kTestServerFolder;
+    makeFolders(serverFolder);
+    const Fd root = openFolder(serverFolder);
+    removeTree(root.get(), "bin", serverFolder + QStringLiteral("bin"));
+
+    const QString download = programFolder + kPackDownloadName;
+    const RemovedOnExit downloadRemoved(download);
+    fileio::writeScratch(download, zipBytes);
+    // Unpacked from the checked copy in memory, not from the file on disk.
+    for (const PackEntry &entry : entries)
+        extract(root.get(), serverFolder, entry);
+}
+
+void installCore(const QString &programFolder, const QByteArray &core)
+{
+    const QString serverFolder = programFolder + kTestServerFolder;
+    makeFolders(serverFolder);
+    fileio::writeAtomically(serverFolder + kCoreFileName, core);
+    const QString settings = serverFolder + kServerSettingsFileName;
+    if (::unlink(QFile::encodeName(settings).constData()) != 0 && errno != ENOENT)
+        throw failure("delete", settings, errno);
+}
+
+bool installCoreFromFile(const QString &programFolder, const QString &file)
+{
+    const QString fileName = QFileInfo(file).fileName();
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || fileName.mid(dot) != QLatin1String(".phar"))
+        return false;
+
+    // Looked at before opening: opening a pipe or a device can block or act.
+    const QByteArray native = QFile::encodeName(file);
+    struct stat status {};
+    if (::stat(native.constData(), &status) != 0)
+        throw failure("open", file, errno);
+    if (!S_ISREG(status.st_mode))
+        throw failure("open", file, QStringLiteral("it is not a regular file"));
+    const Fd source(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (source.get() < 0)
+        throw failure("open", file, errno);
+    if (::fstat(source.get(), &status) != 0)
+        throw failure("read", file, errno);
+    if (!S_ISREG(status.st_mode))
+        throw failure("open", file, QStringLiteral("it is not a regular file"));
+    if (status.st_size <= kSmallestCore)
+        return false;
+
+    const QString serverFolder = programFolder + kTestServerFolder;
+    makeFolders(serverFolder);
+    const Fd folder = openFolder(serverFolder);
+    const QByteArray coreName = QFile::encodeName(kCoreFileName);
+    struct stat existing {};
+    if (::fstatat(folder.get(), coreName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return true;
+    copyWithoutReplacing(source.get(), file, folder.get(), coreName, serverFolder + kCoreFileName);
+    return true;
+}
+
+} // namespace vorlune::testrun

@@ -1,0 +1,330 @@
+#include "support/Programs.h"
+#include "support/SmallDisk.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+#include "support/TreeSnapshot.h"
+#include "testrun/Installer.h"
+#include "testrun/TestZip.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vorlune;
+using test::errorOf;
+using test::readFile;
+using test::snapshotTree;
+using test::writeFile;
+using test::ZipEntry;
+
+namespace {
+
+const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
+const QString kDamaged = QStringLiteral("The PHP pack is damaged: ");
+
+int modeOf(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode) : -1;
+}
+
+// Paths of the files and folders below `root`, relative to it.
+QStringList treeOf(const QString &root)
+{
+    QStringList paths;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << QDir(root).relativeFilePath(it.next());
+    paths.sort();
+    return paths;
+}
+
+// A test server folder with an old PHP installation and other files.
+QString makeOldServer(const QString &home)
+{
+    const QString server = home + testrun::kTestServerFolder;
+    QDir().mkpath(server + QStringLiteral("bin/php"));
+    QDir().mkpath(server + QStringLiteral("bin/lib/deep"));
+    writeFile(server + QStringLiteral("bin/php/php"), "old launcher");
+    writeFile(server + QStringLiteral("bin/lib/deep/old.so"), "old library");
+    writeFile(server + QStringLiteral("server.properties"), "motd=old\n");
+    return server;
+}
+
+QByteArray smallPack()
+{
+    return test::makeZip({{"bin/php/php", "#!/bin/sh\necho new\n", S_IFREG | 0755},
+                          {"bin/php/php.ini", "phar.readonly=0\n", S_IFREG | 0644}});
+}
+
+bool haveSystemPhp()
+{
+    return QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable() ||
+           !QStandardPaths::findExecutable(QStringLiteral("php")).isEmpty();
+}
+
+} // namespace
+
+class InstallerTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void theBuiltPackGivesARunnableLauncher()
+    {
+        test::TestEnvironment env;
+        const QString server = env.home() + testrun::kTestServerFolder;
+        testrun::installPhpPack(env.home(), readFile(kBuiltPack));
+        QCOMPARE(treeOf(server + QStringLiteral("bin")),
+                 (QStringList{QStringLiteral("php"), QStringLiteral("php/php"), QStringLiteral("php/php.ini")}));
+        QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0755));
+        QCOMPARE(modeOf(server + QStringLiteral("bin/php/php.ini")), int(S_IFREG | 0644));
+        QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
+        if (!haveSystemPhp())
+            QSKIP("php-cli is not installed, so the launcher has nothing to run");
+        // Run as the server console runs it: from the test server folder.
+        test::RunOptions options;
+        options.workingFolder = server;
+        const auto result =
+            test::runProgram(QStringLiteral("bin/php/php"), {QStringLiteral("-r"), QStringLiteral("echo 1;")}, options);
+        QVERIFY2(result.exitCode == 0 && result.out == QLatin1String("1"), qPrintable(result.describe()));
+    }
+
+    void aPackReplacesTheOldBinFolderWhole()
+    {
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        testrun::installPhpPack(env.home(), smallPack());
+        QCOMPARE(treeOf(server),
+                 (QStringList{QStringLiteral("bin"), QStringLiteral("bin/php"), QStringLiteral("bin/php/php"),
+                              QStringLiteral("bin/php/php.ini"), QStringLiteral("server.properties")}));
+        QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
+        QCOMPARE(readFile(server + QStringLiteral("server.properties")), QByteArray("motd=old\n"));
+    }
+
+    void refusedPacksChangeNothing_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("absolute");
+        const ZipEntry good{"bin/php/php", "#!/bin/sh\n", S_IFREG | 0755};
+        // Each hostile entry comes after a good one, so a pack checked only
+        // while it is unpacked would already have written something.
+        const auto withEntry = [&](const QByteArray &name) {
+            return test::makeZip({good, {name, "evil", S_IFREG | 0755}});
+        };
+        QTest::newRow("up and out") << withEntry("../evil") << QStringLiteral("leads outside") << false;
+        QTest::newRow("up from a folder") << withEntry("a/../../evil") << QStringLiteral("leads outside") << false;
+        QTest::newRow("backslashes") << withEntry("bin\\..\\..\\evil") << QStringLiteral("backslash") << false;
+        QTest::newRow("dot folder") << withEntry("bin/./evil") << QStringLiteral("not a plain relative path") << false;
+        // Its name is made by the test, inside the test's own folder.
+        QTest::newRow("absolute") << QByteArray() << QStringLiteral("absolute path") << true;
+
+        QByteArray stored = test::makeZip({good, {"bin/php/php.ini", QByteArray(4000, 'A'), S_IFREG | 0644, true}});
+        stored[stored.indexOf(QByteArray(4000, 'A')) + 2000] = 'B';
+        QTest::newRow("wrong CRC") << stored << QStringLiteral("CRC") << false;
+        const QByteArray whole = smallPack();
+        QTest::newRow("truncated") << whole.left(whole.size() - 30) << QString() << false;
+        QTest::newRow("not a zip") << QByteArray("<html><body>502 Bad Gateway</body></html>") << QString() << false;
+        QTest::newRow("empty body") << QByteArray() << QStringLiteral("no files") << false;
+    }
+
+    void refusedPacksChangeNothing()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, reason);
+        QFETCH(bool, absolute);
+        test::TestEnvironment env;
+        makeOldServer(env.home());
+        const QString root = QDir::cleanPath(env.home() + QStringLiteral(".."));
+        if (absolute)
+            body = test::makeZip(
+                {{"bin/php/php", "x", S_IFREG | 0755}, {(root + QStringLiteral("/abs")).toUtf8(), "evil"}});
+        const QStringList before = snapshotTree(root);
+        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), body); });
+        QVERIFY2(error.startsWith(kDamaged) && error.contains(reason), qPrintable(error));
+        QCOMPARE(snapshotTree(root), before);
+    }
+
+    void entriesKeepTheirRunBitsAndFolders()
+    {
+        test::TestEnvironment env;
+        testrun::installPhpPack(env.home(), test::makeZip({{"bin/php/php", "a", S_IFREG | 0750},
+                                                           {"bin/php/php.ini", "b", S_IFREG | 0600},
+                                                           {"bin/from-dos.txt", "c"},
+                                                           {"bin/empty/", {}, S_IFDIR | 0700},
+                                                           {"lib/nested/x.so", "d", S_IFREG | 0644}}));
+        const QString server = env.home() + testrun::kTestServerFolder;
+        QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0754));
+        QCOMPARE(modeOf(server + QStringLiteral("bin/php/php.ini")), int(S_IFREG | 0644));
+        QCOMPARE(modeOf(server + QStringLiteral("bin/from-dos.txt")), int(S_IFREG | 0644));
+        QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin/empty"))));
+        QCOMPARE(readFile(server + QStringLiteral("lib/nested/x.so")), QByteArray("d"));
+    }
+
+    void oldFilesAreReplacedNotWrittenInto()
+    {
+        test::TestEnvironment env;
+        const QString server = env.home() + testrun::kTestServerFolder;
+        QDir().mkpath(server + QStringLiteral("lib"));
+        const QString old = server + QStringLiteral("lib/readme.txt");
+        writeFile(old, "old text");
+        QVERIFY(::chmod(QFile::encodeName(old).constData(), 0444) == 0);
+        // A second name of the old file shows whether the file itself was written to.
+        const QByteArray kept = QFile::encodeName(server + QStringLiteral("kept"));
+        QVERIFY(::link(QFile::encodeName(old).constData(), kept.constData()) == 0);
+        testrun::installPhpPack(env.home(), test::makeZip({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
+        QCOMPARE(readFile(old), QByteArray("new text"));
+        QCOMPARE(modeOf(old), int(S_IFREG | 0644));
+        QCOMPARE(readFile(server + QStringLiteral("kept")), QByteArray("old text"));
+    }
+
+    void linksInTheTestServerFolderAreNotFollowed()
+    {
+        test::TestEnvironment env;
+        const QString server = env.home() + testrun::kTestServerFolder;
+        const QString outside = env.path(QStringLiteral("outside"));
+        test::makeBystanderFolder(outside);
+        QDir().mkpath(outside + QStringLiteral("/php"));
+        writeFile(outside + QStringLiteral("/php/php"), "someone else's");
+        const QStringList before = snapshotTree(outside);
+        QDir().mkpath(server);
+
+        // A link as bin/ is removed, not emptied.
+        QVERIFY(QFile::link(outside, server + QStringLiteral("bin")));
+        testrun::installPhpPack(env.home(), smallPack());
+        QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin"))));
+        QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
+        QCOMPARE(snapshotTree(outside), before);
+
+        // Neither is a link deeper in the old bin/.
+        QVERIFY(QDir(server + QStringLiteral("bin/php")).removeRecursively());
+        QVERIFY(QFile::link(outside, server + QStringLiteral("bin/php")));
+        testrun::installPhpPack(env.home(), smallPack());
+        QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin/php"))));
+        QCOMPARE(snapshotTree(outside), before);
+
+        // A link elsewhere in the folder stops the pack instead of leading it out.
+        QVERIFY(QFile::link(outside, server + QStringLiteral("lib")));
+        const QString error = errorOf([&] {
+            testrun::installPhpPack(env.home(), test::makeZip({{"lib/php/php", "evil", S_IFREG | 0755}}));
+        });
+        QVERIFY2(error.contains(server + QStringLiteral("lib")) && error.contains(QLatin1String("link")),
+                 qPrintable(error));
+        QCOMPARE(snapshotTree(outside), before);
+        QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
+    }
+
+    void aFailedUnpackingGivesTheSystemsReason()
+    {
+        test::TestEnvironment env;
+        const QString server = env.home() + testrun::kTestServerFolder;
+        QDir().mkpath(server);
+        writeFile(server + QStringLiteral("lib"), "a file where the pack wants a folder");
+        const QString error = errorOf([&] {
+            testrun::installPhpPack(env.home(), test::makeZip({{"lib/x.so", "x", S_IFREG | 0644}}));
+        });
+        QVERIFY2(error.contains(QLatin1String("Not a directory")), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
+    }
+
+    void aCoreReplacesTheOldOneAndDropsItsSettings()
+    {
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        writeFile(server + testrun::kCoreFileName, "old core");
+        writeFile(server + testrun::kServerSettingsFileName, "settings: old\n");
+        QDir().mkpath(server + QStringLiteral("worlds/world"));
+        writeFile(server + QStringLiteral("worlds/world/level.dat"), "level");
+        const QRegularExpression bystanders(QStringLiteral("^(worlds|server|bin)"));
+        const QStringList others = snapshotTree(server).filter(bystanders);
+
+        testrun::installCore(env.home(), "new core");
+        QCOMPARE(readFile(server + testrun::kCoreFileName), QByteArray("new core"));
+        QVERIFY(!QFileInfo::exists(server + testrun::kServerSettingsFileName));
+        QCOMPARE(snapshotTree(server).filter(bystanders), others);
+
+        // Into a program folder that has no test server folder yet.
+        test::TestEnvironment fresh;
+        testrun::installCore(fresh.home(), "core");
+        QCOMPARE(readFile(fresh.home() + testrun::kTestServerFolder + testrun::kCoreFileName), QByteArray("core"));
+    }
+
+    void aCoreOnAFullDiskKeepsTheOldOne()
+    {
+        test::SmallDisk disk;
+        VORLUNE_REQUIRE_MOUNTED(disk);
+        const QString home = disk.path(QStringLiteral("home/"));
+        const QString server = home + testrun::kTestServerFolder;
+        QDir().mkpath(server);
+        writeFile(server + testrun::kCoreFileName, "old core");
+        writeFile(server + testrun::kServerSettingsFileName, "settings");
+        disk.fill();
+        const QString error = errorOf([&] { testrun::installCore(home, QByteArray(64 * 1024, 'c')); });
+        QVERIFY2(error.contains(QLatin1String("No space left on device")), qPrintable(error));
+        QCOMPARE(readFile(server + testrun::kCoreFileName), QByteArray("old core"));
+        QCOMPARE(test::namesIn(server), (QStringList{testrun::kCoreFileName, testrun::kServerSettingsFileName}));
+    }
+
+    void theManualInstallTakesOnlyLargePharFiles()
+    {
+        test::TestEnvironment env;
+        const QString server = env.home() + testrun::kTestServerFolder;
+        const QString exact = env.path(QStringLiteral("exact.phar"));
+        writeFile(exact, QByteArray(1000000, 'x'));
+        const QString upper = env.path(QStringLiteral("big.PHAR"));
+        writeFile(upper, QByteArray(1000001, 'x'));
+        const QString doubled = env.path(QStringLiteral("big.phar.zip"));
+        writeFile(doubled, QByteArray(1000001, 'x'));
+        for (const QString &file : {exact, upper, doubled})
+            QVERIFY2(!testrun::installCoreFromFile(env.home(), file), qPrintable(file));
+        QVERIFY(!QFileInfo::exists(server));
+
+        const QString core = env.path(QStringLiteral("my core.phar"));
+        QByteArray bytes(1000001, 'y');
+        bytes[5] = 'z';
+        writeFile(core, bytes);
+        QVERIFY(testrun::installCoreFromFile(env.home(), core));
+        QCOMPARE(readFile(server + testrun::kCoreFileName), bytes);
+        QCOMPARE(test::namesIn(server), QStringList{testrun::kCoreFileName});
+
+        // An installed core stays; no message follows.
+        writeFile(core, QByteArray(2000000, 'n'));
+        QVERIFY(testrun::installCoreFromFile(env.home(), core));
+        QCOMPARE(readFile(server + testrun::kCoreFileName), bytes);
+        QCOMPARE(test::namesIn(server), QStringList{testrun::kCoreFileName});
+    }
+
+    void theManualInstallReadsOnlyRegularFiles()
+    {
+        test::TestEnvironment env;
+        const QString missing = env.path(QStringLiteral("gone.phar"));
+        QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), missing); }).contains(missing));
+        const QString pipe = env.path(QStringLiteral("pipe.phar"));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), pipe); }).contains(pipe));
+        QVERIFY(clock.elapsed() < 5000);
+        const QString folder = env.path(QStringLiteral("folder.phar"));
+        QDir().mkpath(folder);
+        QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), folder); }).contains(folder));
+        if (::geteuid() != 0) {
+            const QString locked = env.path(QStringLiteral("locked.phar"));
+            writeFile(locked, QByteArray(1000001, 'x'));
+            ::chmod(QFile::encodeName(locked).constData(), 0);
+            QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), locked); }).contains(locked));
+        }
+        QVERIFY(!QFileInfo::exists(env.home() + testrun::kTestServerFolder + testrun::kCoreFileName));
+    }
+};
+
+VORLUNE_TEST(InstallerTest)
+#include "InstallerTest.moc"
