@@ -434,11 +434,12 @@ void installPhpPack(const QString &programFolder, const QByteArray &zipBytes)
     const QString serverFolder = programFolder + kTestServerFolder;
     makeFolders(serverFolder);
     const Fd root = openFolder(serverFolder);
-    removeTree(root.get(), "bin", serverFolder + QStringLiteral("bin"));
 
+    // Written before the old binaries go, so a full disk leaves them in place.
     const QString download = programFolder + kPackDownloadName;
     const RemovedOnExit downloadRemoved(download);
     fileio::writeScratch(download, zipBytes);
+    removeTree(root.get(), "bin", serverFolder + QStringLiteral("bin"));
     // Unpacked from the checked copy in memory, not from the file on disk.
     for (const PackEntry &entry : entries)
         extract(root.get(), serverFolder, entry);
