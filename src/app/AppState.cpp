@@ -83,11 +83,13 @@ void putProjectIntoMemory(AppState &state, const QStringList &arguments)
     state.project.OpenPlugin(joinArguments(arguments));
 }
 
-void runCreationSteps(AppState &state, const QStringList &arguments)
+void runCreationSteps(AppState &state, const QStringList &arguments, const std::function<void()> &applyTheme)
 {
     if (state.programFolder.isEmpty())
         state.programFolder = base::programFolder();
     runStep([&] { extractThemeIfMissing(state); });
+    if (applyTheme)
+        runStep(applyTheme);
     state.SiteBaseUrl = siteBaseUrl();
     runStep([&] { loadLanguage(state); });
     runStep([&] { loadSettings(state); });
