@@ -83,12 +83,14 @@ void putProjectIntoMemory(AppState &state, const QStringList &arguments)
     state.project.OpenPlugin(joinArguments(arguments));
 }
 
-void runCreationSteps(AppState &state, const QStringList &arguments)
+void runCreationSteps(AppState &state, const QStringList &arguments, const std::function<void()> &applyTheme)
 {
     if (state.programFolder.isEmpty())
         state.programFolder = base::programFolder();
     runStep([&] { extractThemeIfMissing(state); });
     state.SiteBaseUrl = testrun::siteBaseUrl();
+    if (applyTheme)
+        runStep(applyTheme);
     runStep([&] { loadLanguage(state); });
     runStep([&] { loadSettings(state); });
     runStep([&] { putProjectIntoMemory(state, arguments); });

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vorlune::app {
 
 // The global state the main window keeps for the run, without any window.
@@ -26,11 +28,14 @@ struct AppState {
 QString joinArguments(const QStringList &arguments);
 
 // The window-free part of the main window's creation step, in order: theme
-// file written when missing, language file loaded and written back,
-// settings defaults written, the project put into memory. Each step that
+// file written when missing, the theme applied (by the caller, which has the
+// window toolkit), language file loaded and written back, settings defaults
+// written, the project put into memory. The theme comes before every step
+// that may show a message, so those boxes already wear it. Each step that
 // fails has its error shown through the message interface and the later
 // steps still run, so the state is always complete.
-void runCreationSteps(AppState &state, const QStringList &arguments);
+void runCreationSteps(AppState &state, const QStringList &arguments,
+                      const std::function<void()> &applyTheme = {});
 
 // Steps of their own, used by runCreationSteps.
 void extractThemeIfMissing(const AppState &state);

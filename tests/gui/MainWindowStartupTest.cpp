@@ -1,8 +1,10 @@
 #include "app/gui/TForm1.h"
+#include "base/Messages.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -33,6 +35,30 @@ private Q_SLOTS:
         gui::TForm1 window({example});
         QCOMPARE(window.windowTitle(), QStringLiteral("Vorlune [hello.vlk] {TEST EDITION}"));
         QCOMPARE(window.state().project.ProjectFilePath, example);
+        qApp->setStyleSheet(QString());
+    }
+
+    void startUpMessagesWearTheTheme()
+    {
+        test::TestEnvironment env;
+        const QString theme = QStringLiteral("QPushButton { color: #123456; }");
+        test::writeFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll")), theme.toUtf8());
+        QVERIFY(QDir(env.home()).mkdir(QStringLiteral("Language.ini"))); // unreadable
+        test::writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings>");
+        qApp->setStyleSheet(QString());
+
+        QStringList shown;
+        QStringList sheets;
+        const Messages::Sink previous = Messages::setSink([&](const QString &text) {
+            shown << text;
+            sheets << qApp->styleSheet();
+        });
+        gui::TForm1 window({env.path(QStringLiteral("broken.vlk"))});
+        Messages::setSink(previous);
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[0].contains(QStringLiteral("Language.ini")), qPrintable(shown[0]));
+        QVERIFY2(shown[1].contains(QStringLiteral("broken.vlk")), qPrintable(shown[1]));
+        QCOMPARE(sheets, QStringList({theme, theme}));
         qApp->setStyleSheet(QString());
     }
 

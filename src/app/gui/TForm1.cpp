@@ -29,6 +29,9 @@
 namespace vorlune::gui {
 namespace {
 
+// The window's outer size, frame included.
+constexpr QSize kOuterSize(689, 475);
+
 QString projectFilter()
 {
     return i18n::tx("OTHR.othr2") + QStringLiteral(" (*.vlk)");
@@ -223,9 +226,10 @@ void TForm1::FormCreate(const QStringList &arguments)
 {
     m_state.programFolder = base::programFolder();
     move(450, 320);
-    resize(689, 475);
-    app::runCreationSteps(m_state, arguments);
-    applyThemeFrom(m_state.programFolder);
+    // The frame is not known before the window manager has framed the
+    // window; until then the inner size stands for the outer one.
+    resize(kOuterSize);
+    app::runCreationSteps(m_state, arguments, [this] { applyThemeFrom(m_state.programFolder); });
     applyTexts();
     Timer1Timer();
 }
@@ -233,6 +237,7 @@ void TForm1::FormCreate(const QStringList &arguments)
 void TForm1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    settleOuterSize();
     if (!m_shown) {
         m_shown = true;
         FormShow();
@@ -264,10 +269,29 @@ void TForm1::FormClose()
     m_state.project.document = project::ProjectDocument();
 }
 
+void TForm1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    settleOuterSize();
+}
+
 void TForm1::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    settleOuterSize();
     scheduleRefresh();
+}
+
+void TForm1::settleOuterSize()
+{
+    // Once, at the first event that tells the frame: later sizes are the user's.
+    if (m_outerSizeSettled)
+        return;
+    const QSize frameThickness = frameGeometry().size() - size();
+    if (frameThickness.isNull())
+        return;
+    m_outerSizeSettled = true;
+    resize(kOuterSize - frameThickness);
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
@@ -299,9 +323,11 @@ void TForm1::Timer1Timer()
 
 void TForm1::RecizeChange()
 {
+    // The rules take the outer size and place the controls in the inner area.
     // Run twice: rules that read later rules' values settle on the second pass.
-    m_layout.RecizeChange(width(), height());
-    m_layout.RecizeChange(width(), height());
+    const QSize outer = frameGeometry().size();
+    m_layout.RecizeChange(outer.width(), outer.height());
+    m_layout.RecizeChange(outer.width(), outer.height());
 }
 
 void TForm1::FormClick()

@@ -65,6 +65,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -76,11 +77,13 @@ private:
     void buildToolBar(QWidget *central);
     QAction *addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)());
     void closeEditorsWithoutSaving();
+    void settleOuterSize();
 
     app::AppState m_state;
     OtherWindows m_windows;
     QStringList m_sharedFileList;
     bool m_shown = false;
+    bool m_outerSizeSettled = false;
 
     QTimer *m_timer;
     std::unique_ptr<ProjectTree> m_tree;

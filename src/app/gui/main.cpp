@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "base/FileIo.h"
 #include "base/gui/MessageBoxSink.h"
 #include "app/gui/TForm1.h"
@@ -11,14 +12,13 @@ int main(int argc, char *argv[])
 {
     using namespace vorlune::gui;
     vorlune::fileio::reportOversizeWritesAsErrors();
-    VorluneApplication application(argc, argv);
+    vorlune::app::CommandLine commandLine(argc, argv);
+    VorluneApplication application(commandLine.toolkitArgc(), commandLine.toolkitArgv());
     QApplication::setApplicationName(QStringLiteral("Vorlune"));
     installMessageBoxSink();
 
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
     // The main window first: its creation step runs before the others exist.
-    TForm1 form1(arguments);
+    TForm1 form1(commandLine.projectArguments());
     TForm2 form2;
     TForm3 form3;
     TForm4 form4;

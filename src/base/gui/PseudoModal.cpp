@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 
 namespace vorlune::gui {
@@ -28,14 +29,81 @@ ModalCloseWatcher &watcher()
     return instance;
 }
 
+bool frameKnown(const QWidget *window)
+{
+    return window->frameGeometry().size() != window->size();
+}
+
+// Both outer sizes: a window's position is that of its frame.
+void centre(const QWidget *mainWindow, QWidget *Form)
+{
+    const QRect outer = mainWindow->frameGeometry();
+    const QSize formOuter = Form->frameGeometry().size();
+    Form->move(outer.left() + outer.width() / 2 - formOuter.width() / 2,
+               outer.top() + outer.height() / 2 - formOuter.height() / 2);
+}
+
+constexpr char kRecentringName[] = "vorluneRecentring";
+
+// A dialog's frame is known only once the window manager has framed it:
+// centres it again at the first event that tells the frame, then leaves.
+// Without a window manager the frame never shows and hiding ends the watch.
+class FrameWatcher : public QObject {
+public:
+    FrameWatcher(QWidget *mainWindow, QWidget *form) : QObject(form), m_mainWindow(mainWindow), m_form(form)
+    {
+        setObjectName(QLatin1String(kRecentringName));
+        form->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (frameKnown(m_form)) {
+                finish();
+                if (m_mainWindow)
+                    centre(m_mainWindow, m_form);
+            }
+            break;
+        case QEvent::Hide:
+            finish();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+    void finish()
+    {
+        setObjectName(QString());
+        m_form->removeEventFilter(this);
+        deleteLater();
+    }
+
+private:
+    QPointer<QWidget> m_mainWindow;
+    QWidget *m_form;
+};
+
+void recentreWhenFramed(QWidget *mainWindow, QWidget *Form)
+{
+    if (auto *previous = Form->findChild<FrameWatcher *>(QLatin1String(kRecentringName), Qt::FindDirectChildrenOnly))
+        previous->finish();
+    new FrameWatcher(mainWindow, Form);
+}
+
 } // namespace
 
 void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1, bool Mode)
 {
     Form->setWindowTitle(title1);
-    const QRect outer = mainWindow->frameGeometry();
-    Form->move(outer.left() + outer.width() / 2 - Form->width() / 2,
-               outer.top() + outer.height() / 2 - Form->height() / 2);
+    centre(mainWindow, Form);
+    if (!frameKnown(Form))
+        recentreWhenFramed(mainWindow, Form);
     if (Mode)
         ShowFormModal(Form);
     else
