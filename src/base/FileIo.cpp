@@ -16,19 +16,14 @@
 namespace vorlune::fileio {
 namespace {
 
-QString systemText(int error)
-{
-    return QString::fromStdString(std::generic_category().message(error));
-}
-
 Error failure(const char *verb, const QString &path, const QString &reason)
 {
-    return Error(QStringLiteral("Cannot %1 \"%2\": %3").arg(QLatin1String(verb), path, reason));
+    return fileError(verb, path, reason);
 }
 
 Error systemFailure(const char *verb, const QString &path, int error)
 {
-    return failure(verb, path, systemText(error));
+    return fileError(verb, path, error);
 }
 
 QString kindOf(mode_t mode)
@@ -61,24 +56,6 @@ private:
     int m_fd;
 };
 
-// Returns 0 or the error of the first write that failed.
-int writeFully(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(std::min<qint64>(left, qint64(1) << 30)));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        left -= written;
-    }
-    return 0;
-}
-
 QString limitText(qint64 limit)
 {
     return QStringLiteral("the file is larger than %1 MB").arg(limit >> 20);
@@ -92,15 +69,6 @@ QString resolvedTarget(const QString &path)
         return path;
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
-}
-
-QByteArray randomSuffix()
-{
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray suffix(8, Qt::Uninitialized);
-    for (char &c : suffix)
-        c = alphabet[QRandomGenerator::global()->bounded(int(sizeof(alphabet) - 1))];
-    return suffix;
 }
 
 // Creates a temporary file beside `target` under a fresh name. O_EXCL never
@@ -145,7 +113,7 @@ void writeThroughTemporary(const QString &path, const QByteArray &bytes, bool du
     if (file.get() < 0)
         throw systemFailure("write", path, errno);
 
-    int error = writeFully(file.get(), bytes);
+    int error = writeFully(file.get(), bytes.constData(), bytes.size());
     if (error == 0 && hadOld) {
         // The new file keeps the old one's permissions and, where allowed, owner.
         const bool keptOwner = old.st_uid == ::geteuid() || ::fchown(file.get(), old.st_uid, old.st_gid) == 0;
@@ -230,7 +198,7 @@ void writeScratch(const QString &path, const QByteArray &bytes)
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw failure("write", path, QStringLiteral("it is not a regular file"));
-    int error = writeFully(file.get(), bytes);
+    int error = writeFully(file.get(), bytes.constData(), bytes.size());
     const int closeError = file.close();
     if (error == 0)
         error = closeError;
@@ -238,6 +206,45 @@ void writeScratch(const QString &path, const QByteArray &bytes)
         ::unlink(native.constData());
         throw systemFailure("write", path, error);
     }
+}
+
+QString systemText(int error)
+{
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+Error fileError(const char *verb, const QString &path, const QString &reason)
+{
+    return Error(QStringLiteral("Cannot %1 \"%2\": %3").arg(QLatin1String(verb), path, reason));
+}
+
+Error fileError(const char *verb, const QString &path, int error)
+{
+    return fileError(verb, path, systemText(error));
+}
+
+int writeFully(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+QByteArray randomSuffix()
+{
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray suffix(8, Qt::Uninitialized);
+    for (char &c : suffix)
+        c = alphabet[QRandomGenerator::global()->bounded(int(sizeof(alphabet) - 1))];
+    return suffix;
 }
 
 void reportOversizeWritesAsErrors()

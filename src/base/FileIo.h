@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -32,6 +34,18 @@ void replaceFile(const QString &path, const QByteArray &bytes);
 // folders. Never follows a link at `path`; a failed write removes the
 // partial file. Throws vorlune::Error with the system's text.
 void writeScratch(const QString &path, const QByteArray &bytes);
+
+// The error of a file operation: "Cannot <verb> "<path>": <reason>", the
+// reason being the system's text for an errno value or a text of its own.
+Error fileError(const char *verb, const QString &path, int error);
+Error fileError(const char *verb, const QString &path, const QString &reason);
+QString systemText(int error);
+
+// Writes all of data to fd, retrying short and interrupted writes; returns 0
+// or the error of the write that failed.
+int writeFully(int fd, const char *data, qint64 size);
+// Eight random letters and digits, for fresh temporary names.
+QByteArray randomSuffix();
 
 // Makes writes beyond the process's file size limit fail with an error
 // instead of ending the process, so they are reported like a full disk.

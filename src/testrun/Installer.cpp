@@ -29,19 +29,12 @@ namespace {
 constexpr qint64 kUnpackedLimit = qint64(512) << 20;
 constexpr qint64 kSmallestCore = 1000000;
 
-QString systemText(int error)
-{
-    return QString::fromStdString(std::generic_category().message(error));
-}
+using fileio::systemText;
 
-Error failure(const char *verb, const QString &path, const QString &reason)
+template <typename Reason>
+Error failure(const char *verb, const QString &path, const Reason &reason)
 {
-    return Error(QStringLiteral("Cannot %1 \"%2\": %3").arg(QLatin1String(verb), path, reason));
-}
-
-Error failure(const char *verb, const QString &path, int error)
-{
-    return failure(verb, path, systemText(error));
+    return fileio::fileError(verb, path, reason);
 }
 
 class Fd {
@@ -72,29 +65,8 @@ private:
     int m_fd;
 };
 
-int writeFully(int fd, const char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        size -= written;
-    }
-    return 0;
-}
-
-QByteArray randomSuffix()
-{
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray suffix(8, Qt::Uninitialized);
-    for (char &c : suffix)
-        c = alphabet[QRandomGenerator::global()->bounded(int(sizeof(alphabet) - 1))];
-    return suffix;
-}
+using fileio::randomSuffix;
+using fileio::writeFully;
 
 // A fresh file beside `name` in `folder`; O_EXCL never opens what is there.
 int createTemporaryAt(int folder, const QByteArray &name, QByteArray &temporary)
