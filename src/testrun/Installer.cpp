@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
