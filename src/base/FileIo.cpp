@@ -1,5 +1,6 @@
 #include "base/FileIo.h"
 
+#include "base/Descriptor.h"
 #include "base/Error.h"
 
 #include <QFile>
@@ -31,30 +32,7 @@ QString kindOf(mode_t mode)
     return S_ISDIR(mode) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const { return m_fd; }
-    // Closes now; returns 0 or the error, which for some file systems is
-    // the first place a failed write shows.
-    int close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
+using base::Descriptor;
 
 QString limitText(qint64 limit)
 {

@@ -71,13 +71,6 @@ struct Level {
 
 } // namespace
 
-void Descriptor::reset(int fd)
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = fd;
-}
-
 void walkFolder(int root, const std::string &rootPath, const std::function<bool(const FolderEntry &)> &enter,
                 const std::function<void(const FolderEntry &)> &leave)
 {

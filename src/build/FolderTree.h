@@ -3,6 +3,8 @@
 // Plain C++ and POSIX without Qt: the carried PHAR compiler walks its folder
 // with this too.
 
+#include "base/Descriptor.h"
+
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -17,19 +19,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Owns one open descriptor.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1);
-
-private:
-    int m_fd;
-};
+using base::Descriptor;
 
 struct FolderEntry {
     int folder; // the open folder that holds the entry

@@ -1,5 +1,6 @@
 #include "testrun/Installer.h"
 
+#include "base/Descriptor.h"
 #include "base/Error.h"
 #include "base/FileIo.h"
 
@@ -36,33 +37,7 @@ Error failure(const char *verb, const QString &path, const Reason &reason)
     return fileio::fileError(verb, path, reason);
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd &operator=(Fd &&other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-
-    int get() const { return m_fd; }
-    // Closes now; returns 0 or the error, where some file systems first
-    // report a failed write.
-    int close()
-    {
-        const int fd = std::exchange(m_fd, -1);
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = base::Descriptor;
 
 using fileio::randomSuffix;
 using fileio::writeFully;
