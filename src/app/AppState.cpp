@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "i18n/TextTable.h"
 #include "testrun/DownloadSources.h"
+#include "testrun/RunOptions.h"
 
 #include <QFileInfo>
 
@@ -69,7 +70,7 @@ void loadLanguage(AppState &state)
 void loadSettings(AppState &state)
 {
     const bool readable = loadImage(state.SettingsIni, state.settingsFilePath());
-    ensureRunOptions(state.SettingsIni);
+    testrun::ensureRunOptions(state.SettingsIni);
     if (readable)
         state.SettingsIni.save(state.settingsFilePath());
 }

@@ -161,4 +161,9 @@ QStringList IniImage::keys(const QString &section) const
     return result;
 }
 
+void SetSetting(IniImage &settings, const QString &par1, const QString &par2, const QString &str)
+{
+    settings.writeString(par1, par2, settings.readString(par1, par2, str));
+}
+
 } // namespace vorlune::base

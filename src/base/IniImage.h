@@ -52,6 +52,10 @@ private:
     std::vector<Section> m_sections;
 };
 
+// Makes sure an entry exists: a missing one gets the default, an existing
+// one keeps its value untouched.
+void SetSetting(IniImage &settings, const QString &par1, const QString &par2, const QString &str);
+
 // Decodes text the way INI files are read: by byte-order mark, else in the
 // 8-bit code page that stands for the system's ANSI code page.
 QString decodeByByteOrderMark(const QByteArray &bytes);

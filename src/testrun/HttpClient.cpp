@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
 
@@ -56,7 +57,7 @@ QByteArray schemeOf(const QByteArray &url)
 // What one get() learns while curl runs. Errors are only recorded there and
 // thrown by get() once curl has returned.
 struct Transfer {
-    enum class Stop { None, Status, TooLarge, Thrown };
+    enum class Stop { None, Status, TooLarge, Thrown, Cancelled };
 
     CURL *handle = nullptr;
     const HttpProgress *progress = nullptr;
@@ -165,6 +166,16 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     return bytes;
 }
 
+int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    if (transfer.progress->cancel && transfer.progress->cancel->load()) {
+        transfer.stop = Transfer::Stop::Cancelled;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 struct HttpClient::Private {
@@ -246,6 +257,8 @@ HttpClient::HttpClient(HttpClientOptions options)
         d->set(CURLOPT_ERRORBUFFER, d->errorText);
         d->set(CURLOPT_HEADERFUNCTION, onHeader);
         d->set(CURLOPT_WRITEFUNCTION, onBody);
+        d->set(CURLOPT_XFERINFOFUNCTION, onProgress);
+        d->set(CURLOPT_NOPROGRESS, 0L);
         // No proxy can reach this machine's own loopback (the local test server).
         QByteArray noProxy = qgetenv("no_proxy");
         if (noProxy.isEmpty())
@@ -276,7 +289,7 @@ const HttpClientOptions &HttpClient::options() const
     return d->options;
 }
 
-QByteArray HttpClient::get(const QString &url, const HttpProgress &progress)
+QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qint64 maxBodyBytes)
 {
     const std::lock_guard lock(d->mutex);
     const QByteArray address = url.toUtf8();
@@ -291,11 +304,12 @@ QByteArray HttpClient::get(const QString &url, const HttpProgress &progress)
     Transfer transfer;
     transfer.handle = d->handle;
     transfer.progress = &progress;
-    transfer.limit = d->options.maxBodyBytes;
+    transfer.limit = maxBodyBytes > 0 ? std::min(maxBodyBytes, d->options.maxBodyBytes) : d->options.maxBodyBytes;
     transfer.follow = d->options.followRedirects;
     d->set(CURLOPT_URL, address.constData());
     d->set(CURLOPT_HEADERDATA, &transfer);
     d->set(CURLOPT_WRITEDATA, &transfer);
+    d->set(CURLOPT_XFERINFODATA, &transfer);
     d->errorText[0] = '\0';
 
     const CURLcode result = curl_easy_perform(d->handle);
@@ -308,6 +322,8 @@ QByteArray HttpClient::get(const QString &url, const HttpProgress &progress)
                         .arg(url, limitText(transfer.limit)));
     case Transfer::Stop::Status:
         throw Error(QString::fromLatin1(transfer.statusLine));
+    case Transfer::Stop::Cancelled:
+        throw Error(QStringLiteral("The download of \"%1\" was cancelled").arg(url));
     case Transfer::Stop::None:
         break;
     }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -16,6 +17,9 @@ inline constexpr qint64 kMaxBodyBytes = qint64(512) << 20;
 struct HttpProgress {
     std::function<void(qint64 expected)> begin; // once, when the body starts: its expected size (-1 when unknown)
     std::function<void(qint64 received)> work;  // bytes received so far, as they arrive
+    // When set and true, the transfer stops within about a second, even while
+    // the server sends nothing, and get() throws.
+    const std::atomic_bool *cancel = nullptr;
 };
 
 struct HttpClientOptions {
@@ -42,7 +46,8 @@ public:
 
     // GET; the body as bytes. Throws vorlune::Error: for a non-2xx answer the text is exactly the
     // response's status line (e.g. "HTTP/1.1 404 Not Found"); other failures carry curl's own text.
-    QByteArray get(const QString &url, const HttpProgress &progress = {});
+    // A maxBodyBytes above 0 lowers the client's limit for this call.
+    QByteArray get(const QString &url, const HttpProgress &progress = {}, qint64 maxBodyBytes = 0);
 
 private:
     struct Private;

@@ -12,7 +12,7 @@ namespace vorlune::test {
 // object, serving a fresh folder that the test fills (answers use HTTP/1.1).
 // Besides the files, tests/support/local_web_server.py answers special paths:
 // /status, /redirect, /halfway, /halfway-chunked, /unsized, /chunked, /stall,
-// /set-cookie and /headers (the script describes them).
+// /trickle, /set-cookie and /headers (the script describes them).
 // The server also ends when the thread that made the object ends.
 class LocalWebServer {
 public:

@@ -9,6 +9,7 @@ paths the way a faulty or unusual server would.
   /unsized?size=N                N bytes without Content-Length, ended by closing
   /chunked?size=N                N bytes in chunks
   /stall?size=N&sent=M[&seconds=S]  Content-Length N, M bytes, then nothing for S seconds
+  /trickle?file=PATH&chunk=N&pause=S  a served file, N bytes at a time, S seconds apart
   /set-cookie?name=value...      one Set-Cookie per pair
   /headers                       the request's header lines as the body
 
@@ -105,6 +106,20 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.wfile.write(pattern(int(query.get("sent", "0"))))
         self.wfile.flush()
         time.sleep(float(query.get("seconds", "30")))
+
+    def answer_trickle(self, query):
+        path = self.translate_path("/" + query["file"])
+        with open(path, "rb") as source:
+            body = source.read()
+        chunk = int(query.get("chunk", "1024"))
+        pause = float(query.get("pause", "0.2"))
+        self.send_response(200)
+        self.finish_headers(len(body))
+        for start in range(0, len(body), chunk):
+            self.wfile.write(body[start:start + chunk])
+            self.wfile.flush()
+            if start + chunk < len(body):
+                time.sleep(pause)
 
     def answer_set_cookie(self, query):
         self.send_response(200)

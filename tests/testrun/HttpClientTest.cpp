@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace vorlune;
@@ -261,6 +263,8 @@ private Q_SLOTS:
         server.addFile(QStringLiteral("over.bin"), LocalWebServer::pattern(4097));
         HttpClient client(limitedTo(4096));
         QCOMPARE(client.get(server.url(QStringLiteral("full.bin"))).size(), 4096);
+        const QString lowered = errorOf([&] { client.get(server.url(QStringLiteral("full.bin")), {}, 4000); });
+        QVERIFY2(lowered.contains(QLatin1String("limit of 4000 bytes")), qPrintable(lowered));
 
         QTemporaryDir folder;
         test::writeFile(folder.filePath(QStringLiteral("over.bin")), LocalWebServer::pattern(4097));
@@ -318,6 +322,21 @@ private Q_SLOTS:
                  QStringLiteral("Cancelled"));
         QCOMPARE(works, 1);
         QCOMPARE(client.get(server.url(QStringLiteral("big.bin"))).size(), 2 * 1024 * 1024);
+
+        // The flag stops a transfer while the server sends nothing at all.
+        std::atomic_bool cancel = false;
+        HttpProgress flagged;
+        flagged.cancel = &cancel;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            cancel = true;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const QString error = errorOf([&] { client.get(server.url(QStringLiteral("stall?size=1000&sent=10&seconds=30")), flagged); });
+        canceller.join();
+        QVERIFY2(error.contains(QLatin1String("was cancelled")), qPrintable(error));
+        QVERIFY(clock.elapsed() < 10000);
     }
 
     void oneClientServesSeveralThreadsInTurn()

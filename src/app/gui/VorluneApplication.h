@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/gui/ErrorHandler.h"
+
 #include <QApplication>
 
 namespace vorlune::gui {
@@ -11,23 +13,5 @@ public:
     using QApplication::QApplication;
     bool notify(QObject *receiver, QEvent *event) override;
 };
-
-// Shows the text of the exception being handled through the message
-// interface. Call from a catch block.
-void showCurrentException();
-
-// Wraps an event handler so that an error it raises is shown where it
-// happens, instead of unwinding through the toolkit's own code.
-template <typename Handler>
-auto guarded(Handler handler)
-{
-    return [handler = std::move(handler)]() {
-        try {
-            handler();
-        } catch (...) {
-            showCurrentException();
-        }
-    };
-}
 
 } // namespace vorlune::gui

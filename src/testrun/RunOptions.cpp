@@ -1,20 +1,15 @@
-#include "app/Settings.h"
+#include "testrun/RunOptions.h"
 
 #include "base/Error.h"
 
 #include <QRegularExpression>
 
-namespace vorlune::app {
-
-void SetSetting(base::IniImage &settings, const QString &par1, const QString &par2, const QString &str)
-{
-    settings.writeString(par1, par2, settings.readString(par1, par2, str));
-}
+namespace vorlune::testrun {
 
 void ensureRunOptions(base::IniImage &settings)
 {
     for (const RunOption &option : kRunOptions)
-        SetSetting(settings, kRunSection, QLatin1String(option.key), QLatin1String(option.defaultValue));
+        base::SetSetting(settings, kRunSection, QLatin1String(option.key), QLatin1String(option.defaultValue));
 }
 
 bool parseBoolean(const QString &value)
@@ -50,4 +45,4 @@ void writeRunOption(base::IniImage &settings, const QString &key, bool value)
     settings.writeString(kRunSection, key, booleanText(value));
 }
 
-} // namespace vorlune::app
+} // namespace vorlune::testrun

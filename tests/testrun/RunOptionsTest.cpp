@@ -1,13 +1,13 @@
 #include "base/Error.h"
-#include "app/Settings.h"
+#include "testrun/RunOptions.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
 
-using namespace vorlune::app;
+using namespace vorlune::testrun;
 using vorlune::base::IniImage;
 
-class SettingsTest : public QObject {
+class RunOptionsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void booleanReading_data()
@@ -57,5 +57,5 @@ private Q_SLOTS:
     }
 };
 
-VORLUNE_TEST(SettingsTest)
-#include "SettingsTest.moc"
+VORLUNE_TEST(RunOptionsTest)
+#include "RunOptionsTest.moc"

@@ -1,0 +1,40 @@
+#include "testrun/DownloadState.h"
+
+namespace vorlune::testrun {
+
+QString SharedDownloadState::downloadUrl() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_url;
+}
+
+void SharedDownloadState::setDownloadUrl(const QString &url)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_url = url;
+}
+
+QString SharedDownloadState::notifierMessage() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_notifierMessage;
+}
+
+void SharedDownloadState::setNotifierMessage(const QString &message)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_notifierMessage = message;
+}
+
+SharedDownloadState &sharedDownloadState()
+{
+    static SharedDownloadState state;
+    return state;
+}
+
+QString downloadFailureMessage(const QString &networkMessage, const QString &errorText)
+{
+    return networkMessage + QStringLiteral("\r\nCODE [") + errorText + QLatin1Char(']');
+}
+
+} // namespace vorlune::testrun

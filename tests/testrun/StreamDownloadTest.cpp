@@ -1,0 +1,306 @@
+#include "support/LocalWebServer.h"
+#include "support/SmallDisk.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+#include "support/TreeSnapshot.h"
+#include "testrun/DownloadSources.h"
+#include "testrun/Installer.h"
+#include "testrun/StreamDownload.h"
+#include "testrun/TestZip.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace vorlune;
+using namespace vorlune::testrun;
+using test::LocalWebServer;
+using test::readFile;
+using test::writeFile;
+
+namespace {
+
+const QString kNetwork = QStringLiteral("Network trouble.");
+const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
+
+// What one worker did, seen from the thread that made it.
+struct Outcome {
+    QString notifier;       // the shared notifier message at the end
+    int ended = -1;         // the kind workEnded named
+    QList<qint64> begins;   // the sizes of the bodies, in order
+    qint64 lastReceived = -1;
+    int notifierSignals = 0;
+    int modeAfter = -1;
+    QString urlAfter;
+};
+
+class Download {
+public:
+    Download(const QString &home, int mode, const QString &url)
+    {
+        m_shared.setDownloadUrl(url);
+        m_shared.setDownloadMode(mode);
+        m_worker = std::make_unique<TStreamDownload>(home, DownloadClients{m_IdHTTP1, m_IdHTTP2}, kNetwork, m_shared);
+        QObject::connect(m_worker.get(), &TStreamDownload::workBegin, [this](qint64 size) { m_outcome.begins << size; });
+        QObject::connect(m_worker.get(), &TStreamDownload::workPosted,
+                         [this] { m_outcome.lastReceived = m_worker->takeReceived(); });
+        QObject::connect(m_worker.get(), &TStreamDownload::notifierRaised, [this] { ++m_outcome.notifierSignals; });
+        QObject::connect(m_worker.get(), &TStreamDownload::workEnded, [this](int kind) { m_outcome.ended = kind; });
+        m_worker->start();
+    }
+
+    Outcome finish()
+    {
+        if (m_outcome.ended < 0)
+            if (!QTest::qWaitFor([this] { return m_outcome.ended >= 0; }, 60000))
+                m_worker->cancel(); // the outcome then says it never ended
+        m_worker->wait();
+        m_outcome.notifier = m_shared.notifierMessage();
+        m_outcome.modeAfter = m_shared.downloadMode();
+        m_outcome.urlAfter = m_shared.downloadUrl();
+        return m_outcome;
+    }
+
+    TStreamDownload &worker() { return *m_worker; }
+
+private:
+    HttpClient m_IdHTTP1{IdHTTP1Options()};
+    HttpClient m_IdHTTP2{IdHTTP2Options()};
+    SharedDownloadState m_shared;
+    Outcome m_outcome;
+    std::unique_ptr<TStreamDownload> m_worker;
+};
+
+Outcome download(const QString &home, int mode, const QString &url)
+{
+    return Download(home, mode, url).finish();
+}
+
+QString failure(const QString &text)
+{
+    return kNetwork + QStringLiteral("\r\nCODE [") + text + QLatin1Char(']');
+}
+
+QByteArray coreBytes(int size = 1500000)
+{
+    return "<?php __HALT_COMPILER(); " + LocalWebServer::pattern(size);
+}
+
+QByteArray listingOf(const QStringList &links)
+{
+    QByteArray page = "<html><body><table>\n";
+    for (const QString &link : links)
+        page += "<tr><td><a href=\"" + link.toUtf8() + "\">" + link.toUtf8() + "</a></td></tr>\n";
+    return page + "</table></body></html>\n";
+}
+
+// An installed server with the things a core install must leave alone.
+QString makeOldServer(const QString &home)
+{
+    const QString server = home + kTestServerFolder;
+    QDir().mkpath(server + QStringLiteral("worlds/world"));
+    writeFile(server + kCoreFileName, "old core");
+    writeFile(server + kServerSettingsFileName, "settings: old\n");
+    writeFile(server + QStringLiteral("server.properties"), "motd=old\r\n");
+    writeFile(server + QStringLiteral("worlds/world/level.dat"), "level");
+    return server;
+}
+
+} // namespace
+
+class StreamDownloadTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void aCoreComesFromTheFirstLinkOfTheListing()
+    {
+        test::TestEnvironment environment;
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        const QString listing = QStringLiteral("job/Core/lastSuccessfulBuild/artifact/releases/");
+        server.addFile(listing + QStringLiteral("index.html"),
+                       listingOf({QStringLiteral("build/Core_1.phar"), QStringLiteral("Other_2.phar")}));
+        server.addFile(listing + QStringLiteral("build/Core_1.phar"), coreBytes());
+        server.addFile(listing + QStringLiteral("Other_2.phar"), "the second link, never taken");
+        const QString serverFolder = makeOldServer(environment.home());
+        const auto untouched = test::snapshotTree(serverFolder + QStringLiteral("worlds"));
+
+        const Outcome outcome = download(environment.home(), kCoreListing, server.url(listing));
+        QCOMPARE(outcome.notifier, QString());
+        QCOMPARE(outcome.ended, int(kCoreListing));
+        QCOMPARE(readFile(serverFolder + kCoreFileName), coreBytes());
+        QVERIFY(!QFileInfo::exists(serverFolder + kServerSettingsFileName));
+        QCOMPARE(readFile(serverFolder + QStringLiteral("server.properties")), QByteArray("motd=old\r\n"));
+        QCOMPARE(test::snapshotTree(serverFolder + QStringLiteral("worlds")), untouched);
+        // The listing and then the core, each announced with its size.
+        QCOMPARE(outcome.begins.size(), 2);
+        QCOMPARE(outcome.begins.last(), coreBytes().size());
+        QCOMPARE(outcome.lastReceived, coreBytes().size());
+        QCOMPARE(outcome.modeAfter, int(kIdle));
+        QCOMPARE(outcome.urlAfter, QString());
+        QCOMPARE(QDir(serverFolder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")), QStringList());
+    }
+
+    void aPhpPackLandsInAMissingServerFolderAndRuns_data()
+    {
+        QTest::addColumn<bool>("https");
+        QTest::newRow("https") << true;
+        QTest::newRow("bundled site") << false;
+    }
+    void aPhpPackLandsInAMissingServerFolderAndRuns()
+    {
+        QFETCH(bool, https);
+        test::TestEnvironment environment;
+        LocalWebServer server({true});
+        VORLUNE_REQUIRE_STARTED(server);
+        test::TrustedCa trust(server.caFile());
+        server.addFile(QStringLiteral("VL-Files/BINS/linux/php7_64.zip"), readFile(kBuiltPack));
+        const QString site = https ? server.url() : defaultSiteBaseUrl(QStringLiteral(VORLUNE_BINARY_DIR));
+        QVERIFY(site.startsWith(https ? QLatin1String("https://") : QLatin1String("file://")));
+
+        const Outcome outcome = download(environment.home(), kPhpPack, phpPackUrl(site, false, true));
+        QCOMPARE(outcome.notifier, QString());
+        QCOMPARE(outcome.ended, int(kPhpPack));
+        const QString php = environment.home() + kTestServerFolder + QStringLiteral("bin/php/php");
+        QVERIFY(QFileInfo(php).isExecutable());
+        QVERIFY(!QFileInfo::exists(environment.home() + kPackDownloadName));
+        QProcess run;
+        run.start(php, {QStringLiteral("-r"), QStringLiteral("echo 1;")});
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.readAllStandardOutput(), QByteArray("1"));
+    }
+
+    void failuresReachTheNotifierInTheirFrame()
+    {
+        test::TestEnvironment environment;
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        LocalWebServer secure({true}); // its authority is not trusted here
+        VORLUNE_REQUIRE_STARTED(secure);
+        server.addFile(QStringLiteral("moved/index.html"), listingOf({QStringLiteral("Core.phar")}));
+        server.addFile(QStringLiteral("bare/index.html"), "<html>no cores today</html>");
+        server.addFile(QStringLiteral("pack.zip"), "PK not really a zip");
+        secure.addFile(QStringLiteral("pack.zip"), readFile(kBuiltPack));
+        const QString redirect = server.url(QStringLiteral("redirect?to=") + server.url(QStringLiteral("moved/")));
+
+        struct Case {
+            int mode;
+            QString url;
+            QString error; // the whole text, or the start of it ending in "*"
+        };
+        const Case cases[] = {
+            {kCoreListing, server.url(QStringLiteral("status?code=404")), QStringLiteral("HTTP/1.1 404 Not Found")},
+            {kCoreListing, redirect, QStringLiteral("HTTP/1.1 302 Found")},
+            {kCoreListing, secure.url(), QStringLiteral("Refused \"%1\": this download takes only plain HTTP*").arg(secure.url())},
+            {kCoreListing, server.url(QStringLiteral("bare/")),
+             QStringLiteral("The page \"%1\" links no core*").arg(server.url(QStringLiteral("bare/")))},
+            {kPhpPack, server.url(QStringLiteral("pack.zip")), QStringLiteral("The PHP pack is damaged: *")},
+            {kPhpPack, secure.url(QStringLiteral("pack.zip")), QStringLiteral("SSL certificate problem*")},
+            {kPhpPack, server.url(QStringLiteral("halfway?size=4000&sent=100")), QStringLiteral("transfer closed*")},
+        };
+        const QString serverFolder = makeOldServer(environment.home());
+        QDir().mkpath(serverFolder + QStringLiteral("bin/php"));
+        writeFile(serverFolder + QStringLiteral("bin/php/php"), "old php");
+        const auto before = test::snapshotTree(serverFolder);
+        for (const Case &c : cases) {
+            const Outcome outcome = download(environment.home(), c.mode, c.url);
+            QCOMPARE(outcome.ended, c.mode);
+            QCOMPARE(outcome.notifierSignals, 1);
+            if (c.error.endsWith(QLatin1Char('*')))
+                QVERIFY2(outcome.notifier.startsWith(failure(c.error.chopped(1)).chopped(1)), qPrintable(outcome.notifier));
+            else
+                QCOMPARE(outcome.notifier, failure(c.error));
+            QVERIFY(outcome.notifier.endsWith(QLatin1Char(']')));
+            QCOMPARE(outcome.modeAfter, int(kIdle));
+            QCOMPARE(test::snapshotTree(serverFolder), before);
+        }
+    }
+
+    void oversizedListingsAndUnsizedCores()
+    {
+        test::TestEnvironment environment;
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        // A listing of many megabytes is refused before it fills memory.
+        QByteArray huge(int(kListingLimit) + 1, 'x');
+        server.addFile(QStringLiteral("huge/index.html"), huge);
+        Outcome outcome = download(environment.home(), kCoreListing, server.url(QStringLiteral("huge/")));
+        QVERIFY2(outcome.notifier.contains(QLatin1String("larger than the limit of 16 MB")), qPrintable(outcome.notifier));
+        QVERIFY(!QFileInfo::exists(environment.home() + kTestServerFolder + kCoreFileName));
+
+        // A core sent without a length, found through a link from the root.
+        server.addFile(QStringLiteral("list/index.html"), listingOf({QStringLiteral("/unsized?size=1200000&x=.phar")}));
+        outcome = download(environment.home(), kCoreListing, server.url(QStringLiteral("list/")));
+        QCOMPARE(outcome.notifier, QString());
+        QCOMPARE(outcome.begins.last(), -1);
+        QCOMPARE(readFile(environment.home() + kTestServerFolder + kCoreFileName), LocalWebServer::pattern(1200000));
+    }
+
+    void aFullDiskKeepsTheInstalledCore()
+    {
+        test::SmallDisk disk(256);
+        VORLUNE_REQUIRE_MOUNTED(disk);
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        server.addFile(QStringLiteral("l/index.html"), listingOf({QStringLiteral("C.phar")}));
+        server.addFile(QStringLiteral("l/C.phar"), coreBytes());
+        const QString serverFolder = makeOldServer(disk.path());
+        const Outcome outcome = download(disk.path(), kCoreListing, server.url(QStringLiteral("l/")));
+        QVERIFY2(outcome.notifier.contains(QLatin1String("No space left on device")), qPrintable(outcome.notifier));
+        QCOMPARE(readFile(serverFolder + kCoreFileName), QByteArray("old core"));
+        QVERIFY(QFileInfo::exists(serverFolder + kServerSettingsFileName));
+        QCOMPARE(test::namesIn(serverFolder).size(), 4);
+    }
+
+    void bothKindsRunSideBySide()
+    {
+        test::TestEnvironment environment;
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        server.addFile(QStringLiteral("pack.zip"), readFile(kBuiltPack));
+        server.addFile(QStringLiteral("l/index.html"), listingOf({QStringLiteral("C.phar")}));
+        server.addFile(QStringLiteral("l/C.phar"), coreBytes());
+        // The core trickles in, so the pack's worker starts and ends while it runs.
+        const QString core = server.url(QStringLiteral("trickle?chunk=300000&pause=0.1&file=l/C.phar"));
+        server.addFile(QStringLiteral("slow/index.html"), listingOf({core}));
+
+        Download coreDownload(environment.home(), kCoreListing, server.url(QStringLiteral("slow/")));
+        Download packDownload(environment.home(), kPhpPack, server.url(QStringLiteral("pack.zip")));
+        QCOMPARE(coreDownload.worker().StartWork(), int(kCoreListing));
+        QCOMPARE(packDownload.worker().StartWork(), int(kPhpPack));
+        const Outcome pack = packDownload.finish();
+        const Outcome coreOutcome = coreDownload.finish();
+        QCOMPARE(pack.notifier, QString());
+        QCOMPARE(coreOutcome.notifier, QString());
+        QVERIFY(QFileInfo(environment.home() + kTestServerFolder + QStringLiteral("bin/php/php")).isExecutable());
+        QCOMPARE(readFile(environment.home() + kTestServerFolder + kCoreFileName), coreBytes());
+    }
+
+    void endingTheWorkerCancelsAStalledDownloadQuietly()
+    {
+        test::TestEnvironment environment;
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        QElapsedTimer clock;
+        clock.start();
+        Outcome outcome;
+        {
+            Download stalled(environment.home(), kPhpPack, server.url(QStringLiteral("stall?size=5000&sent=100&seconds=30")));
+            QTest::qWait(300);
+            stalled.worker().cancel();
+            outcome = stalled.finish();
+        }
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(outcome.notifierSignals, 0);
+        QCOMPARE(outcome.notifier, QString());
+        QCOMPARE(outcome.ended, int(kPhpPack));
+    }
+};
+
+VORLUNE_TEST(StreamDownloadTest)
+#include "StreamDownloadTest.moc"
