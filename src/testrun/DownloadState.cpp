@@ -1,5 +1,7 @@
 #include "testrun/DownloadState.h"
 
+#include <utility>
+
 namespace vorlune::testrun {
 
 QString SharedDownloadState::downloadUrl() const
@@ -24,6 +26,12 @@ void SharedDownloadState::setNotifierMessage(const QString &message)
 {
     const QMutexLocker lock(&m_mutex);
     m_notifierMessage = message;
+}
+
+QString SharedDownloadState::takeNotifierMessage()
+{
+    const QMutexLocker lock(&m_mutex);
+    return std::exchange(m_notifierMessage, QString());
 }
 
 SharedDownloadState &sharedDownloadState()

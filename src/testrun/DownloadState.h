@@ -29,6 +29,8 @@ public:
     // replaced by a later one.
     QString notifierMessage() const;
     void setNotifierMessage(const QString &message);
+    // The message, leaving it empty.
+    QString takeNotifierMessage();
 
 private:
     mutable QMutex m_mutex;

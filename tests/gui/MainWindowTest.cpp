@@ -349,7 +349,7 @@ private Q_SLOTS:
         TForm1 window({});
         gui::TForm2 eventDialog;
         gui::TForm3 textFormat;
-        QWidget runSettings;
+        gui::TForm5 runSettings(window.runSettingsContext());
         textFormat.show();
         window.attachWindows({&eventDialog, &textFormat, nullptr, &runSettings});
         window.show();

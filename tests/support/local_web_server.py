@@ -9,7 +9,7 @@ paths the way a faulty or unusual server would.
   /unsized?size=N                N bytes without Content-Length, ended by closing
   /chunked?size=N                N bytes in chunks
   /stall?size=N&sent=M[&seconds=S]  Content-Length N, M bytes, then nothing for S seconds
-  /trickle?file=PATH&chunk=N&pause=S  a served file, N bytes at a time, S seconds apart
+  /trickle?file=PATH&chunk=N&pause=S  a served file (a folder's index.html), N bytes at a time, S seconds apart
   /set-cookie?name=value...      one Set-Cookie per pair
   /headers                       the request's header lines as the body
 
@@ -19,6 +19,7 @@ Generated bodies are bytes 0, 1, ..., 255, 0, 1, ... (see LocalWebServer::patter
 import argparse
 import functools
 import http.server
+import os
 import ssl
 import sys
 import time
@@ -109,6 +110,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     def answer_trickle(self, query):
         path = self.translate_path("/" + query["file"])
+        if os.path.isdir(path):
+            path = os.path.join(path, "index.html")
         with open(path, "rb") as source:
             body = source.read()
         chunk = int(query.get("chunk", "1024"))

@@ -151,11 +151,7 @@ void TForm1::buildMenus()
     addMenuAction(metadata, "I1", -1, nullptr); // the effect ids entry does nothing
 
     QMenu *settings = submenu("N13");
-    QAction *runSettings = addMenuAction(settings, "N14", -1, nullptr);
-    connect(runSettings, &QAction::triggered, this, [this] {
-        if (m_windows.TForm5)
-            OpenFormOnCenter(this, m_windows.TForm5, i18n::tx("TTL.ttl5"), true);
-    });
+    addMenuAction(settings, "N14", -1, &TForm1::N14Click);
 
     QMenu *language = submenu("N8");
     language->setTitle(QStringLiteral("Language"));
@@ -219,6 +215,8 @@ void TForm1::applyTexts()
         m_windows.TForm3->applyTexts();
     if (m_windows.TForm4)
         m_windows.TForm4->applyTexts();
+    if (m_windows.TForm5)
+        m_windows.TForm5->applyTexts();
     scheduleRefresh();
 }
 
@@ -256,8 +254,11 @@ void TForm1::closeEvent(QCloseEvent *event)
     FormClose();
     QMainWindow::closeEvent(event);
     // The dialogs live as long as the program; closing the main window ends it.
+    // Downloads still running are stopped: nobody is left to install for.
+    if (m_windows.TForm5)
+        m_windows.TForm5->shutDown();
     for (QWidget *window : {static_cast<QWidget *>(m_windows.TForm2), static_cast<QWidget *>(m_windows.TForm3),
-                            static_cast<QWidget *>(m_windows.TForm4), m_windows.TForm5}) {
+                            static_cast<QWidget *>(m_windows.TForm4)}) {
         if (window)
             window->close();
     }
@@ -328,6 +329,17 @@ void TForm1::RecizeChange()
     const QSize outer = frameGeometry().size();
     m_layout.RecizeChange(outer.width(), outer.height());
     m_layout.RecizeChange(outer.width(), outer.height());
+}
+
+RunSettingsContext TForm1::runSettingsContext()
+{
+    return {m_state.programFolder, &m_state.SettingsIni, m_state.settingsFilePath(), m_state.SiteBaseUrl};
+}
+
+void TForm1::N14Click()
+{
+    if (m_windows.TForm5)
+        OpenFormOnCenter(this, m_windows.TForm5, i18n::tx("TTL.ttl5"), true);
 }
 
 void TForm1::FormClick()

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/gui/MainWindowLayout.h"
+#include "testrun/gui/TForm5.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -26,7 +27,7 @@ struct OtherWindows {
     gui::TForm2 *TForm2 = nullptr; // event dialog
     gui::TForm3 *TForm3 = nullptr; // MCPE text format dialog
     gui::TForm4 *TForm4 = nullptr; // action argument dialog
-    QWidget *TForm5 = nullptr;     // run settings window
+    gui::TForm5 *TForm5 = nullptr; // run settings window
 };
 
 // The main window. It owns the program's global state for the run.
@@ -37,6 +38,8 @@ public:
     ~TForm1() override;
 
     void attachWindows(const OtherWindows &windows);
+    // What the run settings window needs of the program's state.
+    RunSettingsContext runSettingsContext();
     app::AppState &state() { return m_state; }
     SettingsEditor &settingsEditor() { return *m_settingsEditor; }
     ProjectTree &projectTree() { return *m_tree; }
@@ -52,6 +55,7 @@ public:
     void N6Click();
     void sTreeView1DblClick();
     void FormClick();
+    void N14Click();
 
     // One refresh of title, tree, editor buttons and layout. Asked for after
     // every input event instead of on a fast timer, so an idle window costs

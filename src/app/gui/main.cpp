@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     TForm2 form2;
     TForm3 form3;
     TForm4 form4;
-    TForm5 form5;
+    TForm5 form5(form1.runSettingsContext());
     form1.attachWindows({&form2, &form3, &form4, &form5});
     form1.show();
     return QApplication::exec();
