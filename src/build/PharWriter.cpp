@@ -16,7 +16,7 @@
 namespace vorlune::build {
 namespace {
 
-constexpr std::string_view stub("<?php __HALT_COMPILER(); ?>\r\n");
+constexpr std::string_view kMinimalStub("<?php __HALT_COMPILER(); ?>\r\n");
 constexpr char apiVersion[2] = {0x11, 0x00}; // 1.1.0: no folder entries
 constexpr std::uint32_t hasSignature = 0x00010000;
 constexpr std::uint32_t permissions0644 = 0x1A4;
@@ -80,9 +80,12 @@ std::string serializeMetadata(const PharMetadata &metadata)
 }
 
 std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &metadata,
-                     std::uint32_t timestamp)
+                     std::uint32_t timestamp, std::string_view customStub)
 {
     checkNames(entries);
+    // PHP finds the manifest right after the stub's closing call.
+    if (!customStub.empty() && customStub.find("__HALT_COMPILER();") == std::string_view::npos)
+        throw PharError("The stub of the archive does not end in __HALT_COMPILER();");
     const std::string serialized = serializeMetadata(metadata);
 
     std::string manifest;
@@ -112,6 +115,7 @@ std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &
         manifest += '\0';
 
     std::string out;
+    const std::string_view stub = customStub.empty() ? kMinimalStub : customStub;
     out.reserve(stub.size() + 4 + manifest.size() + contentsSize + 32 + 8);
     out += stub;
     appendU32(out, checkedSize(manifest.size(), "The manifest"));

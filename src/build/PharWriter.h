@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,11 +31,13 @@ using PharMetadata = std::vector<std::pair<std::string, std::string>>;
 // PHP serialize() text of the metadata array; empty for no pairs.
 std::string serializeMetadata(const PharMetadata &metadata);
 
-// The whole archive: minimal stub, manifest, uncompressed contents and a
-// SHA-256 signature. Every entry carries the same timestamp.
+// The whole archive: stub, manifest, uncompressed contents and a SHA-256
+// signature. Every entry carries the same timestamp. The stub is the minimal
+// one unless customStub is given (PHP code ending in "__HALT_COMPILER(); ?>"
+// and a line end), which runs when PHP runs the archive.
 // Throws PharError for an empty list, an empty or repeated name.
 std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &metadata,
-                     std::uint32_t timestamp);
+                     std::uint32_t timestamp, std::string_view customStub = {});
 
 // makePhar() written over `path` through a temporary file in the same folder,
 // so a failed run never leaves half an archive under the real name.

@@ -398,6 +398,22 @@ private Q_SLOTS:
                  QStringLiteral("Плагин"));
     }
 
+    void anArchiveRunsItsOwnStub()
+    {
+        QVERIFY_THROWS_EXCEPTION(PharError, makePhar(twoFiles(), {}, 1, "<?php echo 1; ?>"));
+        if (test::phpProgram().isEmpty())
+            QSKIP("php-cli is not installed");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.phar"));
+        test::writeFile(path, bytesOf(makePhar({{"start.php", "<?php echo 'ran ', $argv[1];"}}, {}, 1,
+                                         "<?php Phar::mapPhar('run.phar'); require 'phar://run.phar/start.php';"
+                                         " __HALT_COMPILER(); ?>\r\n")));
+        QProcess php;
+        php.start(test::phpProgram(), {path, QStringLiteral("%*")});
+        QVERIFY(php.waitForFinished(30000));
+        QCOMPARE(php.readAllStandardOutput(), QByteArray("ran %*"));
+    }
+
     void matchesPhpOwnWriterByteForByte()
     {
         if (test::phpProgram().isEmpty())
