@@ -27,7 +27,6 @@ namespace {
 
 // A pack is held in memory from its check to its extraction.
 constexpr qint64 kUnpackedLimit = qint64(512) << 20;
-constexpr qint64 kSmallestCore = 1000000;
 
 using fileio::systemText;
 
@@ -422,7 +421,7 @@ bool installCoreFromFile(const QString &programFolder, const QString &file)
         throw failure("read", file, errno);
     if (!S_ISREG(status.st_mode))
         throw failure("open", file, QStringLiteral("it is not a regular file"));
-    if (status.st_size <= kSmallestCore)
+    if (status.st_size <= kSmallestCoreSize)
         return false;
 
     const QString serverFolder = programFolder + kTestServerFolder;

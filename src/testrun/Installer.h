@@ -10,6 +10,8 @@ inline const QString kTestServerFolder = QStringLiteral("plugin_run/");
 inline const QString kCoreFileName = QStringLiteral("PocketMine-Soft.phar");
 inline const QString kServerSettingsFileName = QStringLiteral("pocketmine.yml");
 inline const QString kPackDownloadName = QStringLiteral("php.zip");
+// A "*.phar" counts as a server core only when it is larger than this.
+inline constexpr qint64 kSmallestCoreSize = 1000000;
 
 // Installs a PHP binary pack (a ZIP archive) into P + "plugin_run/" in
 // place of its bin/ folder. The whole archive is checked first: a damaged

@@ -41,6 +41,17 @@ QStringList snapshotTree(const QString &root)
     return lines;
 }
 
+QStringList treeOf(const QString &root)
+{
+    QStringList paths;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << QDir(root).relativeFilePath(it.next());
+    paths.sort();
+    return paths;
+}
+
 void makeBystanderFolder(const QString &root)
 {
     QDir().mkpath(root + QStringLiteral("/sub"));

@@ -10,6 +10,9 @@ namespace vorlune::test {
 // that nothing there was deleted, changed or chmod-ed.
 QStringList snapshotTree(const QString &root);
 
+// Paths of the files and folders below `root`, relative to it, sorted.
+QStringList treeOf(const QString &root);
+
 // A folder with a file, a subfolder of its own permissions and a file in it:
 // something a hostile build folder might point at.
 void makeBystanderFolder(const QString &root);

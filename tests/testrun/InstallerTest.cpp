@@ -7,7 +7,6 @@
 #include "testrun/TestZip.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +21,7 @@ using namespace vorlune;
 using test::errorOf;
 using test::readFile;
 using test::snapshotTree;
+using test::treeOf;
 using test::writeFile;
 using test::ZipEntry;
 
@@ -34,18 +34,6 @@ int modeOf(const QString &path)
 {
     struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode) : -1;
-}
-
-// Paths of the files and folders below `root`, relative to it.
-QStringList treeOf(const QString &root)
-{
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << QDir(root).relativeFilePath(it.next());
-    paths.sort();
-    return paths;
 }
 
 // A test server folder with an old PHP installation and other files.
