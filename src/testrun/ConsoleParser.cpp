@@ -12,6 +12,8 @@ constexpr char32_t kFormatSign = 0xA7;
 // Longer sequences are consumed but not acted on, so a broken stream cannot
 // make the parser hold on to memory.
 constexpr qsizetype kSequenceLimit = 4096;
+// A longer line is broken: laying out one huge line would hold the window up.
+constexpr qsizetype kLineLengthLimit = 8192;
 
 bool isControl(unsigned char byte)
 {
@@ -40,8 +42,24 @@ ConsoleParser::ConsoleParser(FormatCodeTable formatCodes) : m_formatCodes(std::m
 
 std::vector<ConsoleEvent> ConsoleParser::feed(QByteArrayView chunk)
 {
-    for (char c : chunk)
-        byte(static_cast<unsigned char>(c));
+    const char *next = chunk.data();
+    const char *const end = next + chunk.size();
+    while (next < end) {
+        // Plain ASCII text goes in whole runs: most of a log is made of it.
+        if (m_state == State::Text && m_continuationBytes == 0 && !m_formatSignSeen) {
+            const char *run = next;
+            const char *const limit = next + qMin(end - next, kLineLengthLimit - m_lineLength);
+            while (run < limit && *run >= 0x20 && *run < 0x7F)
+                ++run;
+            if (run != next) {
+                textTarget().append(QLatin1StringView(next, run - next));
+                countLineLength(run - next);
+                next = run;
+                continue;
+            }
+        }
+        byte(static_cast<unsigned char>(*next++));
+    }
     return std::exchange(m_events, {});
 }
 
@@ -53,8 +71,7 @@ std::vector<ConsoleEvent> ConsoleParser::finish()
     m_state = State::Text;
     m_sequence.clear();
     if (m_lineHasText)
-        push(ConsoleEvent::Kind::LineEnd);
-    m_lineHasText = false;
+        endLine();
     return std::exchange(m_events, {});
 }
 
@@ -137,8 +154,7 @@ void ConsoleParser::controlByte(unsigned char byte)
     switch (byte) {
     case '\n':
         m_carriageReturn = false;
-        m_lineHasText = false;
-        push(ConsoleEvent::Kind::LineEnd);
+        endLine();
         break;
     case '\r':
         m_carriageReturn = true;
@@ -351,23 +367,44 @@ void ConsoleParser::character(char32_t code)
     appendText(code);
 }
 
-void ConsoleParser::appendText(char32_t code)
+QString &ConsoleParser::textTarget()
 {
     if (m_carriageReturn) {
         m_carriageReturn = false;
         if (m_lineHasText)
             push(ConsoleEvent::Kind::LineStart);
+        m_lineLength = 0;
     }
     m_lineHasText = true;
     if (m_events.empty() || m_events.back().kind != ConsoleEvent::Kind::Text || m_events.back().style != m_style)
         m_events.push_back(ConsoleEvent{ConsoleEvent::Kind::Text, QString(), m_style});
-    QString &text = m_events.back().text;
+    return m_events.back().text;
+}
+
+void ConsoleParser::appendText(char32_t code)
+{
+    QString &text = textTarget();
     if (QChar::requiresSurrogates(code)) {
         text.append(QChar(QChar::highSurrogate(code)));
         text.append(QChar(QChar::lowSurrogate(code)));
     } else {
         text.append(QChar(char16_t(code)));
     }
+    countLineLength(QChar::requiresSurrogates(code) ? 2 : 1);
+}
+
+void ConsoleParser::countLineLength(qsizetype added)
+{
+    m_lineLength += added;
+    if (m_lineLength >= kLineLengthLimit)
+        endLine();
+}
+
+void ConsoleParser::endLine()
+{
+    push(ConsoleEvent::Kind::LineEnd);
+    m_lineHasText = false;
+    m_lineLength = 0;
 }
 
 void ConsoleParser::push(ConsoleEvent::Kind kind, const QString &text)

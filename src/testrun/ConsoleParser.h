@@ -53,6 +53,10 @@ private:
     void character(char32_t code);
     void dropUnfinishedCharacter();
     void appendText(char32_t code);
+    // The text the next characters go to, after what a pending return asks.
+    QString &textTarget();
+    void countLineLength(qsizetype added);
+    void endLine();
     void push(ConsoleEvent::Kind kind, const QString &text = {});
 
     FormatCodeTable m_formatCodes;
@@ -67,6 +71,7 @@ private:
     bool m_formatSignSeen = false;
     bool m_carriageReturn = false;
     bool m_lineHasText = false;
+    qsizetype m_lineLength = 0; // in UTF-16 units
     std::vector<ConsoleEvent> m_events;
 };
 

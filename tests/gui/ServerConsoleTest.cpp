@@ -4,6 +4,7 @@
 #include "testrun/gui/ServerConsole.h"
 
 #include <QFile>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -65,6 +66,9 @@ private Q_SLOTS:
         QVERIFY(console.window->isMaximized());
         QCOMPARE(console.stop()->text(), QStringLiteral("Стоп"));
         QCOMPARE(console.input()->placeholderText(), QStringLiteral("Команда серверу"));
+        const QFontInfo font(console.view()->font());
+        QVERIFY(font.fixedPitch());
+        QCOMPARE(font.pointSize(), 10);
 
         QTRY_COMPARE_WITH_TIMEOUT(console.window->windowTitle(), QStringLiteral("My server"), kWaitMs);
         QCOMPARE(console.text(), QStringLiteral("red plain\nGreen\n"));

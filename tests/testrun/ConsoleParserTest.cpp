@@ -112,6 +112,18 @@ private Q_SLOTS:
                  QStringLiteral("[]a\nload 10%\rload 20%\rdone\nb\nc\n"));
     }
 
+    void overlongLinesAreBroken()
+    {
+        QByteArray accents;
+        for (int i = 0; i < 300; ++i)
+            accents += "\xc3\xa9";
+        const QStringList lines = parseWhole(QByteArray(8000, 'a') + accents + QByteArray(9000, 'b') + "\n")
+                                      .mid(2) // the style tag
+                                      .split(QLatin1Char('\n'));
+        QCOMPARE(lines, QStringList({QString(8000, u'a') + QString(192, u'\u00e9'),
+                                     QString(108, u'\u00e9') + QString(8084, u'b'), QString(916, u'b'), QString()}));
+    }
+
     void invalidUtf8BecomesReplacementCharacters()
     {
         QCOMPARE(parseWhole("\xff|\xc3(|\xe2\x82|\xed\xa0\x80|\xc0\xaf|\xf4\x90\x80\x80|\xe2\x82"),

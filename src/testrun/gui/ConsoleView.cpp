@@ -30,7 +30,6 @@ ConsoleView::ConsoleView(QWidget *parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setMaximumBlockCount(testrun::kConsoleLineLimit);
     setFont(consoleFont());
     // A terminal's colours: server output is written for a dark background.
     QPalette colours = palette();
@@ -86,8 +85,21 @@ void ConsoleView::showFrom(testrun::ConsoleBacklog &backlog, int budgetMs)
     }
     flushText(cursor);
     cursor.endEditBlock();
+    dropOldLines();
     if (followEnd)
         scrollBar->setValue(scrollBar->maximum());
+}
+
+// Done here rather than by the document's block limit: that one runs inside
+// the edit block, which makes the whole document one change to lay out anew.
+void ConsoleView::dropOldLines()
+{
+    const int excess = document()->blockCount() - testrun::kConsoleLineLimit;
+    if (excess <= 0)
+        return;
+    QTextCursor cursor(document()->findBlockByNumber(excess));
+    cursor.setPosition(0, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 void ConsoleView::flushText(QTextCursor &cursor)

@@ -27,6 +27,7 @@ Q_SIGNALS:
     void titleSet(const QString &title);
 
 private:
+    void dropOldLines();
     void flushText(QTextCursor &cursor);
     const QTextCharFormat &formatFor(const testrun::ConsoleStyle &style);
 

@@ -16,7 +16,7 @@ namespace vorlune::gui {
 namespace {
 
 // Share of one batch interval that showing output may take.
-constexpr int kShowBudgetMs = 25;
+constexpr int kShowBudgetMs = 15;
 constexpr int kShutDownWaitMs = 3000;
 
 QString stopCaption() { return i18n::extraText(QStringLiteral("console_stop"), QStringLiteral("Стоп")); }
