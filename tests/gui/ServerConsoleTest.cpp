@@ -63,6 +63,7 @@ private Q_SLOTS:
                                    "while (($l = fgets(STDIN)) !== false) { echo 'got ' . $l;"
                                    " if (trim($l) == 'stop') exit(0); }")});
         QCOMPARE(console.window->objectName(), QStringLiteral("ServerConsole"));
+        QCOMPARE(console.window->windowTitle(), QStringLiteral("Vorlune : Test"));
         QVERIFY(console.window->isMaximized());
         QCOMPARE(console.stop()->text(), QStringLiteral("Стоп"));
         QCOMPARE(console.input()->placeholderText(), QStringLiteral("Команда серверу"));

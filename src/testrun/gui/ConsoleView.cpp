@@ -112,7 +112,7 @@ void ConsoleView::flushText(QTextCursor &cursor)
 
 const QTextCharFormat &ConsoleView::formatFor(const testrun::ConsoleStyle &style)
 {
-    if (style == m_formatStyle && m_format.isValid())
+    if (style == m_formatStyle)
         return m_format;
     m_formatStyle = style;
     m_format = QTextCharFormat();
