@@ -5,6 +5,7 @@
 #include "base/ProgramFolder.h"
 #include "base/RuntimeFiles.h"
 #include "app/Settings.h"
+#include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "testrun/DownloadSources.h"
 #include "testrun/RunOptions.h"
@@ -61,7 +62,10 @@ bool loadImage(base::IniImage &image, const QString &path)
 // hold the user's own texts or settings.
 void loadLanguage(AppState &state)
 {
-    if (loadImage(state.LanguageIni, state.languageFilePath()))
+    const bool readable = loadImage(state.LanguageIni, state.languageFilePath());
+    // Before the write-back, which may fail and throw.
+    i18n::loadExtraTexts(state.LanguageIni);
+    if (readable)
         i18n::texts().GetStringsLanguage(state.LanguageIni, state.languageFilePath());
     else
         i18n::texts().fillFrom(state.LanguageIni);

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "testrun/CommandHistory.h"
+#include "testrun/ConsoleBacklog.h"
+#include "testrun/ConsoleCommand.h"
+#include "testrun/ConsoleParser.h"
+
+#include <QIcon>
+#include <QProcess>
+#include <QTimer>
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace vorlune::gui {
+
+class ConsoleView;
+
+// The window a test server runs in: its output live, a line to type
+// commands into, a Stop button. One window per run; it deletes itself when
+// closed. It closes by itself when the server ends cleanly and stays open
+// with the reason shown when it does not.
+class ServerConsole : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultKillDelayMs = 10000;
+    // How often shown output may change while output comes in.
+    static constexpr int kBatchIntervalMs = 40;
+
+    ServerConsole(const testrun::ConsoleCommand &command, const QIcon &icon, testrun::FormatCodeTable formatCodes,
+                  QWidget *parent = nullptr);
+    ~ServerConsole() override;
+
+    // Shows the window maximised and starts the server.
+    void start();
+    // Sends "stop" and ends the server if it is still running after the kill delay.
+    void stopServer();
+    void setKillDelay(int milliseconds) { m_killTimer.setInterval(milliseconds); }
+
+    bool serverRunning() const { return m_running; }
+    // Output read from the server that is not shown yet.
+    bool hasPendingOutput() const { return !m_backlog.isEmpty(); }
+
+Q_SIGNALS:
+    // The server ended or could not be started; the console may stay open.
+    void serverEnded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void readOutput();
+    void showPendingOutput();
+    void sendInputLine();
+    void serverFinished(int exitCode, QProcess::ExitStatus status);
+    void processError(QProcess::ProcessError error);
+    void endWithNotice(const QString &notice);
+    void shutDownNow();
+
+    QProcess m_process;
+    testrun::ConsoleParser m_parser;
+    testrun::ConsoleBacklog m_backlog;
+    testrun::CommandHistory m_history;
+    QTimer m_batchTimer;
+    QTimer m_killTimer;
+    ConsoleView *m_view = nullptr;
+    QLineEdit *m_input = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    bool m_running = false;
+    bool m_stopSent = false;
+    bool m_killed = false;
+    bool m_closeRequested = false;
+};
+
+} // namespace vorlune::gui
