@@ -140,7 +140,7 @@ void TForm1::buildMenus()
     addMenuAction(file, "N5", 10, &TForm1::N5Click);
     file->addSeparator()->setObjectName(QStringLiteral("N15"));
     addMenuAction(file, "N6", 13, &TForm1::N6Click);
-    addMenuAction(file, "N16", 15, nullptr);
+    addMenuAction(file, "N16", 15, &TForm1::N16Click);
 
     QMenu *metadata = submenu("N7");
     QAction *textFormat = addMenuAction(metadata, "N9", -1, nullptr);
@@ -177,7 +177,7 @@ void TForm1::buildToolBar(QWidget *central)
                                   {"sBitBtn10", 21, 11, &TForm1::N3Click},
                                   {"sBitBtn11", 42, 10, &TForm1::N4Click},
                                   {"sBitBtn12", 68, 13, &TForm1::N6Click},
-                                  {"sBitBtn13", 89, 15, nullptr}};
+                                  {"sBitBtn13", 89, 15, &TForm1::N16Click}};
     for (const ToolButton &tool : buttons) {
         auto *button = new QPushButton(toolBar);
         button->setObjectName(QLatin1String(tool.name));

@@ -56,6 +56,7 @@ public:
     void sTreeView1DblClick();
     void FormClick();
     void N14Click();
+    void N16Click(); // the test run
 
     // One refresh of title, tree, editor buttons and layout. Asked for after
     // every input event instead of on a fast timer, so an idle window costs

@@ -1,0 +1,193 @@
+#include "app/gui/TForm1.h"
+#include "build/PharWriter.h"
+#include "i18n/Placeholder.h"
+#include "i18n/TextTable.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+#include "testrun/Installer.h"
+#include "testrun/Launcher.h"
+#include "testrun/gui/ServerConsole.h"
+#include "testrun/gui/TForm5.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTest>
+#include <QTextBlock>
+
+using namespace vorlune;
+using gui::TForm1;
+
+namespace {
+
+const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
+const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
+
+// A core for tests, over the size a core must have, whose stub runs the
+// stand-in server of the fixtures.
+void writeTestCore(const QString &path)
+{
+    const QByteArray server = test::readFile(test::fixture(QStringLiteral("test-core/start.php")));
+    const std::string padding(1000001, '#');
+    const std::string archive = build::makePhar(
+        {{"start.php", server.toStdString()}, {"padding.txt", padding}}, {}, 1700000000,
+        "<?php Phar::mapPhar('core.phar'); require 'phar://core.phar/start.php'; __HALT_COMPILER(); ?>\r\n");
+    test::writeFile(path, QByteArray::fromStdString(archive));
+}
+
+// The newest console window, or null.
+gui::ServerConsole *newestConsole()
+{
+    gui::ServerConsole *found = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *console = qobject_cast<gui::ServerConsole *>(window))
+            found = console;
+    }
+    return found;
+}
+
+QString consoleText(gui::ServerConsole *console)
+{
+    return console ? console->findChild<QPlainTextEdit *>()->toPlainText() : QString();
+}
+
+// The foreground of the first character of `text` in the console.
+QColor colourOf(gui::ServerConsole *console, const QString &text)
+{
+    QTextDocument *document = console->findChild<QPlainTextEdit *>()->document();
+    const QTextCursor found = document->find(text);
+    if (found.isNull())
+        return {};
+    QTextCursor at(document);
+    at.setPosition(found.selectionStart() + 1);
+    return at.charFormat().foreground().color();
+}
+
+void typeLine(gui::ServerConsole *console, const QString &line)
+{
+    auto *input = console->findChild<QLineEdit *>(QStringLiteral("ConsoleInput"));
+    QVERIFY(input);
+    input->setText(line);
+    QTest::keyClick(input, Qt::Key_Return);
+}
+
+// A test server folder with a PHP pack, the test core and what a run leaves.
+struct Server {
+    explicit Server(const QString &home) : folder(home + testrun::kTestServerFolder)
+    {
+        testrun::installPhpPack(home, test::readFile(kBuiltPack));
+        writeTestCore(folder + QStringLiteral("PocketMine-MP.phar"));
+        for (const char *name : {"server.log", "CrashDump_1.log", "players/steve.dat", "crashdumps/a.log",
+                                 "worlds/world/level.dat", "plugins/old.phar"}) {
+            QDir().mkpath(QFileInfo(folder + QLatin1String(name)).path());
+            test::writeFile(folder + QLatin1String(name), "left by the last run");
+        }
+    }
+    bool has(const char *name) const { return QFileInfo::exists(folder + QLatin1String(name)); }
+    QString folder;
+};
+
+} // namespace
+
+class TestRunTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup()
+    {
+        qunsetenv("TEST_CORE_EXIT");
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<gui::ServerConsole *>(window))
+                delete window;
+        }
+    }
+
+    void theExamplePluginRunsInTheConsole()
+    {
+        test::TestEnvironment environment;
+        Server server(environment.home());
+        TForm1 window({kHello});
+        gui::TForm5 runSettings(window.runSettingsContext());
+        window.attachWindows({nullptr, nullptr, nullptr, &runSettings});
+        window.show();
+        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        QCOMPARE(environment.messages(), QStringList());
+
+        QPointer<gui::ServerConsole> console = newestConsole();
+        QVERIFY(console);
+        QCOMPARE(console->windowTitle(), QStringLiteral("Vorlune : Test"));
+        QVERIFY(console->isMaximized());
+        QVERIFY(QFileInfo::exists(environment.path(testrun::kConsoleIconFileName)));
+        QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("green news")), 20000);
+        const QString text = consoleText(console);
+        QVERIFY2(text.contains(QLatin1String("[INFO] Hello, world")), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("arguments:--enable-ansi %*")), qPrintable(text));
+        QVERIFY2(!text.contains(QLatin1String("\x1b[")) && !text.contains(QChar(0xA7)), qPrintable(text));
+        const QColor red = colourOf(console, QStringLiteral("red alert"));
+        QVERIFY2(red.red() > 150 && red.green() < 100 && red.blue() < 100, qPrintable(red.name()));
+        QCOMPARE(colourOf(console, QStringLiteral("green news")), QColor(0, 255, 0));
+
+        // The clean-up as the default run settings say, the plugin built.
+        QVERIFY(!server.has("server.log") && !server.has("CrashDump_1.log") && !server.has("players") &&
+                !server.has("crashdumps"));
+        QVERIFY(server.has("worlds/world/level.dat") && server.has("plugins/old.phar") && server.has("plugins/bnop.phar"));
+        QVERIFY(test::readFile(server.folder + QStringLiteral("server.properties")).startsWith("motd=Vorlune-PluginTest\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(environment.path(testrun::kConsoleIconFileName)), 3000);
+
+        typeLine(console, QStringLiteral("hello there"));
+        QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("echo: hello there")), 10000);
+        typeLine(console, QStringLiteral("stop"));
+        QTRY_VERIFY_WITH_TIMEOUT(console.isNull() || !console->isVisible(), 10000);
+    }
+
+    void aFailingCoreKeepsTheConsoleOpenWithItsCode()
+    {
+        test::TestEnvironment environment;
+        Server server(environment.home());
+        qputenv("TEST_CORE_EXIT", "3");
+        TForm1 window({kHello});
+        window.show();
+        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        QPointer<gui::ServerConsole> console = newestConsole();
+        QVERIFY(console);
+        QTRY_VERIFY_WITH_TIMEOUT(!console->serverRunning() && consoleText(console).contains(QLatin1String("on purpose")), 20000);
+        QTest::qWait(200);
+        QVERIFY(console && console->isVisible());
+        QVERIFY2(consoleText(console).contains(QStringLiteral("Сервер завершил работу с кодом 3")),
+                 qPrintable(consoleText(console)));
+    }
+
+    void missingPartsOpenTheRunSettingsAndTouchNothing()
+    {
+        test::TestEnvironment environment;
+        Server server(environment.home());
+        TForm1 window({kHello});
+        gui::TForm5 runSettings(window.runSettingsContext());
+        window.attachWindows({nullptr, nullptr, nullptr, &runSettings});
+        window.show();
+        const QString msg13 = i18n::tx("MSG.msg13");
+
+        QFile::remove(server.folder + QStringLiteral("bin/php/php.ini"));
+        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        QCOMPARE(environment.messages(),
+                 QStringList{i18n::setTextIntoVarInString(msg13, QStringLiteral("name"), i18n::tx("OTHR.othr5"))});
+        QVERIFY(runSettings.isVisible());
+        runSettings.close();
+
+        environment.messages().clear();
+        QFile::remove(server.folder + QStringLiteral("PocketMine-MP.phar"));
+        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        QCOMPARE(environment.messages(),
+                 QStringList{i18n::setTextIntoVarInString(msg13, QStringLiteral("name"), i18n::tx("OTHR.othr4"))});
+        QVERIFY(runSettings.isVisible());
+        QCOMPARE(runSettings.windowTitle(), i18n::tx("TTL.ttl5"));
+        QVERIFY(server.has("server.log") && server.has("players/steve.dat") && !server.has("plugins/bnop.phar"));
+        QVERIFY(!newestConsole());
+    }
+};
+
+VORLUNE_TEST(TestRunTest)
+#include "TestRunTest.moc"
