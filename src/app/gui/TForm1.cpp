@@ -6,6 +6,7 @@
 #include "base/gui/FileDialogs.h"
 #include "base/gui/IconList.h"
 #include "app/gui/PanelSplitter.h"
+#include "app/gui/QtTranslations.h"
 #include "base/gui/PseudoModal.h"
 #include "app/gui/Theme.h"
 #include "app/gui/VorluneApplication.h"
@@ -153,13 +154,7 @@ void TForm1::buildMenus()
     QMenu *settings = submenu("N13");
     addMenuAction(settings, "N14", -1, &TForm1::N14Click);
 
-    QMenu *language = submenu("N8");
-    language->setTitle(QStringLiteral("Language"));
-    addMenuAction(language, "E1", 7, nullptr)->setText(QStringLiteral("English"));
-    addMenuAction(language, "N10", 5, nullptr)->setText(QStringLiteral("Русский"));
-    addMenuAction(language, "N11", 6, nullptr)->setText(QStringLiteral("Українська"));
-    addMenuAction(language, "N12", 8, nullptr)->setText(QStringLiteral("中文"));
-    addMenuAction(language, "Lietuvi1", 9, nullptr)->setText(QStringLiteral("Lietuvių"));
+    buildLanguageMenu(submenu("N8"));
 }
 
 void TForm1::buildToolBar(QWidget *central)
@@ -228,6 +223,7 @@ void TForm1::FormCreate(const QStringList &arguments)
     // window; until then the inner size stands for the outer one.
     resize(kOuterSize);
     app::runCreationSteps(m_state, arguments, [this] { applyThemeFrom(m_state.programFolder); });
+    loadQtTranslations(m_state.LanguageIni);
     applyTexts();
     Timer1Timer();
 }
@@ -245,7 +241,7 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::FormShow()
 {
     app::FileImportant(m_state.themeFilePath());
-    applyTexts();
+    UpdateStringsLanguage();
     m_sharedFileList.clear();
 }
 
@@ -254,6 +250,8 @@ void TForm1::closeEvent(QCloseEvent *event)
     FormClose();
     QMainWindow::closeEvent(event);
     // The dialogs live as long as the program; closing the main window ends it.
+    if (m_languageWorker)
+        m_languageWorker->cancel();
     // Downloads still running are stopped: nobody is left to install for.
     if (m_windows.TForm5)
         m_windows.TForm5->shutDown();

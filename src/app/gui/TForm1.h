@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/LanguageDownload.h"
 #include "app/gui/MainWindowLayout.h"
 #include "testrun/gui/TForm5.h"
 
@@ -66,6 +67,14 @@ public:
     void scheduleRefresh();
     // Puts the localized texts into the window's controls.
     void applyTexts();
+    // applyTexts for this window and every other one, and the name of a
+    // project never saved.
+    void UpdateStringsLanguage();
+
+    // The language menu: downloads the language file at Link and switches to it.
+    void SetLanguage(const QString &Link);
+    void ObjectUnBlockedLang(bool Action);
+    bool languageDownloadPending() const { return LanguageDownloadPending; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -82,6 +91,10 @@ private:
     void buildToolBar(QWidget *central);
     QAction *addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)());
     void closeEditorsWithoutSaving();
+    void buildLanguageMenu(QMenu *language);
+    void languageDownloaded();
+    void languageDownloadFailed(const QString &text);
+    void endLanguageDownload();
     void settleOuterSize();
 
     app::AppState m_state;
@@ -91,6 +104,11 @@ private:
     bool m_outerSizeSettled = false;
 
     QTimer *m_timer;
+    // The client before the worker that uses it.
+    std::unique_ptr<testrun::HttpClient> IdHTTP1;
+    std::unique_ptr<app::TSreamDownload> m_languageWorker;
+    bool LanguageDownloadPending = false;
+    QString LanguageDownloadUrl;
     std::unique_ptr<ProjectTree> m_tree;
     SettingsEditor *m_settingsEditor = nullptr;
     ScriptEditor *m_scriptEditor = nullptr;

@@ -1,0 +1,57 @@
+#include "app/LanguageDownload.h"
+
+#include "base/Error.h"
+#include "base/FileIo.h"
+
+#include <exception>
+#include <new>
+
+namespace vorlune::app {
+
+testrun::HttpClientOptions languageClientOptions()
+{
+    testrun::HttpClientOptions options;
+    options.userAgent = QStringLiteral("Mozilla/3.0 (compatible; Indy Library)");
+    options.followRedirects = false;
+    options.allowFileUrls = true;
+    // A language file is read back with the limit of INI files.
+    options.maxBodyBytes = fileio::kIniFileLimit;
+    return options;
+}
+
+TSreamDownload::TSreamDownload(testrun::HttpClient &client, const QString &url, const QString &languageFile,
+                               QObject *parent)
+    : QThread(parent), m_client(client), m_url(url), m_languageFile(languageFile)
+{
+}
+
+TSreamDownload::~TSreamDownload()
+{
+    cancel();
+    wait();
+}
+
+void TSreamDownload::run()
+{
+    QString failure;
+    try {
+        testrun::HttpProgress progress;
+        progress.cancel = &m_cancel;
+        const QByteArray LanguageBuffer = m_client.get(m_url, progress);
+        fileio::writeAtomically(m_languageFile, LanguageBuffer);
+    } catch (const Error &error) {
+        failure = error.text();
+    } catch (const std::bad_alloc &) {
+        failure = QStringLiteral("Not enough memory for the download");
+    } catch (const std::exception &error) {
+        failure = QString::fromLocal8Bit(error.what());
+    }
+    if (m_cancel)
+        return;
+    if (failure.isEmpty())
+        Q_EMIT downloaded();
+    else
+        Q_EMIT failed(failure);
+}
+
+} // namespace vorlune::app

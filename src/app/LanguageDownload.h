@@ -1,0 +1,57 @@
+#pragma once
+
+#include "testrun/HttpClient.h"
+
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+namespace vorlune::app {
+
+// The language files of the download site, in the order of the language menu.
+struct LanguageSource {
+    const char *menuItem;
+    const char *caption;
+    const char *path; // below the site's base URL
+};
+inline constexpr LanguageSource kLanguageSources[] = {
+    {"E1", "English", "VL-Files/languages/English.ini"},
+    {"N10", "Русский", "VL-Files/languages/Russian.ini"},
+    {"N11", "Українська", "VL-Files/languages/Ukrainian.ini"},
+    {"N12", "中文", "VL-Files/languages/Chinese.ini"},
+    {"Lietuvi1", "Lietuvių", "VL-Files/languages/Lithuanian.ini"},
+};
+
+// The main window's client for language files: redirects not followed,
+// HTTPS verified, the bundled site's file URL accepted.
+testrun::HttpClientOptions languageClientOptions();
+
+// One language download on a thread of its own: the file at `url` is
+// fetched and written whole over `languageFile`, which is left as it was
+// when anything fails. The window reloads the texts when downloaded()
+// arrives; failed() carries the error's own text.
+class TSreamDownload : public QThread {
+    Q_OBJECT
+public:
+    TSreamDownload(testrun::HttpClient &client, const QString &url, const QString &languageFile,
+                   QObject *parent = nullptr);
+    ~TSreamDownload() override; // cancels and waits
+
+    void cancel() { m_cancel = true; }
+
+Q_SIGNALS:
+    void downloaded();
+    void failed(const QString &text);
+
+protected:
+    void run() override; // Execute
+
+private:
+    testrun::HttpClient &m_client;
+    QString m_url;
+    QString m_languageFile;
+    std::atomic_bool m_cancel = false;
+};
+
+} // namespace vorlune::app
