@@ -1,6 +1,6 @@
 #include "testrun/ConsoleStyle.h"
 
-#include <QList>
+#include <QVarLengthArray>
 
 #include <array>
 
@@ -63,9 +63,14 @@ void applySgr(ConsoleStyle &style, QByteArrayView parameters)
         if (!(c >= '0' && c <= '9') && c != ';')
             return;
     }
-    QList<int> values;
-    for (const QByteArray &field : parameters.toByteArray().split(';'))
-        values.append(sgrNumber(field));
+    QVarLengthArray<int, 16> values;
+    for (qsizetype start = 0;;) {
+        const qsizetype separator = parameters.indexOf(';', start);
+        values.append(sgrNumber(parameters.sliced(start, (separator < 0 ? parameters.size() : separator) - start)));
+        if (separator < 0)
+            break;
+        start = separator + 1;
+    }
 
     for (qsizetype i = 0; i < values.size(); ++i) {
         const int value = values[i];
