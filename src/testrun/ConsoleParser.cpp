@@ -1,7 +1,5 @@
 #include "testrun/ConsoleParser.h"
 
-#include <QList>
-
 namespace vorlune::testrun {
 namespace {
 
@@ -18,22 +16,6 @@ constexpr qsizetype kLineLengthLimit = 8192;
 bool isControl(unsigned char byte)
 {
     return byte < 0x20 || byte == 0x7F;
-}
-
-// A number of an SGR sequence; an empty one counts as 0.
-int sgrNumber(QByteArrayView text)
-{
-    int value = 0;
-    for (char digit : text)
-        value = qMin(value * 10 + (digit - '0'), 1 << 20);
-    return value;
-}
-
-std::optional<ConsoleColour> rgb(int red, int green, int blue)
-{
-    if (red > 255 || green > 255 || blue > 255)
-        return std::nullopt;
-    return ConsoleColour{red, green, blue};
 }
 
 } // namespace
@@ -217,7 +199,7 @@ void ConsoleParser::csiByte(unsigned char byte)
         collect(byte);
     } else if (byte >= 0x40 && byte <= 0x7E) {
         if (byte == 'm' && !m_sequenceTooLong)
-            applySgr();
+            applySgr(m_style, m_sequence);
         m_state = State::Text;
         m_sequence.clear();
     } else if (byte == kEscape) {
@@ -274,66 +256,6 @@ void ConsoleParser::applyTitle()
     if (separator > 0 && !m_sequenceTooLong && (kind == "0" || kind == "2"))
         push(ConsoleEvent::Kind::Title, QString::fromUtf8(m_sequence.mid(separator + 1)));
     m_sequence.clear();
-}
-
-void ConsoleParser::applySgr()
-{
-    for (char c : std::as_const(m_sequence)) {
-        // Private modes ("?") and the colon forms are not styles we know.
-        if (!(c >= '0' && c <= '9') && c != ';')
-            return;
-    }
-    QList<int> values;
-    for (const QByteArray &field : m_sequence.split(';'))
-        values.append(sgrNumber(field));
-
-    ConsoleStyle &style = m_style;
-    for (qsizetype i = 0; i < values.size(); ++i) {
-        const int value = values[i];
-        if (value == 38 || value == 48) {
-            std::optional<ConsoleColour> colour;
-            const qsizetype left = values.size() - i - 1;
-            if (left >= 2 && values[i + 1] == 5) {
-                if (values[i + 2] <= 255)
-                    colour = paletteColour(values[i + 2]);
-                i += 2;
-            } else if (left >= 4 && values[i + 1] == 2) {
-                colour = rgb(values[i + 2], values[i + 3], values[i + 4]);
-                i += 4;
-            } else {
-                return; // what follows cannot be told apart from the colour's own fields
-            }
-            if (colour)
-                (value == 38 ? style.foreground : style.background) = colour;
-            continue;
-        }
-        if (value == 0)
-            style = ConsoleStyle{};
-        else if (value == 1)
-            style.bold = true;
-        else if (value == 22)
-            style.bold = false;
-        else if (value == 3)
-            style.italic = true;
-        else if (value == 23)
-            style.italic = false;
-        else if (value == 4)
-            style.underline = true;
-        else if (value == 24)
-            style.underline = false;
-        else if (value >= 30 && value <= 37)
-            style.foreground = paletteColour(value - 30);
-        else if (value >= 90 && value <= 97)
-            style.foreground = paletteColour(value - 90 + 8);
-        else if (value == 39)
-            style.foreground.reset();
-        else if (value >= 40 && value <= 47)
-            style.background = paletteColour(value - 40);
-        else if (value >= 100 && value <= 107)
-            style.background = paletteColour(value - 100 + 8);
-        else if (value == 49)
-            style.background.reset();
-    }
 }
 
 void ConsoleParser::applyFormatCode(char32_t code)

@@ -48,7 +48,6 @@ private:
     void abortSequence(unsigned char byte);
     void collect(unsigned char byte);
     void applyTitle();
-    void applySgr();
     void applyFormatCode(char32_t code);
     void character(char32_t code);
     void dropUnfinishedCharacter();

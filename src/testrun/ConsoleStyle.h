@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 
@@ -35,6 +36,10 @@ struct FormatCodeEffect {
 
 // Code character (the one after "§") -> effect.
 using FormatCodeTable = QHash<char16_t, FormatCodeEffect>;
+
+// Applies the parameters of an SGR sequence ("1;31" of ESC [ 1;31 m) to the
+// style. Parameters it does not know change nothing.
+void applySgr(ConsoleStyle &style, QByteArrayView parameters);
 
 // The colours of the 256-colour palette: 16 named ones, a 6x6x6 cube, 24 greys.
 ConsoleColour paletteColour(int index);
