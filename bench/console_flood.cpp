@@ -5,7 +5,7 @@
 // longest gap of a 10 ms timer (how long the window was held up), peak memory, whether the
 // console kept exactly its last lines, and the CPU the console then uses in 3 s of quiet.
 // Exits 0 when the longest gap is under the 100 ms target and the output is right, else 1.
-#include "support/ConsoleFormatCodes.h"
+#include "app/ConsoleFormatCodes.h"
 #include "testrun/gui/ServerConsole.h"
 
 #include <QApplication>
@@ -91,7 +91,7 @@ int main(int argc, char *argv[])
     auto *console = new vorlune::gui::ServerConsole(
         {QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), QString::number(lines)},
          QDir::tempPath()},
-        QIcon(), vorlune::test::consoleFormatCodes());
+        QIcon(), vorlune::app::consoleFormatCodes({85, 85, 85}));
     QPointer<vorlune::gui::ServerConsole> alive(console);
 
     // Each step runs an event loop of its own: the application's would end

@@ -1,4 +1,4 @@
-#include "support/ConsoleFormatCodes.h"
+#include "app/ConsoleFormatCodes.h"
 #include "support/TestRegistry.h"
 #include "testrun/ConsoleBacklog.h"
 #include "testrun/ConsoleParser.h"
@@ -60,7 +60,7 @@ QString describe(const std::vector<ConsoleEvent> &events)
 
 QString parseWhole(const QByteArray &bytes)
 {
-    ConsoleParser parser(vorlune::test::consoleFormatCodes());
+    ConsoleParser parser(vorlune::app::consoleFormatCodes({85, 85, 85}));
     std::vector<ConsoleEvent> events = parser.feed(bytes);
     for (ConsoleEvent &event : parser.finish())
         events.push_back(std::move(event));
@@ -151,7 +151,7 @@ private Q_SLOTS:
                                        "[fg=255,0,0]Ж[fg=255,0,0 b]x[] y[bg=1,2,3]z\ragain\n"));
         for (qsizetype cut = 1; cut < kRichSample.size(); ++cut) {
             for (qsizetype second = cut; second < kRichSample.size(); second += 7) {
-                ConsoleParser parser(vorlune::test::consoleFormatCodes());
+                ConsoleParser parser(vorlune::app::consoleFormatCodes({85, 85, 85}));
                 std::vector<ConsoleEvent> events;
                 for (const QByteArray &chunk :
                      {kRichSample.first(cut), kRichSample.sliced(cut, second - cut), kRichSample.sliced(second)}) {

@@ -3,6 +3,7 @@
 
 #include "app/gui/TForm1.h"
 
+#include "app/ConsoleFormatCodes.h"
 #include "base/RuntimeFiles.h"
 #include "base/Messages.h"
 #include "build/Compile.h"
@@ -11,7 +12,6 @@
 #include "testrun/Installer.h"
 #include "testrun/Launcher.h"
 #include "testrun/gui/ServerConsole.h"
-#include "textformat/FormatCodes.h"
 
 #include <QApplication>
 #include <QFile>
@@ -22,37 +22,12 @@
 namespace vorlune::gui {
 namespace {
 
-testrun::ConsoleColour consoleColour(const QColor &colour)
+// The format codes as the text format dialog shows them, whose window-frame
+// ink is drawn in the palette's dark role.
+testrun::FormatCodeTable formatCodes()
 {
-    return {colour.red(), colour.green(), colour.blue()};
-}
-
-// The format codes as the text format dialog shows them.
-testrun::FormatCodeTable consoleFormatCodes()
-{
-    using textformat::Emphasis;
-    using textformat::Ink;
-    testrun::FormatCodeTable table;
-    for (const textformat::FormatOption &option : textformat::formatOptions()) {
-        testrun::FormatCodeEffect effect;
-        switch (option.ink) {
-        case Ink::Fixed:
-            effect.colour = testrun::ConsoleColour{option.rgb.red, option.rgb.green, option.rgb.blue};
-            break;
-        case Ink::WindowFrame:
-            // As the text format dialog draws it.
-            effect.colour = consoleColour(QApplication::palette().color(QPalette::Dark));
-            break;
-        case Ink::NormalText:
-            // The option that only names the plain text is the reset.
-            effect.reset = option.emphasis == Emphasis::None;
-            break;
-        }
-        effect.bold = option.emphasis == Emphasis::Bold;
-        effect.italic = option.emphasis == Emphasis::Italic;
-        table.insert(option.code, effect);
-    }
-    return table;
+    const QColor frame = QApplication::palette().color(QPalette::Dark);
+    return app::consoleFormatCodes({frame.red(), frame.green(), frame.blue()});
 }
 
 } // namespace
@@ -84,7 +59,7 @@ void TForm1::N16Click()
     base::ExtractRes(base::kResourceType, testrun::kConsoleIconResource, iconFile);
     // Read now: the file is gone a second later.
     const QIcon icon{QPixmap(iconFile)};
-    auto *console = new ServerConsole(testrun::consoleCommand(P, coreEntry), icon, consoleFormatCodes());
+    auto *console = new ServerConsole(testrun::consoleCommand(P, coreEntry), icon, formatCodes());
     console->start();
     // The icon file is needed only while the console starts; a timer instead
     // of a wait keeps the window answering.
