@@ -83,6 +83,22 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(env.path(QStringLiteral("o.phar"))));
     }
 
+    void versionAndHelp()
+    {
+        const Result version = runBuildCommand({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QStringLiteral("vorlune-build " VORLUNE_VERSION "\n"));
+        const Result help = runBuildCommand({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.startsWith(QStringLiteral("usage: vorlune-build [--zip] PROJECT OUTPUT\n")));
+        QVERIFY(help.err.isEmpty());
+        // Beside an output path it names a project (none here).
+        TestEnvironment env;
+        const Result named = runBuildCommand({QStringLiteral("--help"), env.path(QStringLiteral("o"))});
+        QCOMPARE(named.exitCode, 1);
+        QVERIFY2(named.out.isEmpty(), qPrintable(named.describe()));
+    }
+
 private:
     static bool readFileStartsWithZipMagic(const QString &path)
     {

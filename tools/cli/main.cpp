@@ -1,5 +1,6 @@
 // vorlune-build: builds a project into a plugin archive without any window.
 //   vorlune-build [--zip] PROJECT OUTPUT
+//   vorlune-build --help | --version
 
 #include "base/Error.h"
 #include "base/FileIo.h"
@@ -20,9 +21,16 @@ void print(FILE *stream, const QString &text)
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
 }
 
+const char kUsage[] = "usage: vorlune-build [--zip] PROJECT OUTPUT\n"
+                      "       vorlune-build --help | --version\n"
+                      "\n"
+                      "Builds the plugin project PROJECT (a .vlk file) into OUTPUT.phar, or into\n"
+                      "OUTPUT.zip with --zip; the extension is appended when missing.\n"
+                      "Exits 0 when the archive was written, 1 when the build failed, 2 on wrong usage.";
+
 int usage()
 {
-    print(stderr, QStringLiteral("usage: vorlune-build [--zip] PROJECT OUTPUT"));
+    print(stderr, QLatin1String(kUsage));
     return 2;
 }
 
@@ -37,6 +45,15 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     int typec = build::kPharArchive;
+    // Only alone: beside another argument "--help" is the name of a project.
+    if (arguments.size() == 1 && arguments.first() == QLatin1String("--help")) {
+        print(stdout, QLatin1String(kUsage));
+        return 0;
+    }
+    if (arguments.size() == 1 && arguments.first() == QLatin1String("--version")) {
+        print(stdout, QStringLiteral("vorlune-build " VORLUNE_VERSION));
+        return 0;
+    }
     if (!arguments.isEmpty() && arguments.first() == QLatin1String("--zip")) {
         typec = 2;
         arguments.removeFirst();
