@@ -31,6 +31,14 @@ QString executableFolder()
     return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
 }
 
+// An installed program (its data under <prefix>/share/vorlune) never keeps
+// the user's files beside itself, even in a folder it may write (root's
+// /usr/bin, a prefix in the user's home).
+bool isInstalled(const QString &exeFolder)
+{
+    return QFileInfo(exeFolder + QStringLiteral("/../share/vorlune")).isDir();
+}
+
 } // namespace
 
 QString programFolder()
@@ -38,7 +46,7 @@ QString programFolder()
     QString folder = qEnvironmentVariable("VORLUNE_HOME");
     if (folder.isEmpty()) {
         const QString exeFolder = executableFolder();
-        if (!exeFolder.isEmpty() && QFileInfo(exeFolder).isWritable())
+        if (!exeFolder.isEmpty() && QFileInfo(exeFolder).isWritable() && !isInstalled(exeFolder))
             folder = exeFolder;
     }
     if (folder.isEmpty())
