@@ -5,7 +5,8 @@ ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-dev zlib1g-dev \
            libcurl4-openssl-dev libssl-dev ca-certificates php-cli python3 openssl xvfb xauth \
-           openbox xdotool x11-utils fonts-liberation fonts-dejavu-core qt6-translations-l10n
+           openbox xdotool x11-utils fonts-liberation fonts-dejavu-core qt6-translations-l10n \
+           dpkg-dev file desktop-file-utils appstream-util shared-mime-info libglib2.0-bin
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -39,6 +40,11 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DVORLUNE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	cd $(ASAN_BUILD_DIR) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, in the build folder.
+.PHONY: deb
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	bench/run.sh $(BUILD_DIR)

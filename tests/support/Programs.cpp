@@ -14,9 +14,12 @@ QString ProgramResult::describe() const
     return QStringLiteral("exit %1, out \"%2\", err \"%3\"").arg(exitCode).arg(out, err);
 }
 
-ProgramResult runProgram(const QString &program, const QStringList &arguments, const RunOptions &options)
+ProgramResult runProgram(const QString &program, const QStringList &arguments, const RunOptions &options,
+                         const QProcessEnvironment &environment)
 {
     QProcess process;
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
     if (!options.workingFolder.isEmpty())
         process.setWorkingDirectory(options.workingFolder);
     if (options.fileSizeLimit >= 0 || options.openFilesLimit >= 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -27,8 +28,10 @@ struct ProgramResult {
     QString describe() const;
 };
 
-// Runs a program to its end and collects its output.
-ProgramResult runProgram(const QString &program, const QStringList &arguments, const RunOptions &options = {});
+// Runs a program to its end and collects its output; an empty environment
+// stands for the test's own.
+ProgramResult runProgram(const QString &program, const QStringList &arguments, const RunOptions &options = {},
+                         const QProcessEnvironment &environment = {});
 
 inline ProgramResult runBuildCommand(const QStringList &arguments, const RunOptions &options = {})
 {

@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
     vorlune::app::CommandLine commandLine(argc, argv);
     VorluneApplication application(commandLine.toolkitArgc(), commandLine.toolkitArgv());
     QApplication::setApplicationName(QStringLiteral("Vorlune"));
+    // Lets the desktop match the windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vorlune.Vorlune"));
     installMessageBoxSink();
 
     // The main window first: its creation step runs before the others exist.
