@@ -5,7 +5,7 @@ ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-dev zlib1g-dev \
            libcurl4-openssl-dev libssl-dev ca-certificates php-cli python3 openssl xvfb xauth \
-           openbox xdotool x11-utils fonts-liberation fonts-dejavu-core qt6-translations-l10n \
+           openbox xdotool x11-utils fonts-liberation fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n \
            dpkg-dev file desktop-file-utils appstream-util shared-mime-info libglib2.0-bin
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

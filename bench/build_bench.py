@@ -20,6 +20,10 @@ PHP_BUILD = (
     '$p->buildFromDirectory($argv[2]);'
     '$p->setSignatureAlgorithm(Phar::SHA256);'
 )
+PHP_ZIP_BUILD = (
+    '$p = new PharData($argv[1], 0, null, Phar::ZIP);'
+    '$p->buildFromDirectory($argv[2]);'
+)
 PHP_LOAD = r"""
 namespace pocketmine\plugin {
     class Logger { public $n = 0; function info($m) { $this->n++; } }
@@ -75,6 +79,20 @@ def main():
             z.extractall(compile_dir)
         php_out = os.path.join(work, "php.phar")
         php_median, _ = timed(["php", "-d", "phar.readonly=0", "-r", PHP_BUILD, php_out, compile_dir], env, args.runs)
+        php_zip_out = os.path.join(work, "php.zip")
+
+        def php_zip():
+            if os.path.exists(php_zip_out):
+                os.remove(php_zip_out)
+            subprocess.run(["php", "-d", "phar.readonly=0", "-r", PHP_ZIP_BUILD, php_zip_out, compile_dir],
+                           env=env, check=True, stdout=subprocess.DEVNULL)
+
+        php_zip_times = []
+        for _ in range(args.runs):
+            start = time.perf_counter()
+            php_zip()
+            php_zip_times.append(time.perf_counter() - start)
+        php_zip_median = statistics.median(php_zip_times)
 
         big = os.path.join(work, "big.vlk")
         big_project(big, 10000)
@@ -91,7 +109,9 @@ def main():
     print("vorlune-build hello.vlk -> .phar : %7.1f ms" % (phar_median * 1000))
     print("vorlune-build hello.vlk -> .zip  : %7.1f ms" % (zip_median * 1000))
     print("php Phar::buildFromDirectory     : %7.1f ms" % (php_median * 1000))
+    print("php PharData (zip) build         : %7.1f ms" % (php_zip_median * 1000))
     print("ratio php / vorlune .phar        : %7.2f x (target >= 3)" % (php_median / phar_median))
+    print("ratio php / vorlune .zip         : %7.2f x" % (php_zip_median / zip_median))
     print("10,000 actions: build %.0f ms, .phar %d bytes, php load + onEnable %.0f ms (%s messages; target < 1000 ms)"
           % (big_build * 1000, big_size, big_load * 1000, loaded))
     return 0 if php_median / phar_median >= 3 and big_load < 1.0 and loaded == "10000" else 1

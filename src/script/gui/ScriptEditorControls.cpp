@@ -25,6 +25,9 @@ QListWidget *list(QWidget *area, const char *name, QAbstractItemView::SelectionM
     created->setSelectionMode(mode);
     created->setStyleSheet(QStringLiteral("QListWidget { background-color: #C6DDE7; color: #10202a; }"));
     created->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is one line beside an icon of one size: measuring the first
+    // row is enough, where measuring each would lay out every text.
+    created->setUniformItemSizes(true);
     return created;
 }
 
