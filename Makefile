@@ -2,15 +2,18 @@
 # install the Debian packages that are missing first.
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-dev zlib1g-dev \
            libcurl4-openssl-dev libssl-dev ca-certificates php-cli python3 openssl xvfb xauth \
            openbox xdotool x11-utils fonts-liberation fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n \
-           dpkg-dev file desktop-file-utils appstream-util shared-mime-info libglib2.0-bin
+           dpkg-dev file desktop-file-utils appstream-util shared-mime-info libglib2.0-bin \
+           clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test test-asan bench clean
+.PHONY: all deps configure build run test test-asan fuzz bench clean
 
 all: build
 
@@ -46,8 +49,16 @@ test-asan: deps
 deb: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
+# The fuzz targets of fuzz/, FUZZ_SECONDS seconds each, built with clang and
+# libFuzzer in $(FUZZ_BUILD_DIR)/: only the core library and the targets.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVORLUNE_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	fuzz/run.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
 bench: build
 	bench/run.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -28,6 +28,8 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(m_fd, -1); }
     // Closes now; returns 0 or the error, which for some file systems is
     // the first place a failed write shows.
     int close()

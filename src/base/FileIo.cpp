@@ -2,6 +2,7 @@
 
 #include "base/Descriptor.h"
 #include "base/Error.h"
+#include "base/TemporaryFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -49,24 +50,6 @@ QString resolvedTarget(const QString &path)
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
-// Creates a temporary file beside `target` under a fresh name. O_EXCL never
-// opens what is already there, a planted link included.
-int createTemporary(const QByteArray &target, QByteArray &temporary)
-{
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray() : target.left(slash + 1);
-    // Room for the prefix and suffix within the longest name a folder holds.
-    const QByteArray base = target.mid(slash + 1).left(200);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + '.' + base + ".tmp-" + randomSuffix();
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
 void syncFolderOf(const QByteArray &file)
 {
     const qsizetype slash = file.lastIndexOf('/');
@@ -86,12 +69,15 @@ void writeThroughTemporary(const QString &path, const QByteArray &bytes, bool du
     if (hadOld && !S_ISREG(old.st_mode))
         throw failure("write", path, kindOf(old.st_mode));
 
+    removeLeftTemporaries(target);
     QByteArray temporary;
-    Descriptor file(createTemporary(target, temporary));
+    Descriptor file(createLockedTemporary(target, temporary));
     if (file.get() < 0)
         throw systemFailure("write", path, errno);
+    // Keeps the lock through the rename, after `file` is closed for its error.
+    const Descriptor lock(::dup(file.get()));
 
-    int error = writeFully(file.get(), bytes.constData(), bytes.size());
+    int error = lock.get() < 0 ? errno : writeFully(file.get(), bytes.constData(), bytes.size());
     if (error == 0 && hadOld) {
         // The new file keeps the old one's permissions and, where allowed, owner.
         const bool keptOwner = old.st_uid == ::geteuid() || ::fchown(file.get(), old.st_uid, old.st_gid) == 0;

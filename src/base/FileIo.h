@@ -22,7 +22,9 @@ QByteArray readAll(const QString &path, qint64 limit = kNoLimit);
 // is flushed to the disk and renamed over the target: a failed write (a full
 // disk, a file size limit, a missing permission) leaves the old file as it
 // was and no temporary file behind. A link as target is written through to
-// the file it names. Throws vorlune::Error with the system's text.
+// the file it names. The temporary a killed writer of the same target left
+// is removed first (base/TemporaryFiles.h). Throws vorlune::Error with the
+// system's text.
 void writeAtomically(const QString &path, const QByteArray &bytes);
 
 // Like writeAtomically but without waiting for the disk: for files the

@@ -9,18 +9,33 @@
 
 namespace vorlune::base {
 
+namespace {
+
+// Qt's UTF-16 decoder passes unpaired surrogates through; no encoder can
+// write them back, so they read as U+FFFD, as broken UTF-8 does.
+QString decodeUtf16(QStringDecoder::Encoding encoding, QByteArrayView bytes)
+{
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+} // namespace
+
 QString decodeByByteOrderMark(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
-        return decoder.decode(bytes.mid(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
-        return decoder.decode(bytes.mid(2));
-    }
+    if (bytes.startsWith("\xFF\xFE"))
+        return decodeUtf16(QStringDecoder::Utf16LE, QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return decodeUtf16(QStringDecoder::Utf16BE, QByteArrayView(bytes).sliced(2));
     return codecs::decodeAnsi(bytes);
 }
 

@@ -14,7 +14,8 @@ namespace vorlune::base {
 // blank lines and lines before the first section are dropped.
 class IniImage {
 public:
-    // Decodes by byte-order mark (UTF-8, UTF-16 LE/BE), else windows-1251.
+    // Decodes by byte-order mark (UTF-8, UTF-16 LE/BE), else windows-1251;
+    // broken sequences read as U+FFFD.
     static IniImage fromBytes(const QByteArray &bytes);
     // A missing file gives an empty image; an unreadable one throws.
     static IniImage load(const QString &path);

@@ -48,6 +48,14 @@ void dropBlankTextNodes(xmlNodePtr node)
     }
 }
 
+void dropBlankTextNodesOf(xmlDocPtr doc)
+{
+    for (xmlNodePtr node = doc->children; node; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE)
+            dropBlankTextNodes(node);
+    }
+}
+
 QString location(const QString &sourceName)
 {
     return sourceName.isEmpty() ? QStringLiteral("XML") : sourceName;
@@ -306,10 +314,7 @@ ProjectDocument ProjectDocument::fromBytes(const QByteArray &bytes, const QStrin
         throw Error(parserMessage(context.get(), firstError, sourceName));
     if (!EntityExpansion(doc).withinBound())
         throw Error(entityRefusal(sourceName));
-    for (xmlNodePtr node = doc->children; node; node = node->next) {
-        if (node->type == XML_ELEMENT_NODE)
-            dropBlankTextNodes(node);
-    }
+    dropBlankTextNodesOf(doc);
     return document;
 }
 
@@ -339,12 +344,20 @@ QByteArray serialize(xmlDocPtr doc, const QByteArray &encoding)
     return bytes;
 }
 
-bool parses(const QByteArray &bytes)
+// Whether `bytes` open again as `doc`. A converter may drop what it cannot
+// represent instead of failing (libxml2 does so with the ICU converters that
+// serve encoding names iconv does not know), so parsing alone proves nothing.
+bool readsBackAs(const QByteArray &bytes, xmlDocPtr doc)
 {
-    xmlDocPtr doc = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr,
-                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlFreeDoc(doc);
-    return doc != nullptr;
+    xmlDocPtr copy = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr,
+                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (!copy)
+        return false;
+    dropBlankTextNodesOf(copy);
+    const QByteArray utf8("UTF-8");
+    const bool same = serialize(copy, utf8) == serialize(doc, utf8);
+    xmlFreeDoc(copy);
+    return same;
 }
 
 } // namespace
@@ -357,9 +370,10 @@ QByteArray ProjectDocument::toBytes() const
     QByteArray bytes = serialize(doc, declaredEncoding().toUtf8());
     // Element names are written as they are: an encoding that cannot spell
     // the main-script element's Cyrillic letters (or that libxml2 does not
-    // know) would give a file that never opens again. Such a project is kept
-    // in UTF-8, and its declaration says so.
-    if (bytes.isEmpty() || !parses(bytes)) {
+    // know) would give a file that never opens again, or opens without
+    // what could not be converted. Such a project is kept in UTF-8, and its
+    // declaration says so.
+    if (bytes.isEmpty() || !readsBackAs(bytes, doc)) {
         xmlFree(const_cast<xmlChar *>(doc->encoding));
         doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar *>("UTF-8"));
         bytes = serialize(doc, QByteArrayLiteral("UTF-8"));

@@ -19,6 +19,8 @@
 #include <thread>
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +146,38 @@ private Q_SLOTS:
         QVERIFY(QFile::link(victim, scratchLink));
         QVERIFY(!errorOf([&] { fileio::writeScratch(scratchLink, "x"); }).isEmpty());
         QCOMPARE(readFile(victim), kOld);
+    }
+
+    void aTemporaryIsRemovedOnlyWhenNoLiveWriterHoldsIt()
+    {
+        QTemporaryDir dir;
+        const QString victim = dir.filePath(QStringLiteral("victim"));
+        writeFile(victim, kOld);
+        // Not ours to remove: another name's, another pattern, a link.
+        const QStringList kept{QStringLiteral(".q.vlk.tmp-abcd1234"), QStringLiteral(".p.vlk.tmp-ABCD1234"),
+                               QStringLiteral(".p.vlk.tmp-link0000"), QStringLiteral("p.vlk"),
+                               QStringLiteral("victim")};
+        for (const QString &name : {QStringLiteral(".p.vlk.tmp-left0000"), QStringLiteral(".p.vlk.tmp-held0000"),
+                                    kept.at(0), kept.at(1)})
+            writeFile(dir.filePath(name), "part of a write");
+        QVERIFY(QFile::link(victim, dir.filePath(kept.at(2))));
+        // Held the way a live writer in another process holds its temporary.
+        const int held = ::open(QFile::encodeName(dir.filePath(QStringLiteral(".p.vlk.tmp-held0000"))).constData(),
+                                O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        const auto sorted = [](QStringList names) {
+            names.sort();
+            return names;
+        };
+
+        const QString target = dir.filePath(QStringLiteral("p.vlk"));
+        fileio::writeAtomically(target, "new");
+        QCOMPARE(sorted(namesIn(dir.path())), sorted(kept + QStringList{QStringLiteral(".p.vlk.tmp-held0000")}));
+        ::close(held);
+        fileio::replaceFile(target, "newer");
+        QCOMPARE(sorted(namesIn(dir.path())), sorted(kept));
+        QCOMPARE(readFile(victim), kOld);
+        QCOMPARE(readFile(target), QByteArray("newer"));
     }
 
     void aRuntimeFileIsReplacedInOneStep()

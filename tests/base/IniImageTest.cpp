@@ -87,6 +87,20 @@ private Q_SLOTS:
         QCOMPARE(IniImage::fromBytes("<html><body>not found</body></html>").sectionNames(), QStringList());
     }
 
+    // Found by fuzzing: a lone surrogate in UTF-16 read as itself, and no
+    // UTF-8 can hold it, so the file written back read as another name.
+    void anUnpairedSurrogateReadsAsTheReplacementCharacter()
+    {
+        const IniImage image = IniImage::fromBytes(vorlune::test::readFile(
+            vorlune::test::fixture(QStringLiteral("fuzz/ini-unpaired-surrogate.ini"))));
+        QCOMPARE(image.sectionNames(), QStringList{QString(QChar::ReplacementCharacter)});
+        QCOMPARE(IniImage::fromBytes(image.toBytes()).sectionNames(), image.sectionNames());
+        // A pair that belongs together stays one character.
+        const char16_t section[] = u"[\U0001F600]";
+        const QByteArray utf16le = QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(section), 8);
+        QCOMPARE(IniImage::fromBytes(utf16le).sectionNames(), QStringList{QStringLiteral("\U0001F600")});
+    }
+
     void missingFileIsEmptyAndUnwritableFileThrows()
     {
         vorlune::test::TestEnvironment env;

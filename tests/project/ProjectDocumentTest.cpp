@@ -95,6 +95,24 @@ private Q_SLOTS:
         QCOMPARE(reopened.mainScript().childElements().size(), size_t(1));
     }
 
+    // Found by fuzzing: libxml2 takes "window.s1251" for windows-1251
+    // through ICU, whose converter drops U+2063 without a word, so the saved
+    // file opened with every argument's separator gone.
+    void anEncodingThatWouldDropCharactersIsSavedAsUtf8()
+    {
+        ProjectDocument document = ProjectDocument::fromFile(
+            test::fixture(QStringLiteral("fuzz/project-encoding-only-icu-knows.vlk")));
+        const auto args = [](const ProjectDocument &project) {
+            return project.mainScript().childElements().at(0).childElements().at(0).attribute(QStringLiteral("args"));
+        };
+        QCOMPARE(args(document), kInvisibleSeparator + QStringLiteral(":"));
+        const QByteArray saved = document.toBytes();
+        QVERIFY(saved.startsWith("<?xml version=\"1.\" encoding=\"UTF-8\"?>"));
+        const ProjectDocument reopened = ProjectDocument::fromBytes(saved);
+        QCOMPARE(args(reopened), args(document));
+        QCOMPARE(reopened.toBytes(), saved);
+    }
+
     void charactersXmlCannotHoldAreDropped()
     {
         ProjectDocument document = ProjectDocument::newProject();

@@ -1,0 +1,79 @@
+// A project file as the program reads it: loaded, its main script read into
+// the event lists as the script editor does, written back, built, saved. No
+// event may reach outside the lists, and what is saved opens again and saves
+// the same.
+#include "FuzzCheck.h"
+
+#include "base/Error.h"
+#include "build/CodeGenerator.h"
+#include "project/ProjectDocument.h"
+#include "script/EventLists.h"
+#include "script/EventRegistry.h"
+
+#include <optional>
+
+using namespace vorlune;
+
+namespace {
+
+std::optional<project::ProjectDocument> load(const QByteArray &bytes)
+{
+    try {
+        return project::ProjectDocument::fromBytes(bytes);
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+}
+
+// The script editor's open and close; false when there is no main script.
+bool editScript(project::ProjectDocument &document)
+{
+    script::EventLists lists;
+    QStringList ids;
+    try {
+        ids = script::readMainScript(document, lists);
+    } catch (const Error &) {
+        return false;
+    }
+    QStringList shown;
+    for (const QString &id : ids) {
+        const auto number = script::eventNumber(id);
+        fuzzCheck(number && *number >= 0 && *number < script::kEventListCount, "an event read is an event id", id);
+        fuzzCheck(!shown.contains(id), "each event read once", id);
+        fuzzCheck(lists.EventListOpen(id) == lists.lines(*number), "an event opens its own list", id);
+        if (script::getEventFromId(id).isEmpty())
+            lists.DeleteEventList(id);
+        else
+            shown << id;
+    }
+    script::rebuildMainScript(document, shown, lists);
+    return true;
+}
+
+void generate(project::ProjectDocument &document)
+{
+    try {
+        build::generatePlugin(document);
+    } catch (const Error &) {
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    std::optional<project::ProjectDocument> document =
+        load(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (!document)
+        return 0;
+    const bool hasScript = editScript(*document);
+    generate(*document);
+    const QByteArray saved = document->toBytes();
+
+    std::optional<project::ProjectDocument> reopened = load(saved);
+    fuzzCheck(reopened.has_value(), "a saved project opens again", QString::fromUtf8(saved));
+    fuzzCheck(editScript(*reopened) == hasScript, "the main script is kept");
+    generate(*reopened);
+    fuzzCheck(reopened->toBytes() == saved, "a saved project saves again the same", QString::fromUtf8(saved));
+    return 0;
+}
