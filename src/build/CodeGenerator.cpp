@@ -89,8 +89,23 @@ QStringList makePluginYml(const PluginSettings &settings)
     };
 }
 
-QStringList makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript)
+bool declaresVoidReturns(const QString &api)
 {
+    const QString text = api.trimmed();
+    qsizetype digits = 0;
+    while (digits < text.size() && text.at(digits).isDigit() && text.at(digits).unicode() < 128)
+        ++digits;
+    bool ok = false;
+    const int major = text.left(digits).toInt(&ok);
+    return ok && major >= 4;
+}
+
+QStringList makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,
+                          const QString &api)
+{
+    // Servers of API 4 and later declare the event methods with ": void"; a
+    // method without it cannot override them and the class does not load.
+    const QString opening = declaresVoidReturns(api) ? QStringLiteral("() : void{") : QStringLiteral("(){");
     QStringList lines = {
         QStringLiteral("<?php "),
         QString(),
@@ -102,7 +117,7 @@ QStringList makeMainClass(const QString &nameSpace, const QString &className, co
         QString(),
     };
     for (const EventBody &event : collectEvents(mainScript)) {
-        lines << QStringLiteral("public function ") + event.method + QStringLiteral("(){");
+        lines << QStringLiteral("public function ") + event.method + opening;
         for (const project::XmlElement &action : event.actions) {
             const QString statement = statementFor(action);
             if (!statement.isEmpty())
@@ -169,7 +184,7 @@ GeneratedPlugin generatePlugin(project::ProjectDocument &document)
     GeneratedPlugin plugin;
     plugin.classFilePath = classFilePath(settings.main);
     plugin.pluginYml = joinLines(makePluginYml(settings));
-    plugin.mainClass = joinLines(makeMainClass(split.nameSpace, split.className, mainScript));
+    plugin.mainClass = joinLines(makeMainClass(split.nameSpace, split.className, mainScript, settings.api));
     plugin.params = makeParams(settings);
     return plugin;
 }

@@ -34,8 +34,11 @@ struct GeneratedPlugin {
 // backslash both are the whole setting.
 MainSplit splitMain(const QString &main);
 QStringList makePluginYml(const PluginSettings &settings);
+// An api whose first number is 4 or more gets "() : void{" method lines.
 QStringList makeMainClass(const QString &nameSpace, const QString &className,
-                          const project::XmlElement &mainScript);
+                          const project::XmlElement &mainScript, const QString &api = {});
+// Whether servers of this api declare the event methods with ": void".
+bool declaresVoidReturns(const QString &api);
 QList<QPair<QString, QString>> makeParams(const PluginSettings &settings);
 
 // UTF-8 without byte order mark, CR LF after every line.

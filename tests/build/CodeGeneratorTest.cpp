@@ -6,6 +6,7 @@
 #include "support/Programs.h"
 #include "support/TestRegistry.h"
 
+#include <QProcess>
 #include <QTest>
 
 using namespace vorlune;
@@ -126,6 +127,52 @@ private Q_SLOTS:
                      QStringLiteral("$this->getLogger()->info(\"A\");"),
                      QStringLiteral("}"),
                  }));
+    }
+
+    void serversOfApi4AndLaterLoadTheClass_data()
+    {
+        QTest::addColumn<QString>("api");
+        QTest::addColumn<bool>("voidReturns");
+        QTest::newRow("1.0.0") << QStringLiteral("1.0.0") << false;
+        QTest::newRow("3.0.0") << QStringLiteral("3.0.0") << false;
+        QTest::newRow("4.0.0") << QStringLiteral("4.0.0") << true;
+        QTest::newRow("5.0.0") << QStringLiteral("5.0.0") << true;
+        QTest::newRow("12.1") << QStringLiteral("12.1") << true;
+        QTest::newRow("not a number") << QStringLiteral("x4") << false;
+    }
+    void serversOfApi4AndLaterLoadTheClass()
+    {
+        QFETCH(QString, api);
+        QFETCH(bool, voidReturns);
+        TestEnvironment env;
+        ProjectDocument document = ProjectDocument::newProject();
+        document.settings().setAttribute(QStringLiteral("api"), api);
+        addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("Hello")));
+        addEvent(document, QStringLiteral("ev_2"));
+        const QByteArray mainClass = generatePlugin(document).mainClass;
+        const QString opening = voidReturns ? QStringLiteral("() : void{") : QStringLiteral("(){");
+        QCOMPARE(classBody(mainClass).filter(QStringLiteral("public function ")),
+                 (QStringList{QStringLiteral("public function onEnable") + opening,
+                              QStringLiteral("public function onLoad") + opening}));
+
+        // The base class as the server of that API declares it.
+        const QString returns = voidReturns ? QStringLiteral(" : void") : QString();
+        const QString visibility = voidReturns ? QStringLiteral("protected") : QStringLiteral("public");
+        const QString base = QStringLiteral(
+            "<?php namespace pocketmine\\plugin; class Logger { function info($m) { echo $m, \"\\n\"; } }"
+            " abstract class PluginBase { function getLogger() { return new Logger(); }"
+            " %1 function onLoad()%2{} %1 function onEnable()%2{} %1 function onDisable()%2{} }")
+                                 .arg(visibility, returns);
+        test::writeFile(env.path(QStringLiteral("base.php")), base.toUtf8());
+        test::writeFile(env.path(QStringLiteral("Main.php")), mainClass);
+        QProcess php;
+        php.start(QStringLiteral("php"),
+                  {QStringLiteral("-r"), QStringLiteral("require $argv[1]; require $argv[2]; $m = new Plugin\\Main();"
+                                                        " $m->onLoad(); $m->onEnable(); echo 'loaded';"),
+                   env.path(QStringLiteral("base.php")), env.path(QStringLiteral("Main.php"))});
+        QVERIFY(php.waitForFinished(30000));
+        const QByteArray out = php.readAllStandardOutput() + php.readAllStandardError();
+        QVERIFY2(out.endsWith("Hello\nloaded") && php.exitCode() == 0, out.constData());
     }
 
     void foreignEventElementsAreSkipped()
