@@ -91,6 +91,18 @@ struct Server {
     QString folder;
 };
 
+// The main window on the example project with its run settings window.
+struct RunWindows {
+    RunWindows() : runSettings(window.runSettingsContext())
+    {
+        window.attachWindows({nullptr, nullptr, nullptr, &runSettings});
+        window.show();
+    }
+    void run() { window.findChild<QAction *>(QStringLiteral("N16"))->trigger(); }
+    TForm1 window{QStringList{kHello}};
+    gui::TForm5 runSettings;
+};
+
 } // namespace
 
 class TestRunTest : public QObject {
@@ -109,11 +121,8 @@ private Q_SLOTS:
     {
         test::TestEnvironment environment;
         Server server(environment.home());
-        TForm1 window({kHello});
-        gui::TForm5 runSettings(window.runSettingsContext());
-        window.attachWindows({nullptr, nullptr, nullptr, &runSettings});
-        window.show();
-        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        RunWindows w;
+        w.run();
         QCOMPARE(environment.messages(), QStringList());
 
         QPointer<gui::ServerConsole> console = newestConsole();
@@ -148,9 +157,8 @@ private Q_SLOTS:
         test::TestEnvironment environment;
         Server server(environment.home());
         qputenv("TEST_CORE_EXIT", "3");
-        TForm1 window({kHello});
-        window.show();
-        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        RunWindows w;
+        w.run();
         QPointer<gui::ServerConsole> console = newestConsole();
         QVERIFY(console);
         QTRY_VERIFY_WITH_TIMEOUT(!console->serverRunning() && consoleText(console).contains(QLatin1String("on purpose")), 20000);
@@ -164,26 +172,23 @@ private Q_SLOTS:
     {
         test::TestEnvironment environment;
         Server server(environment.home());
-        TForm1 window({kHello});
-        gui::TForm5 runSettings(window.runSettingsContext());
-        window.attachWindows({nullptr, nullptr, nullptr, &runSettings});
-        window.show();
+        RunWindows w;
         const QString msg13 = i18n::tx("MSG.msg13");
 
         QFile::remove(server.folder + QStringLiteral("bin/php/php.ini"));
-        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        w.run();
         QCOMPARE(environment.messages(),
                  QStringList{i18n::setTextIntoVarInString(msg13, QStringLiteral("name"), i18n::tx("OTHR.othr5"))});
-        QVERIFY(runSettings.isVisible());
-        runSettings.close();
+        QVERIFY(w.runSettings.isVisible());
+        w.runSettings.close();
 
         environment.messages().clear();
         QFile::remove(server.folder + QStringLiteral("PocketMine-MP.phar"));
-        window.findChild<QAction *>(QStringLiteral("N16"))->trigger();
+        w.run();
         QCOMPARE(environment.messages(),
                  QStringList{i18n::setTextIntoVarInString(msg13, QStringLiteral("name"), i18n::tx("OTHR.othr4"))});
-        QVERIFY(runSettings.isVisible());
-        QCOMPARE(runSettings.windowTitle(), i18n::tx("TTL.ttl5"));
+        QVERIFY(w.runSettings.isVisible());
+        QCOMPARE(w.runSettings.windowTitle(), i18n::tx("TTL.ttl5"));
         QVERIFY(server.has("server.log") && server.has("players/steve.dat") && !server.has("plugins/bnop.phar"));
         QVERIFY(!newestConsole());
     }
