@@ -1,5 +1,7 @@
 #include "build/CodeGenerator.h"
 
+#include "build/YamlScalar.h"
+
 #include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
@@ -78,14 +80,16 @@ MainSplit splitMain(const QString &main)
 
 QStringList makePluginYml(const PluginSettings &settings)
 {
+    // Quoted only where the server's YAML reader would otherwise take the
+    // value for a Boolean, a number, a null or a structure.
     return {
-        QStringLiteral("name: ") + settings.name,
-        QStringLiteral("main: ") + settings.main,
-        QStringLiteral("version: ") + settings.version,
-        QStringLiteral("api: ") + settings.api,
-        QStringLiteral("author: ") + settings.creator,
-        QStringLiteral("load: ") + settings.loading,
-        QStringLiteral("site: ") + settings.site,
+        QStringLiteral("name: ") + yamlScalar(settings.name),
+        QStringLiteral("main: ") + yamlScalar(settings.main),
+        QStringLiteral("version: ") + yamlScalar(settings.version),
+        QStringLiteral("api: ") + yamlScalar(settings.api),
+        QStringLiteral("author: ") + yamlScalar(settings.creator),
+        QStringLiteral("load: ") + yamlScalar(settings.loading),
+        QStringLiteral("site: ") + yamlScalar(settings.site),
     };
 }
 

@@ -33,6 +33,7 @@ struct GeneratedPlugin {
 // Namespace: main up to its last backslash; class name: the rest. Without a
 // backslash both are the whole setting.
 MainSplit splitMain(const QString &main);
+// Each value plain, or double-quoted when YAML would not read it back as typed.
 QStringList makePluginYml(const PluginSettings &settings);
 // An api whose first number is 4 or more gets "() : void{" method lines.
 QStringList makeMainClass(const QString &nameSpace, const QString &className,

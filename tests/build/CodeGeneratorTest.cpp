@@ -251,7 +251,8 @@ private Q_SLOTS:
         QVERIFY(!errorOf([&] { classFilePath(main); }).isEmpty());
     }
 
-    void settingsAreWrittenAsStored()
+    // Values YAML would misread are quoted; params keep them as stored.
+    void settingsYamlWouldMisreadAreQuoted()
     {
         TestEnvironment env;
         ProjectDocument document = ProjectDocument::fromBytes(
@@ -260,14 +261,15 @@ private Q_SLOTS:
                 .arg(project::kMainScriptElementName)
                 .toUtf8());
         const GeneratedPlugin plugin = generatePlugin(document);
-        QCOMPARE(plugin.pluginYml, QStringLiteral("name: Плагин & co: \"x\"\r\n"
+        QCOMPARE(plugin.pluginYml, QStringLiteral("name: \"Плагин & co: \\\"x\\\"\"\r\n"
                                                   "main: P\\M\r\n"
-                                                  "version: \r\n"
-                                                  "api: \r\n"
-                                                  "author: \r\n"
-                                                  "load: \r\n"
-                                                  "site: \r\n")
+                                                  "version: \"\"\r\n"
+                                                  "api: \"\"\r\n"
+                                                  "author: \"\"\r\n"
+                                                  "load: \"\"\r\n"
+                                                  "site: \"\"\r\n")
                                        .toUtf8());
+        QCOMPARE(plugin.params[0].second, QStringLiteral("Плагин & co: \"x\""));
         QCOMPARE(plugin.params.size(), 6);
         QCOMPARE(plugin.params[5], (QPair<QString, QString>(QStringLiteral("website"), QString())));
     }
