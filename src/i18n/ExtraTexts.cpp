@@ -1,6 +1,7 @@
 #include "i18n/ExtraTexts.h"
 
 #include "base/IniImage.h"
+#include "i18n/ExtraTextRows.h"
 
 #include <QHash>
 
@@ -29,6 +30,20 @@ void loadExtraTexts(const base::IniImage &languageIni)
 QString extraText(const QString &key, const QString &defaultText)
 {
     return store().value(key.toLower(), defaultText);
+}
+
+QString extraTextDefault(std::string_view key)
+{
+    for (const ExtraTextRow &row : kExtraTextRows) {
+        if (row.key == key)
+            return QString::fromUtf16(row.ruDefault.data(), qsizetype(row.ruDefault.size()));
+    }
+    return {};
+}
+
+QString extraText(std::string_view key)
+{
+    return extraText(QString::fromLatin1(key.data(), qsizetype(key.size())), extraTextDefault(key));
 }
 
 } // namespace vorlune::i18n

@@ -19,36 +19,23 @@ namespace {
 constexpr int kShowBudgetMs = 15;
 constexpr int kShutDownWaitMs = 3000;
 
-QString stopCaption() { return i18n::extraText(QStringLiteral("console_stop"), QStringLiteral("Стоп")); }
+QString stopCaption() { return i18n::extraText("console_stop"); }
 
-QString inputHint()
-{
-    return i18n::extraText(QStringLiteral("console_input_hint"), QStringLiteral("Команда серверу"));
-}
+QString inputHint() { return i18n::extraText("console_input_hint"); }
 
 QString exitNotice(int exitCode)
 {
-    return i18n::setTextIntoVarInString(i18n::extraText(QStringLiteral("console_exit_code"),
-                                                        QStringLiteral("Сервер завершил работу с кодом {code}")),
-                                        QStringLiteral("code"), QString::number(exitCode));
+    return i18n::setTextIntoVarInString(i18n::extraText("console_exit_code"), QStringLiteral("code"),
+                                        QString::number(exitCode));
 }
 
-QString crashNotice()
-{
-    return i18n::extraText(QStringLiteral("console_crashed"), QStringLiteral("Сервер аварийно завершился"));
-}
+QString crashNotice() { return i18n::extraText("console_crashed"); }
 
-QString killNotice()
-{
-    return i18n::extraText(QStringLiteral("console_killed"),
-                           QStringLiteral("Сервер не остановился вовремя и был завершён принудительно"));
-}
+QString killNotice() { return i18n::extraText("console_killed"); }
 
 QString startFailureNotice(const QString &reason)
 {
-    return i18n::setTextIntoVarInString(i18n::extraText(QStringLiteral("console_start_failed"),
-                                                        QStringLiteral("Не удалось запустить сервер: {reason}")),
-                                        QStringLiteral("reason"), reason);
+    return i18n::setTextIntoVarInString(i18n::extraText("console_start_failed"), QStringLiteral("reason"), reason);
 }
 
 std::vector<testrun::ConsoleEvent> noticeLine(const QString &text)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringList>
+
+#include "project/PluginSettings.h"
+
+namespace vorlune::project {
+class ProjectDocument;
+class XmlElement;
+} // namespace vorlune::project
+
+namespace vorlune::build {
+
+// What a server would refuse or mishandle in the plugin built from these
+// settings and this main script: one line per finding, in the interface
+// language, in the order name, main, api, load order, then the messages in
+// script order. Empty when nothing was found. A finding never stops a
+// build: messages go into the class as typed, on purpose, since a user may
+// mean PHP's own interpolation.
+QStringList checkPlugin(const project::PluginSettings &settings, const project::XmlElement &mainScript);
+
+// The same for the document; a document without a main script gets the
+// settings checked only.
+QStringList checkPlugin(project::ProjectDocument &document);
+
+} // namespace vorlune::build
