@@ -2,6 +2,7 @@
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -18,6 +19,10 @@ using vorlune::test::runBuildCommand;
 
 const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
 
+// The one thing servers of today refuse in the example: its api.
+const QString kHelloFinding = QStringLiteral(
+    "Версия API \"1.0.0\" подходит только серверам API 1 и 2: серверы API 3 и новее откажутся загружать плагин.");
+
 } // namespace
 
 class BuildCommandTest : public QObject {
@@ -29,6 +34,8 @@ private Q_SLOTS:
         const Result phar = runBuildCommand({kHello, env.path(QStringLiteral("hello"))});
         QCOMPARE(phar.exitCode, 0);
         QCOMPARE(phar.out, QStringLiteral("Плагин успешно скомпилирован.\n"));
+        // A finding warns and never stops the build.
+        QCOMPARE(phar.err, QStringLiteral("warning: ") + kHelloFinding + QLatin1Char('\n'));
         QVERIFY(QFile(env.path(QStringLiteral("hello.phar"))).size() > 0);
 
         const Result zip = runBuildCommand({QStringLiteral("--zip"), kHello, env.path(QStringLiteral("hello"))});
@@ -39,13 +46,14 @@ private Q_SLOTS:
     void usesTheLanguageFileWithoutRewritingIt()
     {
         TestEnvironment env;
-        const QByteArray language = "\xEF\xBB\xBF[MSG]\r\nmsg10=Built.\r\nmsg11=Cannot write.\r\n";
+        const QByteArray language = "\xEF\xBB\xBF[MSG]\r\nmsg10=Built.\r\nmsg11=Cannot write.\r\n"
+                                    "[VORLUNE]\r\ncheck_api_old=Old api {api}.\r\n";
         vorlune::test::writeFile(env.path(QStringLiteral("Language.ini")), language);
         const Result ok = runBuildCommand({kHello, env.path(QStringLiteral("x"))});
         QCOMPARE(ok.out, QStringLiteral("Built.\n"));
         const Result failed = runBuildCommand({kHello, env.path(QStringLiteral("none/x"))});
         QCOMPARE(failed.exitCode, 1);
-        QCOMPARE(failed.err, QStringLiteral("Cannot write \"%1\": No such file or directory\n")
+        QCOMPARE(failed.err, QStringLiteral("warning: Old api 1.0.0.\nCannot write \"%1\": No such file or directory\n")
                                  .arg(env.path(QStringLiteral("none/x.phar"))));
         QCOMPARE(vorlune::test::readFile(env.path(QStringLiteral("Language.ini"))), language);
     }
@@ -81,6 +89,28 @@ private Q_SLOTS:
         QCOMPARE(notProject.exitCode, 1);
         QVERIFY(notProject.err.contains(QStringLiteral("не проект плагина")));
         QVERIFY(!QFile::exists(env.path(QStringLiteral("o.phar"))));
+    }
+
+    void checkPrintsFindingsOnly()
+    {
+        TestEnvironment env;
+        const Result hello = runBuildCommand({QStringLiteral("--check"), kHello});
+        QCOMPARE(hello.exitCode, 3);
+        QCOMPARE(hello.out, kHelloFinding + QLatin1Char('\n'));
+        QVERIFY2(hello.err.isEmpty(), qPrintable(hello.describe()));
+
+        QByteArray project = vorlune::test::readFile(kHello);
+        project.replace("api=\"1.0.0\"", "api=\"5.0.0\"");
+        vorlune::test::writeFile(env.path(QStringLiteral("new.vlk")), project);
+        const Result clean = runBuildCommand({QStringLiteral("--check"), env.path(QStringLiteral("new.vlk"))});
+        QCOMPARE(clean.exitCode, 0);
+        QVERIFY2(clean.out.isEmpty() && clean.err.isEmpty(), qPrintable(clean.describe()));
+
+        QCOMPARE(runBuildCommand({QStringLiteral("--check"), env.path(QStringLiteral("none.vlk"))}).exitCode, 1);
+        QCOMPARE(runBuildCommand({QStringLiteral("--check"), kHello, env.path(QStringLiteral("o"))}).exitCode, 2);
+        QCOMPARE(runBuildCommand({QStringLiteral("--check")}).exitCode, 2);
+        QCOMPARE(QDir(env.path({})).entryList({QStringLiteral("*.phar"), QStringLiteral("*.zip"), QStringLiteral("o*")}),
+                 QStringList());
     }
 
     void versionAndHelp()

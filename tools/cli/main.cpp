@@ -1,5 +1,6 @@
 // vorlune-build: builds a project into a plugin archive without any window.
 //   vorlune-build [--zip] PROJECT OUTPUT
+//   vorlune-build --check PROJECT
 //   vorlune-build --help | --version
 
 #include "base/Error.h"
@@ -8,9 +9,10 @@
 #include "base/Messages.h"
 #include "base/ProgramFolder.h"
 #include "build/Compile.h"
+#include "build/PluginCheck.h"
+#include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
-
 
 #include <cstdio>
 
@@ -22,11 +24,18 @@ void print(FILE *stream, const QString &text)
 }
 
 const char kUsage[] = "usage: vorlune-build [--zip] PROJECT OUTPUT\n"
+                      "       vorlune-build --check PROJECT\n"
                       "       vorlune-build --help | --version\n"
                       "\n"
                       "Builds the plugin project PROJECT (a .vlk file) into OUTPUT.phar, or into\n"
-                      "OUTPUT.zip with --zip; the extension is appended when missing.\n"
-                      "Exits 0 when the archive was written, 1 when the build failed, 2 on wrong usage.";
+                      "OUTPUT.zip with --zip; the extension is appended when missing. What a\n"
+                      "server would refuse in the plugin is printed as warnings; the build goes on.\n"
+                      "Exits 0 when the archive was written, 1 when the build failed, 2 on wrong usage.\n"
+                      "\n"
+                      "--check prints what a server would refuse, one finding per line, and exits\n"
+                      "0 when there is nothing, 3 when there are findings, 1 when PROJECT cannot be read.";
+
+constexpr int kFindingsExitCode = 3;
 
 int usage()
 {
@@ -54,16 +63,22 @@ int main(int argc, char *argv[])
         print(stdout, QStringLiteral("vorlune-build " VORLUNE_VERSION));
         return 0;
     }
+    bool checkOnly = false;
     if (!arguments.isEmpty() && arguments.first() == QLatin1String("--zip")) {
         typec = 2;
         arguments.removeFirst();
+    } else if (!arguments.isEmpty() && arguments.first() == QLatin1String("--check")) {
+        checkOnly = true;
+        arguments.removeFirst();
     }
-    if (arguments.size() != 2)
+    if (arguments.size() != (checkOnly ? 1 : 2))
         return usage();
 
     // Texts in the language the application uses, without rewriting its file.
     try {
-        i18n::texts().loadFrom(base::IniImage::load(base::programFolder() + i18n::kLanguageFileName));
+        const base::IniImage languageIni = base::IniImage::load(base::programFolder() + i18n::kLanguageFileName);
+        i18n::texts().loadFrom(languageIni);
+        i18n::loadExtraTexts(languageIni);
     } catch (const Error &error) {
         print(stderr, error.text());
     }
@@ -75,6 +90,14 @@ int main(int argc, char *argv[])
         project::ProjectSession session;
         if (!session.OpenPlugin(arguments.at(0)))
             return 1;
+        const QStringList findings = build::checkPlugin(session.document);
+        if (checkOnly) {
+            for (const QString &finding : findings)
+                print(stdout, finding);
+            return findings.isEmpty() ? 0 : kFindingsExitCode;
+        }
+        for (const QString &finding : findings)
+            print(stderr, QStringLiteral("warning: ") + finding);
         return build::Compile(session.document, typec, arguments.at(1), true, true).isEmpty() ? 1 : 0;
     } catch (const Error &error) {
         print(stderr, error.text());

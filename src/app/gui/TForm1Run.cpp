@@ -7,6 +7,7 @@
 #include "base/RuntimeFiles.h"
 #include "base/Messages.h"
 #include "build/Compile.h"
+#include "build/PluginCheck.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
 #include "testrun/Installer.h"
@@ -60,6 +61,8 @@ void TForm1::N16Click()
     // Read now: the file is gone a second later.
     const QIcon icon{QPixmap(iconFile)};
     auto *console = new ServerConsole(testrun::consoleCommand(P, coreEntry), icon, formatCodes());
+    // Why the server may refuse the plugin, before its own words on it.
+    console->showFindings(build::checkPlugin(m_state.project.document));
     console->start();
     // The icon file is needed only while the console starts; a timer instead
     // of a wait keeps the window answering.

@@ -38,12 +38,17 @@ QString startFailureNotice(const QString &reason)
     return i18n::setTextIntoVarInString(i18n::extraText("console_start_failed"), QStringLiteral("reason"), reason);
 }
 
-std::vector<testrun::ConsoleEvent> noticeLine(const QString &text)
+std::vector<testrun::ConsoleEvent> styledLine(const QString &text, testrun::ConsoleColour colour)
 {
     testrun::ConsoleStyle style;
     style.bold = true;
-    style.foreground = testrun::ConsoleColour{255, 85, 85};
+    style.foreground = colour;
     return {{testrun::ConsoleEvent::Kind::Text, text, style}, {testrun::ConsoleEvent::Kind::LineEnd, {}, {}}};
+}
+
+std::vector<testrun::ConsoleEvent> noticeLine(const QString &text)
+{
+    return styledLine(text, testrun::ConsoleColour{255, 85, 85});
 }
 
 } // namespace
@@ -106,6 +111,13 @@ ServerConsole::ServerConsole(const testrun::ConsoleCommand &command, const QIcon
 ServerConsole::~ServerConsole()
 {
     shutDownNow();
+}
+
+void ServerConsole::showFindings(const QStringList &findings)
+{
+    for (const QString &finding : findings)
+        m_backlog.append(styledLine(finding, testrun::ConsoleColour{255, 255, 85}));
+    showPendingOutput();
 }
 
 void ServerConsole::start()

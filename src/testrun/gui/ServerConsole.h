@@ -7,6 +7,7 @@
 
 #include <QIcon>
 #include <QProcess>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -32,6 +33,8 @@ public:
                   QWidget *parent = nullptr);
     ~ServerConsole() override;
 
+    // Lines that warn about the plugin, shown above the server's output.
+    void showFindings(const QStringList &findings);
     // Shows the window maximised and starts the server.
     void start();
     // Sends "stop" and ends the server if it is still running after the kill delay.

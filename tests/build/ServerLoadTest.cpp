@@ -1,0 +1,114 @@
+// Built plugins loaded the way servers of API 3, 4 and 5 load them (the
+// loader in tests/fixtures/plugin-loader/ follows their rules).
+
+#include "build/CodeGenerator.h"
+#include "build/PhpPeer.h"
+#include "project/ProjectDocument.h"
+#include "script/ActionCatalogue.h"
+#include "support/Programs.h"
+#include "support/TestEnvironment.h"
+#include "support/TestRegistry.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace vorlune;
+using vorlune::project::ProjectDocument;
+using vorlune::test::TestEnvironment;
+
+namespace {
+
+void addMessage(ProjectDocument &document, const QString &event, const QString &message)
+{
+    project::XmlElement action = document.mainScript().appendChildElement(event).appendChildElement(QStringLiteral("actn"));
+    action.setAttribute(QStringLiteral("id"), QStringLiteral("1"));
+    action.setAttribute(QStringLiteral("args"), script::makeArgumentBlock({message}));
+}
+
+// A project whose name and version YAML would misread when written plain.
+ProjectDocument projectFor(const QString &api)
+{
+    ProjectDocument document = ProjectDocument::newProject();
+    project::XmlElement settings = document.settings();
+    settings.setAttribute(QStringLiteral("name"), QStringLiteral("N"));
+    settings.setAttribute(QStringLiteral("version"), QStringLiteral("2.0"));
+    settings.setAttribute(QStringLiteral("api"), api);
+    addMessage(document, QStringLiteral("ev_1"), QStringLiteral("Hello"));
+    addMessage(document, QStringLiteral("ev_2"), QStringLiteral("loading"));
+    addMessage(document, QStringLiteral("ev_3"), QStringLiteral("bye"));
+    return document;
+}
+
+struct Loaded {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Loaded loadOnServer(const TestEnvironment &env, ProjectDocument &document, const QString &serverApi)
+{
+    document.save(env.path(QStringLiteral("p.vlk")));
+    const test::ProgramResult built = test::runBuildCommand({env.path(QStringLiteral("p.vlk")), env.path(QStringLiteral("p"))});
+    if (built.exitCode != 0)
+        return {built.exitCode, {}, built.describe().toUtf8()};
+    QProcess php;
+    php.start(test::phpProgram(), {QStringLiteral(VORLUNE_FIXTURES "/plugin-loader/load.php"),
+                                   env.path(QStringLiteral("p.phar")), serverApi});
+    if (!php.waitForFinished(30000))
+        return {};
+    return {php.exitCode(), php.readAllStandardOutput(), php.readAllStandardError()};
+}
+
+} // namespace
+
+class ServerLoadTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void eachApiLoadsItsPlugin_data()
+    {
+        QTest::addColumn<QString>("api");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("API 3") << QStringLiteral("3.0.0") << QStringLiteral("3");
+        QTest::newRow("API 4") << QStringLiteral("4.0.0") << QStringLiteral("4");
+        QTest::newRow("API 5") << QStringLiteral("5.0.0") << QStringLiteral("5");
+    }
+    void eachApiLoadsItsPlugin()
+    {
+        QFETCH(QString, api);
+        QFETCH(QString, server);
+        TestEnvironment env;
+        ProjectDocument document = projectFor(api);
+        const Loaded loaded = loadOnServer(env, document, server);
+        QVERIFY2(loaded.exitCode == 0, (loaded.out + loaded.err).constData());
+        const QJsonObject shown = QJsonDocument::fromJson(loaded.out).object();
+        QCOMPARE(shown.value(QStringLiteral("name")).toString(), QStringLiteral("N"));
+        QCOMPARE(shown.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
+        QCOMPARE(shown.value(QStringLiteral("log")).toArray(),
+                 (QJsonArray{QStringLiteral("loading"), QStringLiteral("Hello"), QStringLiteral("bye")}));
+    }
+
+    void api3KeepsTodaysClassBytes()
+    {
+        TestEnvironment env;
+        ProjectDocument document = projectFor(QStringLiteral("3.0.0"));
+        const QByteArray mainClass = build::generatePlugin(document).mainClass;
+        const build::MainSplit split = build::splitMain(QStringLiteral("Plugin\\Main"));
+        QCOMPARE(mainClass, build::joinLines(build::makeMainClass(split.nameSpace, split.className, document.mainScript())));
+        QVERIFY(mainClass.contains("public function onEnable(){\r\n"));
+    }
+
+    // What the check warns of: a new project's api, refused from API 3 on.
+    void theDefaultApiIsRefusedFromApi3On()
+    {
+        TestEnvironment env;
+        ProjectDocument document = projectFor(QStringLiteral("1.0.0"));
+        const Loaded loaded = loadOnServer(env, document, QStringLiteral("3"));
+        QCOMPARE(loaded.exitCode, 1);
+        QCOMPARE(loaded.err, QByteArray("refused: no compatible api\n"));
+    }
+};
+
+VORLUNE_TEST(ServerLoadTest)
+#include "ServerLoadTest.moc"
