@@ -1,11 +1,12 @@
 // A project file as the program reads it: loaded, its main script read into
-// the event lists as the script editor does, written back, built, saved. No
+// the event lists as the script editor does, written back, checked, built, saved. No
 // event may reach outside the lists, and what is saved opens again and saves
 // the same.
 #include "FuzzCheck.h"
 
 #include "base/Error.h"
 #include "build/CodeGenerator.h"
+#include "build/PluginCheck.h"
 #include "project/ProjectDocument.h"
 #include "script/EventLists.h"
 #include "script/EventRegistry.h"
@@ -52,8 +53,12 @@ bool editScript(project::ProjectDocument &document)
 
 void generate(project::ProjectDocument &document)
 {
+    build::checkPlugin(document);
     try {
-        build::generatePlugin(document);
+        const QByteArray yml = build::generatePlugin(document).pluginYml;
+        // Values with breaks or control characters are escaped, so each
+        // setting stays on its own line.
+        fuzzCheck(yml.count('\n') == 7 && yml.count('\r') == 7, "plugin.yml has seven lines", QString::fromUtf8(yml));
     } catch (const Error &) {
     }
 }
