@@ -93,15 +93,19 @@ QStringList makePluginYml(const PluginSettings &settings)
     };
 }
 
-bool declaresVoidReturns(const QString &api)
+std::optional<int> apiMajorVersion(const QString &api)
 {
-    const QString text = api.trimmed();
     qsizetype digits = 0;
-    while (digits < text.size() && text.at(digits).isDigit() && text.at(digits).unicode() < 128)
+    while (digits < api.size() && api.at(digits).isDigit() && api.at(digits).unicode() < 128)
         ++digits;
     bool ok = false;
-    const int major = text.left(digits).toInt(&ok);
-    return ok && major >= 4;
+    const int major = api.left(digits).toInt(&ok);
+    return ok ? std::optional<int>(major) : std::nullopt;
+}
+
+bool declaresVoidReturns(const QString &api)
+{
+    return apiMajorVersion(api.trimmed()).value_or(0) >= 4;
 }
 
 QStringList makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 #include "project/PluginSettings.h"
 
 namespace vorlune::project {
@@ -38,6 +40,8 @@ QStringList makePluginYml(const PluginSettings &settings);
 // An api whose first number is 4 or more gets "() : void{" method lines.
 QStringList makeMainClass(const QString &nameSpace, const QString &className,
                           const project::XmlElement &mainScript, const QString &api = {});
+// The number the api starts with, if it starts with ASCII digits.
+std::optional<int> apiMajorVersion(const QString &api);
 // Whether servers of this api declare the event methods with ": void".
 bool declaresVoidReturns(const QString &api);
 QList<QPair<QString, QString>> makeParams(const PluginSettings &settings);

@@ -1,6 +1,8 @@
 #include "build/PluginCheck.h"
 
+#include "build/CodeGenerator.h"
 #include "i18n/ExtraTexts.h"
+#include "i18n/Placeholder.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"
@@ -10,32 +12,9 @@
 namespace vorlune::build {
 namespace {
 
-struct Fill {
-    const char *name;
-    QString value;
-};
-
-// Fills the placeholders in one pass, so that a value holding "{word}" is
-// never filled in itself.
-QString finding(std::string_view key, std::initializer_list<Fill> fills)
+QString finding(std::string_view key, std::initializer_list<i18n::PlaceholderValue> values)
 {
-    const QString text = i18n::extraText(key);
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype close = text.at(i) == u'{' ? text.indexOf(u'}', i) : -1;
-        const Fill *fill = nullptr;
-        for (const Fill &candidate : fills) {
-            if (close > i && QStringView(text).sliced(i + 1, close - i - 1) == QLatin1String(candidate.name))
-                fill = &candidate;
-        }
-        if (fill) {
-            out += fill->value;
-            i = close;
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
+    return i18n::fillPlaceholders(i18n::extraText(key), values);
 }
 
 void checkName(const QString &name, QStringList &findings)
@@ -53,14 +32,11 @@ void checkName(const QString &name, QStringList &findings)
 
 void checkApi(const QString &api, QStringList &findings)
 {
-    static const QRegularExpression threeNumbers(QStringLiteral("^([0-9]+)\\.[0-9]+\\.[0-9]+$"));
+    static const QRegularExpression threeNumbers(QStringLiteral("^[0-9]+\\.[0-9]+\\.[0-9]+$"));
     if (!threeNumbers.match(api).hasMatch())
         findings << finding("check_api_form", {{"api", api}});
-    static const QRegularExpression major(QStringLiteral("^([0-9]+)"));
-    const QRegularExpressionMatch first = major.match(api);
-    bool ok = false;
-    const int number = first.captured(1).toInt(&ok);
-    if (first.hasMatch() && ok && (number == 1 || number == 2))
+    const std::optional<int> major = apiMajorVersion(api);
+    if (major == 1 || major == 2)
         findings << finding("check_api_old", {{"api", api}});
 }
 

@@ -17,4 +17,24 @@ QString setTextIntoVarInString(const QString &stro, const QString &variable, con
     return result;
 }
 
+QString fillPlaceholders(const QString &text, std::initializer_list<PlaceholderValue> values)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype close = text.at(i) == u'{' ? text.indexOf(u'}', i) : -1;
+        const PlaceholderValue *found = nullptr;
+        for (const PlaceholderValue &candidate : values) {
+            if (close > i && QStringView(text).sliced(i + 1, close - i - 1) == QLatin1String(candidate.variable))
+                found = &candidate;
+        }
+        if (found) {
+            out += found->value;
+            i = close;
+        } else {
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
 } // namespace vorlune::i18n

@@ -2,11 +2,11 @@
 #include "build/CodeGenerator.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/Programs.h"
 #include "support/TestRegistry.h"
 
-#include <QProcess>
 #include <QTest>
 
 using namespace vorlune;
@@ -15,6 +15,7 @@ using vorlune::project::ProjectDocument;
 using vorlune::project::XmlElement;
 using vorlune::test::TestEnvironment;
 
+using vorlune::test::addAction;
 using vorlune::test::errorOf;
 
 namespace {
@@ -27,13 +28,6 @@ QString block(const QString &value)
 XmlElement addEvent(ProjectDocument &document, const QString &id)
 {
     return document.mainScript().appendChildElement(id);
-}
-
-void addAction(XmlElement event, const QString &id, const QString &args)
-{
-    XmlElement action = event.appendChildElement(QStringLiteral("actn"));
-    action.setAttribute(QStringLiteral("id"), id);
-    action.setAttribute(QStringLiteral("args"), args);
 }
 
 // The class file from its empty line 8 up to the closing brace of the class.
@@ -129,7 +123,8 @@ private Q_SLOTS:
                  }));
     }
 
-    void serversOfApi4AndLaterLoadTheClass_data()
+    // ServerLoadTest loads such classes over each API's base class.
+    void methodsOfApi4AndLaterReturnVoid_data()
     {
         QTest::addColumn<QString>("api");
         QTest::addColumn<bool>("voidReturns");
@@ -140,7 +135,7 @@ private Q_SLOTS:
         QTest::newRow("12.1") << QStringLiteral("12.1") << true;
         QTest::newRow("not a number") << QStringLiteral("x4") << false;
     }
-    void serversOfApi4AndLaterLoadTheClass()
+    void methodsOfApi4AndLaterReturnVoid()
     {
         QFETCH(QString, api);
         QFETCH(bool, voidReturns);
@@ -154,25 +149,6 @@ private Q_SLOTS:
         QCOMPARE(classBody(mainClass).filter(QStringLiteral("public function ")),
                  (QStringList{QStringLiteral("public function onEnable") + opening,
                               QStringLiteral("public function onLoad") + opening}));
-
-        // The base class as the server of that API declares it.
-        const QString returns = voidReturns ? QStringLiteral(" : void") : QString();
-        const QString visibility = voidReturns ? QStringLiteral("protected") : QStringLiteral("public");
-        const QString base = QStringLiteral(
-            "<?php namespace pocketmine\\plugin; class Logger { function info($m) { echo $m, \"\\n\"; } }"
-            " abstract class PluginBase { function getLogger() { return new Logger(); }"
-            " %1 function onLoad()%2{} %1 function onEnable()%2{} %1 function onDisable()%2{} }")
-                                 .arg(visibility, returns);
-        test::writeFile(env.path(QStringLiteral("base.php")), base.toUtf8());
-        test::writeFile(env.path(QStringLiteral("Main.php")), mainClass);
-        QProcess php;
-        php.start(QStringLiteral("php"),
-                  {QStringLiteral("-r"), QStringLiteral("require $argv[1]; require $argv[2]; $m = new Plugin\\Main();"
-                                                        " $m->onLoad(); $m->onEnable(); echo 'loaded';"),
-                   env.path(QStringLiteral("base.php")), env.path(QStringLiteral("Main.php"))});
-        QVERIFY(php.waitForFinished(30000));
-        const QByteArray out = php.readAllStandardOutput() + php.readAllStandardError();
-        QVERIFY2(out.endsWith("Hello\nloaded") && php.exitCode() == 0, out.constData());
     }
 
     void foreignEventElementsAreSkipped()

@@ -2,8 +2,8 @@
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
 #include "project/ProjectDocument.h"
-#include "script/ActionCatalogue.h"
 #include "support/Programs.h"
+#include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -38,9 +38,7 @@ ProjectDocument withMessage(const QString &event, const QString &actionId, const
 {
     ProjectDocument document = ProjectDocument::newProject();
     fineSettings().writeTo(document.settings());
-    project::XmlElement action = document.mainScript().appendChildElement(event).appendChildElement(QStringLiteral("actn"));
-    action.setAttribute(QStringLiteral("id"), actionId);
-    action.setAttribute(QStringLiteral("args"), script::makeArgumentBlock({message}));
+    test::addMessage(document, event, message, actionId);
     return document;
 }
 

@@ -4,8 +4,8 @@
 #include "build/CodeGenerator.h"
 #include "build/PhpPeer.h"
 #include "project/ProjectDocument.h"
-#include "script/ActionCatalogue.h"
 #include "support/Programs.h"
+#include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -16,16 +16,10 @@
 
 using namespace vorlune;
 using vorlune::project::ProjectDocument;
+using vorlune::test::addMessage;
 using vorlune::test::TestEnvironment;
 
 namespace {
-
-void addMessage(ProjectDocument &document, const QString &event, const QString &message)
-{
-    project::XmlElement action = document.mainScript().appendChildElement(event).appendChildElement(QStringLiteral("actn"));
-    action.setAttribute(QStringLiteral("id"), QStringLiteral("1"));
-    action.setAttribute(QStringLiteral("args"), script::makeArgumentBlock({message}));
-}
 
 // A project whose name and version YAML would misread when written plain.
 ProjectDocument projectFor(const QString &api)
@@ -41,24 +35,15 @@ ProjectDocument projectFor(const QString &api)
     return document;
 }
 
-struct Loaded {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Loaded loadOnServer(const TestEnvironment &env, ProjectDocument &document, const QString &serverApi)
+// Builds the project with vorlune-build and loads the archive as a server of that API.
+test::ProgramResult loadOnServer(const TestEnvironment &env, ProjectDocument &document, const QString &serverApi)
 {
     document.save(env.path(QStringLiteral("p.vlk")));
     const test::ProgramResult built = test::runBuildCommand({env.path(QStringLiteral("p.vlk")), env.path(QStringLiteral("p"))});
     if (built.exitCode != 0)
-        return {built.exitCode, {}, built.describe().toUtf8()};
-    QProcess php;
-    php.start(test::phpProgram(), {QStringLiteral(VORLUNE_FIXTURES "/plugin-loader/load.php"),
-                                   env.path(QStringLiteral("p.phar")), serverApi});
-    if (!php.waitForFinished(30000))
-        return {};
-    return {php.exitCode(), php.readAllStandardOutput(), php.readAllStandardError()};
+        return built;
+    return test::runProgram(test::phpProgram(), {QStringLiteral(VORLUNE_FIXTURES "/plugin-loader/load.php"),
+                                                 env.path(QStringLiteral("p.phar")), serverApi});
 }
 
 } // namespace
@@ -80,9 +65,9 @@ private Q_SLOTS:
         QFETCH(QString, server);
         TestEnvironment env;
         ProjectDocument document = projectFor(api);
-        const Loaded loaded = loadOnServer(env, document, server);
-        QVERIFY2(loaded.exitCode == 0, (loaded.out + loaded.err).constData());
-        const QJsonObject shown = QJsonDocument::fromJson(loaded.out).object();
+        const test::ProgramResult loaded = loadOnServer(env, document, server);
+        QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
+        const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
         QCOMPARE(shown.value(QStringLiteral("name")).toString(), QStringLiteral("N"));
         QCOMPARE(shown.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
         QCOMPARE(shown.value(QStringLiteral("log")).toArray(),
@@ -104,9 +89,9 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         ProjectDocument document = projectFor(QStringLiteral("1.0.0"));
-        const Loaded loaded = loadOnServer(env, document, QStringLiteral("3"));
+        const test::ProgramResult loaded = loadOnServer(env, document, QStringLiteral("3"));
         QCOMPARE(loaded.exitCode, 1);
-        QCOMPARE(loaded.err, QByteArray("refused: no compatible api\n"));
+        QCOMPARE(loaded.err, QStringLiteral("refused: no compatible api\n"));
     }
 };
 

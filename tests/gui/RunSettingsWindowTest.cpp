@@ -3,6 +3,7 @@
 #include "base/gui/PseudoModal.h"
 #include "i18n/TextTable.h"
 #include "support/LocalWebServer.h"
+#include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "testrun/DownloadState.h"
@@ -15,7 +16,6 @@
 #include <QHash>
 #include <QImage>
 #include <QFileInfo>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -233,11 +233,10 @@ private Q_SLOTS:
         QVERIFY2(environment.messages().first().startsWith(networkFailure(QString()).chopped(1)),
                  qPrintable(environment.messages().first()));
         QVERIFY(usable(w.get<QPushButton>("sBitBtn2")) && usable(w.get<QComboBox>("sComboBox2")));
-        QProcess php;
-        php.start(environment.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php"),
-                  {QStringLiteral("-r"), QStringLiteral("echo 1;")});
-        QVERIFY(php.waitForFinished(30000));
-        QCOMPARE(php.readAllStandardOutput(), QByteArray("1"));
+        QCOMPARE(test::runProgram(environment.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php"),
+                                  {QStringLiteral("-r"), QStringLiteral("echo 1;")})
+                     .out,
+                 QStringLiteral("1"));
     }
 
     void closingIsRefusedWhileADownloadRunsButTheLockIsLifted()

@@ -2,6 +2,7 @@
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventLists.h"
+#include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -11,6 +12,7 @@ using namespace vorlune;
 using namespace vorlune::script;
 using vorlune::project::ProjectDocument;
 using vorlune::project::XmlElement;
+using vorlune::test::addAction;
 using vorlune::test::TestEnvironment;
 
 namespace {
@@ -25,13 +27,6 @@ QString block(const QString &value)
 QString line(const QString &value)
 {
     return makeActionLine(1, {value});
-}
-
-void addAction(XmlElement event, const QString &id, const QString &args)
-{
-    XmlElement action = event.appendChildElement(QStringLiteral("actn"));
-    action.setAttribute(QStringLiteral("id"), id);
-    action.setAttribute(QStringLiteral("args"), args);
 }
 
 QByteArray projectBytes(const QString &mainScriptContent)

@@ -1,4 +1,5 @@
 #include "support/LocalWebServer.h"
+#include "support/Programs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -12,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -169,10 +169,7 @@ private Q_SLOTS:
         const QString php = environment.home() + kTestServerFolder + QStringLiteral("bin/php/php");
         QVERIFY(QFileInfo(php).isExecutable());
         QVERIFY(!QFileInfo::exists(environment.home() + kPackDownloadName));
-        QProcess run;
-        run.start(php, {QStringLiteral("-r"), QStringLiteral("echo 1;")});
-        QVERIFY(run.waitForFinished(30000));
-        QCOMPARE(run.readAllStandardOutput(), QByteArray("1"));
+        QCOMPARE(test::runProgram(php, {QStringLiteral("-r"), QStringLiteral("echo 1;")}).out, QStringLiteral("1"));
     }
 
     void failuresReachTheNotifierInTheirFrame()
