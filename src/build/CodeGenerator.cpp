@@ -1,5 +1,7 @@
 #include "build/CodeGenerator.h"
 
+#include "build/PhpNames.h"
+#include "build/PhpStringLiteral.h"
 #include "build/YamlScalar.h"
 
 #include "base/Error.h"
@@ -48,24 +50,7 @@ QString statementFor(const project::XmlElement &action)
     if (script::parseActionId(action.attribute(QStringLiteral("id"))) != 1)
         return {};
     const QString message = script::getArgumentValue(action.attribute(QStringLiteral("args")), 1);
-    return QStringLiteral("$this->getLogger()->info(\"") + message + QStringLiteral("\");");
-}
-
-// The first character of `part` that cannot stand in a PHP class name, or a
-// null character when there is none. PHP names are ASCII letters, digits,
-// "_" and anything beyond ASCII; "-" and a leading digit stay allowed because
-// the settings editor lets them through and such plugins have always built.
-// Refusing "." and "/" also keeps the path inside the compile folder.
-QChar unusableCharacter(const QString &part)
-{
-    for (const QChar ch : part) {
-        const char16_t c = ch.unicode();
-        const bool plain = c >= 0x80 || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                           (c >= u'0' && c <= u'9') || c == u'_' || c == u'-';
-        if (!plain)
-            return ch;
-    }
-    return QChar();
+    return QStringLiteral("$this->getLogger()->info(\"") + phpStringBody(message) + QStringLiteral("\");");
 }
 
 } // namespace
@@ -89,7 +74,8 @@ QStringList makePluginYml(const PluginSettings &settings)
         QStringLiteral("api: ") + yamlScalar(settings.api),
         QStringLiteral("author: ") + yamlScalar(settings.creator),
         QStringLiteral("load: ") + yamlScalar(settings.loading),
-        QStringLiteral("site: ") + yamlScalar(settings.site),
+        // The servers read the web site under this key, not under "site".
+        QStringLiteral("website: ") + yamlScalar(settings.site),
     };
 }
 
@@ -161,23 +147,11 @@ QByteArray joinLines(const QStringList &lines)
 
 QString classFilePath(const QString &main)
 {
+    if (const MainClassFault fault = mainClassFault(main))
+        throw Error(describeMainClassFault(main, fault));
     const MainSplit split = splitMain(main);
-    const QStringList folders = split.nameSpace.split(QLatin1Char('\\'));
-    for (const QString &part : folders + QStringList{split.className}) {
-        if (part.isEmpty())
-            throw Error(QStringLiteral("The main class \"%1\" cannot be used as a file path.").arg(main));
-        const QChar bad = unusableCharacter(part);
-        if (bad.isNull())
-            continue;
-        // A control character is named by its code: printed as it is, it would not show.
-        const QString shown = bad.unicode() < 0x20 || bad.unicode() == 0x7F
-                                  ? QStringLiteral("U+%1").arg(bad.unicode(), 4, 16, QLatin1Char('0')).toUpper()
-                                  : QStringLiteral("\"%1\"").arg(bad);
-        throw Error(QStringLiteral("The main class \"%1\" cannot be built: %2 is not allowed in a PHP class name.")
-                        .arg(main, shown));
-    }
-    return QStringLiteral("src/") + folders.join(QLatin1Char('/')) + QLatin1Char('/') + split.className +
-           QStringLiteral(".php");
+    return QStringLiteral("src/") + split.nameSpace.split(QLatin1Char('\\')).join(QLatin1Char('/')) +
+           QLatin1Char('/') + split.className + QStringLiteral(".php");
 }
 
 GeneratedPlugin generatePlugin(project::ProjectDocument &document)

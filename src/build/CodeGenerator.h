@@ -49,11 +49,10 @@ QList<QPair<QString, QString>> makeParams(const PluginSettings &settings);
 // UTF-8 without byte order mark, CR LF after every line.
 QByteArray joinLines(const QStringList &lines);
 
-// "src/" + namespace folders + "/" + class + ".php". The setting may come
-// from a hand-edited file, so it is refused (vorlune::Error) unless every
-// part could name a PHP class: not empty, only ASCII letters, digits, "_",
-// "-" and characters beyond ASCII, no leading ".". Whatever passes stays
-// inside the compile folder.
+// "src/" + namespace folders + "/" + class + ".php". A main class PHP or
+// the server cannot load is refused (vorlune::Error, the text in the
+// interface language): see mainClassFault. Whatever passes stays inside the
+// compile folder, since PHP names hold no "." or "/".
 QString classFilePath(const QString &main);
 
 // Reads the document (adding `settings` when missing, as every reader of

@@ -1,6 +1,8 @@
 #include "build/PluginCheck.h"
 
 #include "build/CodeGenerator.h"
+#include "build/PhpNames.h"
+#include "build/PhpStringLiteral.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
 #include "project/ProjectDocument.h"
@@ -12,82 +14,111 @@
 namespace vorlune::build {
 namespace {
 
+// Long texts are cut in findings: a box or a console line stays readable.
+constexpr qsizetype kShownLength = 120;
+
+QString shortened(const QString &text)
+{
+    return text.size() <= kShownLength ? text : text.left(kShownLength - 1) + QChar(0x2026);
+}
+
 QString finding(std::string_view key, std::initializer_list<i18n::PlaceholderValue> values)
 {
     return i18n::fillPlaceholders(i18n::extraText(key), values);
 }
 
-void checkName(const QString &name, QStringList &findings)
+// PHP's intval of a version part: its leading digits, else 0.
+int leadingNumber(QStringView text)
+{
+    int value = 0;
+    for (const QChar c : text) {
+        if (c.unicode() < u'0' || c.unicode() > u'9')
+            break;
+        value = value > 100000000 ? value : value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+// What a server does with a plugin it refuses: servers of API 3 log it and
+// go on; from API 4 on any plugin that fails to load stops the server.
+QString refusalEffect(const QString &api)
+{
+    return i18n::extraText(apiMajorVersion(api) == 3 ? "check_effect_skip" : "check_effect_stop");
+}
+
+void checkName(const QString &name, const QString &effect, QStringList &findings)
 {
     static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9 _.\\-]+$"));
+    const QString shown = shortened(name);
     if (!allowed.match(name).hasMatch())
-        findings << finding("check_name_characters", {{"name", name}});
+        findings << finding("check_name_characters", {{"name", shown}, {"effect", effect}});
     for (const QString &word : {QStringLiteral("pocketmine"), QStringLiteral("minecraft"), QStringLiteral("mojang")}) {
         if (name.contains(word, Qt::CaseInsensitive)) {
-            findings << finding("check_name_reserved", {{"name", name}, {"word", word}});
+            findings << finding("check_name_reserved", {{"name", shown}, {"word", word}, {"effect", effect}});
             break;
         }
     }
+    if (name.contains(QLatin1Char(' ')))
+        findings << finding("check_name_spaces",
+                            {{"name", shown}, {"loaded", shortened(QString(name).replace(QLatin1Char(' '), u'_'))}});
 }
 
+void checkMain(const QString &main, const QString &effect, QStringList &findings)
+{
+    if (main.startsWith(QLatin1String("pocketmine\\"), Qt::CaseInsensitive))
+        findings << finding("check_main_reserved", {{"main", shortened(main)}, {"effect", effect}});
+    if (const MainClassFault fault = mainClassFault(main))
+        findings << describeMainClassFault(shortened(main), fault);
+}
+
+// The api as the servers compare it with their own. API 3 servers (the last
+// is 3.28.0) pad "3" and "3.0", read each part's leading digits, and want no
+// suffix; API 4 and 5 servers want x.y.z with an optional "-suffix".
 void checkApi(const QString &api, QStringList &findings)
 {
-    static const QRegularExpression threeNumbers(QStringLiteral("^[0-9]+\\.[0-9]+\\.[0-9]+$"));
-    if (!threeNumbers.match(api).hasMatch())
-        findings << finding("check_api_form", {{"api", api}});
+    const QString shown = shortened(api);
     const std::optional<int> major = apiMajorVersion(api);
-    if (major == 1 || major == 2)
-        findings << finding("check_api_old", {{"api", api}});
-}
-
-bool isNameStart(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80;
-}
-
-bool isNameChar(QChar c)
-{
-    return isNameStart(c) || (c.unicode() >= u'0' && c.unicode() <= u'9');
-}
-
-struct MessageFaults {
-    bool unescapedQuote = false;
-    bool trailingBackslash = false;
-    QString unknownVariable;
-};
-
-// Reads the text as PHP reads the inside of a double-quoted string: a
-// backslash takes the next character with it, "$name" and "${name}" are
-// variables, and the only variable a plugin's method has is $this.
-MessageFaults faultsOf(const QString &message)
-{
-    MessageFaults faults;
-    for (qsizetype i = 0; i < message.size(); ++i) {
-        const QChar c = message.at(i);
-        if (c == u'\\') {
-            if (i + 1 == message.size())
-                faults.trailingBackslash = true;
-            ++i;
-        } else if (c == u'"') {
-            faults.unescapedQuote = true;
-        } else if (c == u'$' && faults.unknownVariable.isEmpty()) {
-            qsizetype start = i + 1;
-            if (start < message.size() && message.at(start) == u'{')
-                ++start;
-            if (start >= message.size() || !isNameStart(message.at(start)))
-                continue;
-            qsizetype end = start;
-            while (end < message.size() && isNameChar(message.at(end)))
-                ++end;
-            const QString name = message.mid(start, end - start);
-            if (name != QLatin1String("this"))
-                faults.unknownVariable = name;
-        }
+    if (!major) {
+        findings << finding("check_api_number", {{"api", shown}});
+        return;
     }
-    return faults;
+    if (*major < 3) {
+        findings << finding("check_api_old", {{"api", shown}});
+        return;
+    }
+    const qsizetype dash = api.indexOf(QLatin1Char('-'));
+    const QString base = dash < 0 ? api : api.left(dash);
+    if (*major == 3) {
+        if (dash >= 0)
+            findings << finding("check_api_suffix", {{"api", shown}, {"example", shortened(base)}});
+        const QStringList parts = base.split(QLatin1Char('.'));
+        const int minor = parts.size() > 1 ? leadingNumber(parts.at(1)) : 0;
+        const int patch = parts.size() > 2 ? leadingNumber(parts.at(2)) : 0;
+        if (minor > 28 || (minor == 28 && patch > 0))
+            findings << finding("check_api_newer", {{"api", shown}});
+        return;
+    }
+    static const QRegularExpression version(QStringLiteral("^[0-9]+\\.[0-9]+\\.[0-9]+(-.*)?$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    if (!version.match(api).hasMatch())
+        findings << finding("check_api_form", {{"api", shown}, {"example", QStringLiteral("%1.0.0").arg(*major)}});
 }
 
+// Control characters as the pictures Unicode keeps for them, so they show.
+QString visiblePrinting(const QByteArray &printed)
+{
+    QString text = QString::fromUtf8(printed);
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode());
+        else if (c.unicode() == 0x7F)
+            c = QChar(0x2421);
+    }
+    return text;
+}
+
+// The generator makes every message compile and print as typed, except
+// what PHP reads on purpose: escapes and calls on the plugin.
 void checkMessages(const project::XmlElement &mainScript, QStringList &findings)
 {
     for (const project::XmlElement &event : mainScript.childElements()) {
@@ -98,15 +129,16 @@ void checkMessages(const project::XmlElement &mainScript, QStringList &findings)
             if (script::parseActionId(action.attribute(QStringLiteral("id"))) != 1)
                 continue;
             const QString message = script::getArgumentValue(action.attribute(QStringLiteral("args")), 1);
-            const MessageFaults faults = faultsOf(message);
-            if (faults.unescapedQuote)
-                findings << finding("check_message_quote", {{"text", message}, {"event", eventName}});
-            if (faults.trailingBackslash)
-                findings << finding("check_message_backslash", {{"text", message}, {"event", eventName}});
-            if (!faults.unknownVariable.isEmpty())
-                findings << finding("check_message_variable", {{"text", message},
-                                                               {"event", eventName},
-                                                               {"variable", faults.unknownVariable}});
+            const PhpPrinting printing = phpPrinting(message);
+            const QString shown = shortened(message);
+            if (printing.hasEscapes)
+                findings << finding("check_message_escape", {{"text", shown},
+                                                             {"event", eventName},
+                                                             {"printed", shortened(visiblePrinting(printing.printed))}});
+            if (!printing.values.isEmpty())
+                findings << finding("check_message_value", {{"text", shown},
+                                                            {"event", eventName},
+                                                            {"value", shortened(printing.values.join(QStringLiteral(", ")))}});
         }
     }
 }
@@ -116,13 +148,13 @@ void checkMessages(const project::XmlElement &mainScript, QStringList &findings)
 QStringList checkPlugin(const project::PluginSettings &settings, const project::XmlElement &mainScript)
 {
     QStringList findings;
-    checkName(settings.name, findings);
-    if (settings.main.startsWith(QLatin1String("pocketmine\\"), Qt::CaseInsensitive))
-        findings << finding("check_main_reserved", {{"main", settings.main}});
+    const QString effect = refusalEffect(settings.api);
+    checkName(settings.name, effect, findings);
+    checkMain(settings.main, effect, findings);
     checkApi(settings.api, findings);
     if (settings.loading.compare(QLatin1String("STARTUP"), Qt::CaseInsensitive) != 0 &&
         settings.loading.compare(QLatin1String("POSTWORLD"), Qt::CaseInsensitive) != 0)
-        findings << finding("check_load", {{"load", settings.loading}});
+        findings << finding("check_load", {{"load", shortened(settings.loading)}, {"effect", effect}});
     if (!mainScript.isNull())
         checkMessages(mainScript, findings);
     return findings;

@@ -12,11 +12,10 @@ class XmlElement;
 namespace vorlune::build {
 
 // What a server would refuse or mishandle in the plugin built from these
-// settings and this main script: one line per finding, in the interface
-// language, in the order name, main, api, load order, then the messages in
-// script order. Empty when nothing was found. A finding never stops a
-// build: messages go into the class as typed, on purpose, since a user may
-// mean PHP's own interpolation.
+// settings and this main script, and what would print other than typed:
+// one line per finding, in the interface language, in the order name, main,
+// api, load order, then the messages in script order. Empty when nothing
+// was found. Only a main class PHP cannot load also stops the build.
 QStringList checkPlugin(const project::PluginSettings &settings, const project::XmlElement &mainScript);
 
 // The same for the document; a document without a main script gets the

@@ -69,7 +69,7 @@ QString firstMisread(const QStringList &values)
         return QStringLiteral("%1 files read for %2 values").arg(parsed.size()).arg(values.size());
     static const QStringList keys{QStringLiteral("name"),   QStringLiteral("main"), QStringLiteral("version"),
                                   QStringLiteral("api"),    QStringLiteral("author"), QStringLiteral("load"),
-                                  QStringLiteral("site")};
+                                  QStringLiteral("website")};
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QJsonObject read = parsed.at(i).toObject();
         for (const QString &key : keys) {

@@ -9,6 +9,7 @@
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,6 +73,51 @@ private Q_SLOTS:
         QCOMPARE(shown.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
         QCOMPARE(shown.value(QStringLiteral("log")).toArray(),
                  (QJsonArray{QStringLiteral("loading"), QStringLiteral("Hello"), QStringLiteral("bye")}));
+    }
+
+    // Messages that once stopped the class from parsing or running print as typed.
+    void trickyMessagesPrintAsTyped_data() { eachApiLoadsItsPlugin_data(); }
+    void trickyMessagesPrintAsTyped()
+    {
+        QFETCH(QString, api);
+        QFETCH(QString, server);
+        TestEnvironment env;
+        ProjectDocument document = projectFor(api);
+        document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("My Plugin"));
+        document.settings().setAttribute(QStringLiteral("site"), QStringLiteral("https://example.com/p"));
+        const QStringList typed = {
+            QStringLiteral("say \"hi\""), QStringLiteral("C:\\dir\\"), QStringLiteral("$x {$x} ${x}"),
+            QStringLiteral("$this {$this} $this->x {$this->x}"), QStringLiteral("a\\u{zz}b \\400"),
+        };
+        for (const QString &message : typed)
+            addMessage(document, QStringLiteral("ev_1"), message);
+        addMessage(document, QStringLiteral("ev_1"), QStringLiteral("I am {$this->getName()}\\x21"));
+        const test::ProgramResult loaded = loadOnServer(env, document, server);
+        QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
+        const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
+        QCOMPARE(shown.value(QStringLiteral("name")).toString(), QStringLiteral("My_Plugin"));
+        QCOMPARE(shown.value(QStringLiteral("website")).toString(), QStringLiteral("https://example.com/p"));
+        QJsonArray expected{QStringLiteral("loading"), QStringLiteral("Hello")};
+        for (const QString &message : typed)
+            expected << message;
+        expected << QStringLiteral("I am My_Plugin!") << QStringLiteral("bye");
+        QCOMPARE(shown.value(QStringLiteral("log")).toArray(), expected);
+    }
+
+    // Main classes that crashed the servers are refused by the build.
+    void mainClassesPhpCannotLoadAreNotBuilt()
+    {
+        TestEnvironment env;
+        for (const QString &main : {QStringLiteral("1st\\Main"), QStringLiteral("Foo\\List"),
+                                    QStringLiteral("Plugin\\Echo"), QStringLiteral("Plugin\\String"),
+                                    QStringLiteral("My-Plug\\Main"), QStringLiteral("Main")}) {
+            ProjectDocument document = projectFor(QStringLiteral("5.0.0"));
+            document.settings().setAttribute(QStringLiteral("main"), main);
+            const test::ProgramResult built = loadOnServer(env, document, QStringLiteral("5"));
+            QCOMPARE(built.exitCode, 1);
+            QVERIFY2(built.err.contains(main), qPrintable(built.describe()));
+            QVERIFY(!QFile::exists(env.path(QStringLiteral("p.phar"))));
+        }
     }
 
     void api3KeepsTodaysClassBytes()

@@ -21,7 +21,8 @@ const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
 
 // The one thing servers of today refuse in the example: its api.
 const QString kHelloFinding = QStringLiteral(
-    "Версия API \"1.0.0\" подходит только серверам API 1 и 2: серверы API 3 и новее откажутся загружать плагин.");
+    "Версия API \"1.0.0\" подходит только старым серверам API 1 и 2: серверы API 3 и новее не загрузят плагин. "
+    "Впишите в настройках плагина версию API своего сервера: 3.0.0, 4.0.0 или 5.0.0.");
 
 } // namespace
 

@@ -317,9 +317,9 @@ private Q_SLOTS:
         test::writeFile(env.path(QStringLiteral("out.phar")), "old archive");
         const Result result = runBuild({project, env.path(QStringLiteral("out"))});
         QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(QStringLiteral("main class \"%1\"").arg(QString::fromLatin1(main))),
-                 qPrintable(result.err));
-        QVERIFY2(result.err.contains(QStringLiteral("\"%1\" is not allowed").arg(character)), qPrintable(result.err));
+        // The refusal names the main class and the character, once.
+        QVERIFY2(result.err.count(QStringLiteral("\"%1\"").arg(QString::fromLatin1(main))) == 1, qPrintable(result.err));
+        QVERIFY2(result.err.contains(QStringLiteral("\"%1\"").arg(character)), qPrintable(result.err));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
         QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }

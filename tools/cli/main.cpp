@@ -86,11 +86,12 @@ int main(int argc, char *argv[])
         print(text == i18n::tx("MSG.msg10") ? stdout : stderr, text);
     });
 
+    QStringList findings;
     try {
         project::ProjectSession session;
         if (!session.OpenPlugin(arguments.at(0)))
             return 1;
-        const QStringList findings = build::checkPlugin(session.document);
+        findings = build::checkPlugin(session.document);
         if (checkOnly) {
             for (const QString &finding : findings)
                 print(stdout, finding);
@@ -100,7 +101,9 @@ int main(int argc, char *argv[])
             print(stderr, QStringLiteral("warning: ") + finding);
         return build::Compile(session.document, typec, arguments.at(1), true, true).isEmpty() ? 1 : 0;
     } catch (const Error &error) {
-        print(stderr, error.text());
+        // A main class PHP cannot load is a finding too, already printed.
+        if (!findings.contains(error.text()))
+            print(stderr, error.text());
         return 1;
     }
 }

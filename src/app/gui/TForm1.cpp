@@ -10,7 +10,10 @@
 #include "base/gui/PseudoModal.h"
 #include "app/gui/Theme.h"
 #include "app/gui/VorluneApplication.h"
+#include "base/Messages.h"
 #include "build/Compile.h"
+#include "build/PluginCheck.h"
+#include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
@@ -404,7 +407,14 @@ void TForm1::N6Click()
         {caption + QStringLiteral(" (*.phar)"), caption + QStringLiteral(" (*.zip)")});
     if (answer.path.isEmpty())
         return;
-    build::Compile(m_state.project.document, answer.filterIndex, answer.path, true, true);
+    if (build::Compile(m_state.project.document, answer.filterIndex, answer.path, true, true).isEmpty())
+        return;
+    // A plugin that builds may still be refused by a server or print other
+    // than typed; a user who builds from the window is told so here.
+    const QStringList findings = build::checkPlugin(m_state.project.document);
+    if (!findings.isEmpty())
+        Messages::show(i18n::extraText("check_heading") + QStringLiteral("\n\n") +
+                       findings.join(QStringLiteral("\n\n")));
 }
 
 void TForm1::sTreeView1DblClick()
