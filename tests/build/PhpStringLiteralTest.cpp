@@ -95,16 +95,6 @@ private Q_SLOTS:
             QCOMPARE(QByteArray::fromBase64(lines.at(i).toLatin1()), QByteArray(row.printed ? row.printed : row.message));
         }
     }
-
-    void callsArePrintedAsTheirValue()
-    {
-        const build::PhpPrinting printing =
-            build::phpPrinting(QStringLiteral("I am {$this->getName()} of {$this->me()->getName()}\\n"));
-        QCOMPARE(printing.values,
-                 (QStringList{QStringLiteral("{$this->getName()}"), QStringLiteral("{$this->me()->getName()}")}));
-        QVERIFY(printing.hasEscapes);
-        QCOMPARE(printing.printed, QByteArray("I am {$this->getName()} of {$this->me()->getName()}\n"));
-    }
 };
 
 VORLUNE_TEST(PhpStringLiteralTest)
