@@ -13,7 +13,7 @@ PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-d
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test test-asan fuzz bench clean
+.PHONY: all deps configure build build-run run test test-asan fuzz bench clean
 
 all: build
 
@@ -29,10 +29,17 @@ deps:
 configure: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
+# What running needs: the application (with the PHAR compiler it carries),
+# the build command and the download site's generated files.
+RUN_TARGETS = vorlune vorlune-build pharc vorlune_site
+
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+build-run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(RUN_TARGETS)
+
+run: build-run
 	./$(BUILD_DIR)/vorlune
 
 test: build

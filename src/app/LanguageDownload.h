@@ -13,14 +13,15 @@ namespace vorlune::app {
 struct LanguageSource {
     const char *menuItem;
     const char *caption;
-    const char *path; // below the site's base URL
+    const char *path;   // below the site's base URL
+    const char *locale; // the file's own "language=" in its VORLUNE section
 };
 inline constexpr LanguageSource kLanguageSources[] = {
-    {"E1", "English", "VL-Files/languages/English.ini"},
-    {"N10", "Русский", "VL-Files/languages/Russian.ini"},
-    {"N11", "Українська", "VL-Files/languages/Ukrainian.ini"},
-    {"N12", "中文", "VL-Files/languages/Chinese.ini"},
-    {"Lietuvi1", "Lietuvių", "VL-Files/languages/Lithuanian.ini"},
+    {"E1", "English", "VL-Files/languages/English.ini", "en"},
+    {"N10", "Русский", "VL-Files/languages/Russian.ini", "ru"},
+    {"N11", "Українська", "VL-Files/languages/Ukrainian.ini", "uk"},
+    {"N12", "中文", "VL-Files/languages/Chinese.ini", "zh_CN"},
+    {"Lietuvi1", "Lietuvių", "VL-Files/languages/Lithuanian.ini", "lt"},
 };
 
 // The main window's client for language files: redirects not followed,

@@ -39,6 +39,10 @@ inline constexpr ExtraTextRow kExtraTextRows[] = {
     {"check_message_escape", u"Сообщение \"{text}\" в событии \"{event}\" будет выведено как \"{printed}\": PHP читает \\ со следующим знаком как особый знак (␊ — перевод строки, ␉ — табуляция). Чтобы вывести \\, напишите \\\\."},
     {"check_message_value", u"Сообщение \"{text}\" в событии \"{event}\" выводит значение {value} вместо этого текста; если у плагина нет такого метода, сервер остановится."},
     {"check_heading", u"Плагин собран, но сервер может его не принять или вывести не то, что задумано:"},
+    {"save_question", u"Проект \"{name}\" изменён. Сохранить изменения?"},
+    {"save_question_save", u"Сохранить"},
+    {"save_question_discard", u"Не сохранять"},
+    {"save_question_cancel", u"Отмена"},
 };
 
 } // namespace vorlune::i18n

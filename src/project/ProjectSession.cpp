@@ -17,6 +17,7 @@ void ProjectSession::NewPlugin()
     ProjectFileName = untitledName();
     document = ProjectDocument::newProject();
     ProjectFilePath.clear();
+    modified = false;
 }
 
 bool ProjectSession::OpenPlugin(const QString &path)
@@ -30,6 +31,7 @@ bool ProjectSession::OpenPlugin(const QString &path)
     document = std::move(loaded);
     ProjectFileName = fileNamePart(path);
     ProjectFilePath = path;
+    modified = false;
     return true;
 }
 
@@ -38,6 +40,7 @@ void ProjectSession::saveTo(const QString &path)
     document.save(path);
     ProjectFileName = fileNamePart(path);
     ProjectFilePath = path;
+    modified = false;
 }
 
 QString ProjectSession::saveAsTarget(const QString &chosen)

@@ -13,6 +13,9 @@ public:
     ProjectDocument document;
     QString ProjectFileName;
     QString ProjectFilePath;
+    // Whether the document may differ from what was last opened or saved:
+    // set by the editors' OK, cleared by new, open and a save that succeeded.
+    bool modified = false;
 
     void NewPlugin();
     // Refuses a path whose extension is not exactly ".vlk" with a message and
@@ -20,7 +23,7 @@ public:
     // vorlune::Error and leaves the open project as it was.
     bool OpenPlugin(const QString &path);
     // Saves to path, replacing any file there, and names the project after
-    // it. On failure throws and keeps both names.
+    // it. On failure throws and keeps both names and the modified mark.
     void saveTo(const QString &path);
 
     // The name under which a path chosen in the save dialog is saved: empty

@@ -36,6 +36,8 @@ private Q_SLOTS:
         QVERIFY(compile && compile->isEnabled());
         gui::FileDialogs::queueAnswer({env.path(QStringLiteral("out")), 1});
         QTest::mouseClick(compile, Qt::LeftButton);
+        // The compile dialog proposes the plugin's name in the project's folder.
+        QCOMPARE(gui::FileDialogs::lastStart(), QStringLiteral(VORLUNE_SOURCE_DIR "/examples/Plugin"));
 
         QCOMPARE(env.messages().size(), 1);
         QVERIFY2(env.messages().first().contains(

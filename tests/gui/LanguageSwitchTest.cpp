@@ -54,6 +54,15 @@ struct Windows {
     gui::TForm5 runSettings;
 
     void choose(const char *item) { main.findChild<QAction *>(QLatin1String(item))->trigger(); }
+    QStringList checkedLanguages()
+    {
+        QStringList names;
+        for (const char *item : {"E1", "N10", "N11", "N12", "Lietuvi1"}) {
+            if (main.findChild<QAction *>(QLatin1String(item))->isChecked())
+                names << QLatin1String(item);
+        }
+        return names;
+    }
     bool finished() { return QTest::qWaitFor([this] { return !main.languageDownloadPending(); }, 30000); }
     QString button(QWidget &window, const char *name)
     {
@@ -99,6 +108,7 @@ private Q_SLOTS:
         serveLanguages(server);
         qputenv("VORLUNE_SITE_URL", server.url().toUtf8());
         Windows w;
+        QCOMPARE(w.checkedLanguages(), QStringList{QStringLiteral("N10")}); // the built-in texts' language
 
         w.choose("E1");
         QVERIFY(!w.controlsEnabled());
@@ -114,6 +124,7 @@ private Q_SLOTS:
         QCOMPARE(w.main.state().project.ProjectFileName, siteText(en, "OTHR", "othr1") + QStringLiteral(".vlk"));
         QVERIFY(w.main.windowTitle().contains(siteText(en, "OTHR", "othr1")));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        QCOMPARE(w.checkedLanguages(), QStringList{QStringLiteral("E1")});
 
         w.choose("N10");
         QVERIFY(w.finished());

@@ -45,6 +45,19 @@ class WindowFrameTest : public QObject {
     }
 
 private Q_SLOTS:
+    // A 768-pixel screen: the window moves up just enough to show whole.
+    void onASmallScreenTheWindowMovesUpToFit()
+    {
+        test::TestEnvironment env;
+        test::XSession session(QSize(1366, 768));
+        REQUIRE_SESSION(session);
+        QString window;
+        startMainWindow(session, window);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_COMPARE_WITH_TIMEOUT(session.outerGeometry(window), QRect(450, 293, 689, 475), kTimeout);
+    }
+
     void withoutAWindowManagerTheInnerSizeIsTheOuterOne()
     {
         test::TestEnvironment env;

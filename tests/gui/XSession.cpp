@@ -42,7 +42,7 @@ int field(const QString &text, const QString &label)
 
 } // namespace
 
-XSession::XSession()
+XSession::XSession(QSize screen)
 {
     for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "xprop"}) {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
@@ -64,7 +64,8 @@ XSession::XSession()
         // the tests' short-lived tools come and go.
         m_server = start(QStringLiteral("Xvfb"), {display, QStringLiteral("-displayfd"), QStringLiteral("1"),
                                                   QStringLiteral("-noreset"), QStringLiteral("-screen"),
-                                                  QStringLiteral("0"), QStringLiteral("1280x900x24"),
+                                                  QStringLiteral("0"),
+                                                  QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
                                                   QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         while (!m_server->canReadLine() && m_server->waitForReadyRead(15000)) {
         }

@@ -3,6 +3,7 @@
 #include <QMargins>
 #include <QProcess>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +17,7 @@ namespace vorlune::test {
 // xcb platform. The predicates are meant for QTRY_*.
 class XSession {
 public:
-    XSession();
+    explicit XSession(QSize screen = QSize(1280, 900));
     ~XSession();
 
     // Why the session cannot run here (a missing program); empty when it runs.

@@ -1,6 +1,7 @@
 #include "support/TestRegistry.h"
 
 #ifdef VORLUNE_TEST_GUI
+#include "app/gui/SaveQuestion.h"
 #include "app/gui/VorluneApplication.h"
 // Window tests run under the application's own error handler.
 using TestApplication = vorlune::gui::VorluneApplication;
@@ -27,6 +28,10 @@ std::vector<TestFactory> &registeredTests()
 int main(int argc, char *argv[])
 {
     TestApplication application(argc, argv);
+#ifdef VORLUNE_TEST_GUI
+    // A changed project set aside without a queued answer is not saved.
+    vorlune::gui::SaveQuestion::answerUnqueuedWith(vorlune::gui::SaveQuestion::Answer::Discard);
+#endif
     int failed = 0;
     int passed = 0;
     for (const auto &factory : vorlune::test::registeredTests()) {

@@ -1,12 +1,14 @@
 #include "app/gui/TForm1.h"
 
 #include "base/ProgramFolder.h"
+#include "base/ScreenFit.h"
 #include "app/FileImportant.h"
 #include "base/RuntimeFiles.h"
 #include "base/gui/FileDialogs.h"
 #include "base/gui/IconList.h"
 #include "app/gui/PanelSplitter.h"
 #include "app/gui/QtTranslations.h"
+#include "app/gui/SaveQuestion.h"
 #include "base/gui/PseudoModal.h"
 #include "app/gui/Theme.h"
 #include "app/gui/VorluneApplication.h"
@@ -14,6 +16,7 @@
 #include "build/Compile.h"
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
+#include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
@@ -24,8 +27,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTreeWidget>
@@ -221,7 +227,11 @@ void TForm1::applyTexts()
 void TForm1::FormCreate(const QStringList &arguments)
 {
     m_state.programFolder = base::programFolder();
-    move(450, 320);
+    // At its place when it fits on the screen there, else moved the least.
+    const QPoint place(450, 320);
+    const QScreen *screen = QGuiApplication::screenAt(place) ? QGuiApplication::screenAt(place)
+                                                             : QGuiApplication::primaryScreen();
+    move(screen ? base::fitOnScreen(QRect(place, kOuterSize), screen->availableGeometry()) : place);
     // The frame is not known before the window manager has framed the
     // window; until then the inner size stands for the outer one.
     resize(kOuterSize);
@@ -250,6 +260,10 @@ void TForm1::FormShow()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (!projectMaySetAside()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QMainWindow::closeEvent(event);
     // The dialogs live as long as the program; closing the main window ends it.
@@ -355,6 +369,52 @@ void TForm1::closeEditorsWithoutSaving()
     m_scriptEditor->ClosePhpScript(false);
 }
 
+bool TForm1::projectMaySetAside()
+{
+    if (!m_state.project.modified || m_state.project.document.isNull())
+        return true;
+    const QString question = i18n::fillPlaceholders(i18n::extraText("save_question"),
+                                                    {{"name", m_state.project.ProjectFileName}});
+    switch (SaveQuestion::ask(this, question)) {
+    case SaveQuestion::Answer::Discard:
+        return true;
+    case SaveQuestion::Answer::Cancel:
+        return false;
+    case SaveQuestion::Answer::Save:
+        break;
+    }
+    try {
+        N4Click();
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+    // A save-as the user cancelled leaves the mark: the action stops too.
+    return !m_state.project.modified;
+}
+
+QString TForm1::workFolder() const
+{
+    const QString path = m_state.project.ProjectFilePath;
+    return path.isEmpty() ? QDir::homePath() : QFileInfo(path).absolutePath();
+}
+
+QString TForm1::compileTarget()
+{
+    // The plugin's name, as a file name in the work folder.
+    QString name = m_state.project.document.isNull()
+                       ? QString()
+                       : m_state.project.document.settings().attribute(QStringLiteral("name")).trimmed();
+    name.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    return name.isEmpty() || name.startsWith(QLatin1Char('.')) ? workFolder() : workFolder() + QLatin1Char('/') + name;
+}
+
+void TForm1::N2Click()
+{
+    if (projectMaySetAside())
+        NewPlugin();
+}
+
 void TForm1::NewPlugin()
 {
     m_state.project.NewPlugin();
@@ -365,7 +425,9 @@ void TForm1::NewPlugin()
 
 void TForm1::N3Click()
 {
-    const FileDialogs::Answer answer = FileDialogs::getOpenFileName(this, QString(), {projectFilter()});
+    if (!projectMaySetAside())
+        return;
+    const FileDialogs::Answer answer = FileDialogs::getOpenFileName(this, QString(), {projectFilter()}, workFolder());
     if (answer.path.isEmpty())
         return;
     try {
@@ -389,7 +451,8 @@ void TForm1::N4Click()
 
 void TForm1::SaveDialogOpenEx()
 {
-    const FileDialogs::Answer answer = FileDialogs::getSaveFileName(this, QString(), {projectFilter()});
+    const FileDialogs::Answer answer = FileDialogs::getSaveFileName(
+        this, QString(), {projectFilter()}, workFolder() + QLatin1Char('/') + m_state.project.ProjectFileName);
     if (answer.path.isEmpty())
         return;
     const QString name = project::ProjectSession::saveAsTarget(answer.path);
@@ -404,7 +467,7 @@ void TForm1::N6Click()
     const QString caption = i18n::tx("OTHR.othr3");
     const FileDialogs::Answer answer = FileDialogs::getSaveFileName(
         this, i18n::tx("MENU.menu7"),
-        {caption + QStringLiteral(" (*.phar)"), caption + QStringLiteral(" (*.zip)")});
+        {caption + QStringLiteral(" (*.phar)"), caption + QStringLiteral(" (*.zip)")}, compileTarget());
     if (answer.path.isEmpty())
         return;
     if (build::Compile(m_state.project.document, answer.filterIndex, answer.path, true, true).isEmpty())

@@ -48,7 +48,7 @@ public:
 
     // Project operations of the file menu and the tool bar.
     void NewPlugin();
-    void N2Click() { NewPlugin(); }
+    void N2Click();
     void N3Click();
     void N4Click();
     void N5Click() { SaveDialogOpenEx(); }
@@ -91,7 +91,15 @@ private:
     void buildToolBar(QWidget *central);
     QAction *addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)());
     void closeEditorsWithoutSaving();
+    // Asks whether to save a changed project: true when it may be replaced
+    // (saved, or the user chose not to), false when the action is to stop.
+    bool projectMaySetAside();
+    // Where file dialogs open: the open project's folder, else the home folder.
+    QString workFolder() const;
+    QString compileTarget();
     void buildLanguageMenu(QMenu *language);
+    // Checks the Language menu's item of the language file's own locale.
+    void markActiveLanguage();
     void languageDownloaded();
     void languageDownloadFailed(const QString &text);
     void endLanguageDownload();

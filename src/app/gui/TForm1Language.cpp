@@ -32,8 +32,20 @@ void TForm1::buildLanguageMenu(QMenu *language)
     for (const app::LanguageSource &source : app::kLanguageSources) {
         QAction *item = addMenuAction(language, source.menuItem, kLanguageIcons[place++], nullptr);
         item->setText(QString::fromUtf8(source.caption));
+        item->setCheckable(true);
         const QString path = QLatin1String(source.path);
         connect(item, &QAction::triggered, this, guarded([this, path] { SetLanguage(m_state.SiteBaseUrl + path); }));
+    }
+}
+
+void TForm1::markActiveLanguage()
+{
+    // The built-in texts are Russian: a language file without the key is taken for them.
+    const QString active =
+        m_state.LanguageIni.readString(i18n::kExtraTextSection, QStringLiteral("language"), QStringLiteral("ru"));
+    for (const app::LanguageSource &source : app::kLanguageSources) {
+        if (auto *item = findChild<QAction *>(QLatin1String(source.menuItem)))
+            item->setChecked(active.compare(QLatin1String(source.locale), Qt::CaseInsensitive) == 0);
     }
 }
 
@@ -91,6 +103,7 @@ void TForm1::endLanguageDownload()
     LanguageDownloadPending = false;
     LanguageDownloadUrl.clear();
     ObjectUnBlockedLang(true);
+    markActiveLanguage(); // a click checked the item before the file came
 }
 
 void TForm1::ObjectUnBlockedLang(bool Action)
@@ -107,6 +120,7 @@ void TForm1::ObjectUnBlockedLang(bool Action)
 void TForm1::UpdateStringsLanguage()
 {
     applyTexts();
+    markActiveLanguage();
     if (m_state.project.ProjectFilePath.isEmpty() && !m_state.project.document.isNull())
         m_state.project.ProjectFileName = project::ProjectSession::untitledName();
     Timer1Timer();

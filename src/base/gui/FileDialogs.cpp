@@ -12,11 +12,19 @@ QList<Answer> &queued()
     return answers;
 }
 
-Answer run(QWidget *parent, const QString &title, const QStringList &filters, QFileDialog::AcceptMode mode)
+QString &lastStartAsked()
 {
+    static QString start;
+    return start;
+}
+
+Answer run(QWidget *parent, const QString &title, const QStringList &filters, const QString &start,
+           QFileDialog::AcceptMode mode)
+{
+    lastStartAsked() = start;
     if (!queued().isEmpty())
         return queued().takeFirst();
-    QFileDialog dialog(parent, title);
+    QFileDialog dialog(parent, title, start);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(filters);
@@ -29,14 +37,14 @@ Answer run(QWidget *parent, const QString &title, const QStringList &filters, QF
 
 } // namespace
 
-Answer getOpenFileName(QWidget *parent, const QString &title, const QStringList &filters)
+Answer getOpenFileName(QWidget *parent, const QString &title, const QStringList &filters, const QString &start)
 {
-    return run(parent, title, filters, QFileDialog::AcceptOpen);
+    return run(parent, title, filters, start, QFileDialog::AcceptOpen);
 }
 
-Answer getSaveFileName(QWidget *parent, const QString &title, const QStringList &filters)
+Answer getSaveFileName(QWidget *parent, const QString &title, const QStringList &filters, const QString &start)
 {
-    return run(parent, title, filters, QFileDialog::AcceptSave);
+    return run(parent, title, filters, start, QFileDialog::AcceptSave);
 }
 
 void queueAnswer(const Answer &answer)
@@ -47,6 +55,11 @@ void queueAnswer(const Answer &answer)
 void clearQueuedAnswers()
 {
     queued().clear();
+}
+
+QString lastStart()
+{
+    return lastStartAsked();
 }
 
 } // namespace vorlune::gui::FileDialogs

@@ -1,8 +1,11 @@
 #include "base/gui/PseudoModal.h"
 
+#include "base/ScreenFit.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 namespace vorlune::gui {
@@ -39,8 +42,11 @@ void centre(const QWidget *mainWindow, QWidget *Form)
 {
     const QRect outer = mainWindow->frameGeometry();
     const QSize formOuter = Form->frameGeometry().size();
-    Form->move(outer.left() + outer.width() / 2 - formOuter.width() / 2,
-               outer.top() + outer.height() / 2 - formOuter.height() / 2);
+    const QPoint centred(outer.left() + outer.width() / 2 - formOuter.width() / 2,
+                         outer.top() + outer.height() / 2 - formOuter.height() / 2);
+    // Centred, but kept on the main window's screen where it fits there.
+    const QScreen *screen = mainWindow->screen();
+    Form->move(screen ? base::fitOnScreen(QRect(centred, formOuter), screen->availableGeometry()) : centred);
 }
 
 constexpr char kRecentringName[] = "vorluneRecentring";

@@ -140,8 +140,10 @@ void SettingsEditor::OpenPluginSettings()
 void SettingsEditor::ClosePluginSettings(bool save)
 {
     m_editorMode = 0;
-    if (save && !m_project.document.isNull())
+    if (save && !m_project.document.isNull()) {
         gridSettings().writeTo(m_project.document.settings());
+        m_project.modified = true;
+    }
     setVisible(false);
     Q_EMIT changed();
 }

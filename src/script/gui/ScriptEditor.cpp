@@ -91,6 +91,7 @@ void ScriptEditor::ClosePhpScript(bool save)
         for (int i = 0; i < m_controls.sListView2->count(); ++i)
             ids << script::getEventId(m_controls.sListView2->item(i)->text());
         script::rebuildMainScript(m_project.document, ids, m_lists);
+        m_project.modified = true;
     }
     m_controls.sListView2->clear();
     m_controls.sListView1->clear();

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
@@ -305,7 +306,8 @@ void TForm5::restoreControls(int kind)
 void TForm5::sBitBtn2Click()
 {
     const FileDialogs::Answer answer =
-        FileDialogs::getOpenFileName(this, QString(), {i18n::tx("OTHR.othr2") + QStringLiteral(" (*.phar)")});
+        FileDialogs::getOpenFileName(this, QString(), {i18n::tx("OTHR.othr2") + QStringLiteral(" (*.phar)")},
+                                     QDir::homePath());
     if (answer.path.isEmpty())
         return;
     if (!testrun::installCoreFromFile(m_context.programFolder, answer.path))
