@@ -8,8 +8,12 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace vorlune::gui {
 namespace {
+
+constexpr int kDefaultOuterWidth = 689;
 
 void setLeft(QWidget *w, int left) { w->move(left, w->y()); }
 void setTop(QWidget *w, int top) { w->move(w->x(), top); }
@@ -49,7 +53,8 @@ void MainWindowLayout::RecizeChange(int W, int H) const
     setLeft(script->sBitBtn7, left(events) + width(events) - width(script->sBitBtn6)); // 18
     setLeft(script->sBitBtn8, left(events));                                         // 19
     setTop(events, height(sPanel2) + 25);                                            // 20
-    setWidth(events, 150);                                                           // 21
+    // 21: 150 at the default width; a wider window gives the event names a third of its gain.
+    setWidth(events, 150 + std::max(0, (W - kDefaultOuterWidth) / 3));
     setHeight(events, H - 169);                                                      // 22
     setLeft(palette, W - width(palette) - 14);                                       // 23
     setHeight(palette, H);                                                           // 24

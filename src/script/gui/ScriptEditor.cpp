@@ -110,6 +110,7 @@ void ScriptEditor::setEventCaption(QListWidgetItem *entry, const QString &captio
 {
     const int icon = script::getImageIdFromId(script::getEventId(caption));
     entry->setText(caption);
+    entry->setToolTip(caption); // elided when the list is narrow
     entry->setIcon(eventIcon(icon));
     entry->setData(Qt::UserRole, icon);
 }

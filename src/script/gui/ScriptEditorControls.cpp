@@ -1,6 +1,7 @@
 #include "script/gui/ScriptEditorControls.h"
 
 #include "i18n/TextTable.h"
+#include "script/gui/ActionLineDelegate.h"
 #include "script/gui/PaletteItem.h"
 
 #include <QListWidget>
@@ -53,6 +54,12 @@ ScriptEditorControls::ScriptEditorControls(QWidget *area)
     sImage1->setObjectName(QStringLiteral("sImage1"));
     sImage1->setGeometry(8, 8, 24, 24);
     sListView2->resize(150, 300);
+    sListView1->setItemDelegate(new ActionLineDelegate(sListView1));
+    sListView2->setItemDelegate(new ViewWidthDelegate(sListView2));
+    for (QListWidget *fitted : {sListView1, sListView2}) {
+        fitted->setResizeMode(QListView::Adjust);
+        fitted->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
     applyTexts();
     setVisible(false);
 }
