@@ -5,6 +5,7 @@
 #include "app/FileImportant.h"
 #include "base/RuntimeFiles.h"
 #include "base/gui/FileDialogs.h"
+#include "base/gui/FitTexts.h"
 #include "base/gui/IconList.h"
 #include "app/gui/PanelSplitter.h"
 #include "app/gui/QtTranslations.h"
@@ -221,6 +222,13 @@ void TForm1::applyTexts()
         m_windows.TForm4->applyTexts();
     if (m_windows.TForm5)
         m_windows.TForm5->applyTexts();
+    for (QWidget *window : {static_cast<QWidget *>(this), static_cast<QWidget *>(m_windows.TForm2),
+                            static_cast<QWidget *>(m_windows.TForm3), static_cast<QWidget *>(m_windows.TForm4),
+                            static_cast<QWidget *>(m_windows.TForm5)}) {
+        if (window)
+            fitButtonTexts(window);
+    }
+    m_fittedWidth = width();
     scheduleRefresh();
 }
 
@@ -344,6 +352,11 @@ void TForm1::RecizeChange()
     const QSize outer = frameGeometry().size();
     m_layout.RecizeChange(outer.width(), outer.height());
     m_layout.RecizeChange(outer.width(), outer.height());
+    // The editors' buttons change width with the window only.
+    if (width() != m_fittedWidth) {
+        m_fittedWidth = width();
+        fitButtonTexts(this);
+    }
 }
 
 RunSettingsContext TForm1::runSettingsContext()

@@ -104,6 +104,7 @@ private:
     void languageDownloadFailed(const QString &text);
     void endLanguageDownload();
     void settleOuterSize();
+    int m_fittedWidth = -1; // the width the buttons' captions were last fitted to
 
     app::AppState m_state;
     OtherWindows m_windows;
