@@ -12,6 +12,7 @@
 #include "testrun/Installer.h"
 #include "testrun/RunOptions.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -124,6 +125,15 @@ TForm5::TForm5(const RunSettingsContext &context, QWidget *parent)
     for (const testrun::CoreSource &source : testrun::coreSources())
         sComboBox2->addItem(source.name);
     sComboBox2->setCurrentIndex(0);
+    // The closed list is narrow: its drop-down shows the cores' whole names,
+    // and the hint the chosen one.
+    int widest = 0;
+    for (int i = 0; i < sComboBox2->count(); ++i)
+        widest = std::max(widest, sComboBox2->fontMetrics().horizontalAdvance(sComboBox2->itemText(i)));
+    sComboBox2->view()->setTextElideMode(Qt::ElideNone);
+    sComboBox2->view()->setMinimumWidth(widest + 32);
+    sComboBox2->setToolTip(sComboBox2->currentText());
+    connect(sComboBox2, &QComboBox::currentTextChanged, sComboBox2, &QComboBox::setToolTip);
     sBitBtn3 = makeButton(this, "sBitBtn3", {151, 33, 82, 27});
     sBitBtn2 = makeButton(this, "sBitBtn2", {239, 33, 85, 27});
     sProgressBar2 = makeBar(this, "sProgressBar2", {330, 36, 246, 21});
