@@ -392,10 +392,25 @@ void installPhpPack(const QString &programFolder, const QByteArray &zipBytes)
 
 void installCore(const QString &programFolder, const QByteArray &core)
 {
+    // A phar's stub ends in __HALT_COMPILER(); PHP reads the name in any case.
+    static const QByteArray halt("__halt_compiler();");
+    if (core.size() <= kSmallestCoreSize)
+        throw Error(QStringLiteral("The download is not a server core: it is %1 bytes long, and a core is "
+                                   "larger than %2 bytes.")
+                        .arg(core.size())
+                        .arg(kSmallestCoreSize));
+    if (!core.toLower().contains(halt))
+        throw Error(QStringLiteral("The download is not a server core: it is no PHP archive (it has no "
+                                   "__HALT_COMPILER();). The server may have sent a web page instead."));
+
     const QString serverFolder = programFolder + kTestServerFolder;
     makeFolders(serverFolder);
-    fileio::writeAtomically(serverFolder + kCoreFileName, core);
+    // What must go with the old core is looked at before the core is replaced.
     const QString settings = serverFolder + kServerSettingsFileName;
+    struct stat status {};
+    if (::lstat(QFile::encodeName(settings).constData(), &status) == 0 && S_ISDIR(status.st_mode))
+        throw failure("delete", settings, QStringLiteral("it is a folder; move it away, then install again"));
+    fileio::writeAtomically(serverFolder + kCoreFileName, core);
     if (::unlink(QFile::encodeName(settings).constData()) != 0 && errno != ENOENT)
         throw failure("delete", settings, errno);
 }

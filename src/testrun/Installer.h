@@ -22,7 +22,10 @@ void installPhpPack(const QString &programFolder, const QByteArray &zipBytes);
 
 // Installs a downloaded server core as P + "plugin_run/PocketMine-Soft.phar",
 // replacing the old one whole, and drops the server's pocketmine.yml so
-// that the new core writes its own. Throws vorlune::Error with the reason.
+// that the new core writes its own. A body that is no core (not a phar of
+// more than 1,000,000 bytes: an error page, a short answer), or a
+// pocketmine.yml that cannot be dropped, is refused before anything is
+// replaced. Throws vorlune::Error with the reason.
 void installCore(const QString &programFolder, const QByteArray &core);
 
 // Installs a server core the user chose. False when the file is not a core

@@ -6,7 +6,7 @@ paths the way a faulty or unusual server would.
   /redirect?to=URL[&code=302]    a redirect to URL
   /halfway?size=N&sent=M         Content-Length N, then M bytes and the connection closed
   /halfway-chunked?sent=M        chunked, M bytes, closed without the last chunk
-  /unsized?size=N                N bytes without Content-Length, ended by closing
+  /unsized?size=N[&prefix=T]     T, then N bytes, without Content-Length, ended by closing
   /chunked?size=N                N bytes in chunks
   /stall?size=N&sent=M[&seconds=S]  Content-Length N, M bytes, then nothing for S seconds
   /trickle?file=PATH&chunk=N&pause=S  a served file (a folder's index.html), N bytes at a time, S seconds apart
@@ -90,7 +90,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def answer_unsized(self, query):
         self.send_response(200)
         self.finish_headers(close=True)
-        self.wfile.write(pattern(int(query["size"])))
+        self.wfile.write(query.get("prefix", "").encode() + pattern(int(query["size"])))
 
     def answer_chunked(self, query):
         self.send_response(200)

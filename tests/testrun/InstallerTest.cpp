@@ -54,6 +54,13 @@ QByteArray smallPack()
                           {"bin/php/php.ini", "phar.readonly=0\n", S_IFREG | 0644}});
 }
 
+// A body that looks like a core: a phar stub, padded to `size` bytes.
+QByteArray coreBody(int size = testrun::kSmallestCoreSize + 1, char fill = 'c')
+{
+    QByteArray body = "<?php __HALT_COMPILER(); ?>";
+    return body + QByteArray(size - body.size(), fill);
+}
+
 bool haveSystemPhp()
 {
     return QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable() ||
@@ -234,15 +241,48 @@ private Q_SLOTS:
         const QRegularExpression bystanders(QStringLiteral("^(worlds|server|bin)"));
         const QStringList others = snapshotTree(server).filter(bystanders);
 
-        testrun::installCore(env.home(), "new core");
-        QCOMPARE(readFile(server + testrun::kCoreFileName), QByteArray("new core"));
+        testrun::installCore(env.home(), coreBody());
+        QCOMPARE(readFile(server + testrun::kCoreFileName), coreBody());
         QVERIFY(!QFileInfo::exists(server + testrun::kServerSettingsFileName));
         QCOMPARE(snapshotTree(server).filter(bystanders), others);
 
         // Into a program folder that has no test server folder yet.
         test::TestEnvironment fresh;
-        testrun::installCore(fresh.home(), "core");
-        QCOMPARE(readFile(fresh.home() + testrun::kTestServerFolder + testrun::kCoreFileName), QByteArray("core"));
+        testrun::installCore(fresh.home(), coreBody(1500000, 'n'));
+        QCOMPARE(readFile(fresh.home() + testrun::kTestServerFolder + testrun::kCoreFileName), coreBody(1500000, 'n'));
+    }
+
+    // What is not a core, or cannot go in cleanly, changes nothing.
+    void refusedCoresKeepTheOldOne_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("settingsFolder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("short answer") << QByteArray("{\"error\":\"not found\"}") << false
+                                      << QStringLiteral("it is 21 bytes long");
+        QTest::newRow("exactly the limit") << coreBody(testrun::kSmallestCoreSize) << false
+                                           << QStringLiteral("it is 1000000 bytes long");
+        QTest::newRow("a large web page")
+            << "<html><body>" + QByteArray(2000000, 'x') + "</body></html>" << false
+            << QStringLiteral("it is no PHP archive");
+        QTest::newRow("pocketmine.yml is a folder") << coreBody() << true << QStringLiteral("it is a folder");
+    }
+    void refusedCoresKeepTheOldOne()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, settingsFolder);
+        QFETCH(QString, reason);
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        writeFile(server + testrun::kCoreFileName, "old core");
+        if (settingsFolder)
+            QVERIFY(QDir().mkpath(server + testrun::kServerSettingsFileName));
+        else
+            writeFile(server + testrun::kServerSettingsFileName, "settings: old\n");
+        const QStringList before = snapshotTree(server);
+        const QString error = errorOf([&] { testrun::installCore(env.home(), body); });
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(snapshotTree(server), before);
     }
 
     void aCoreOnAFullDiskKeepsTheOldOne()
@@ -255,7 +295,7 @@ private Q_SLOTS:
         writeFile(server + testrun::kCoreFileName, "old core");
         writeFile(server + testrun::kServerSettingsFileName, "settings");
         disk.fill();
-        const QString error = errorOf([&] { testrun::installCore(home, QByteArray(64 * 1024, 'c')); });
+        const QString error = errorOf([&] { testrun::installCore(home, coreBody(1500000)); });
         QVERIFY2(error.contains(QLatin1String("No space left on device")), qPrintable(error));
         QCOMPARE(readFile(server + testrun::kCoreFileName), QByteArray("old core"));
         QCOMPARE(test::namesIn(server), (QStringList{testrun::kCoreFileName, testrun::kServerSettingsFileName}));

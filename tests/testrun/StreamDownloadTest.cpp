@@ -231,11 +231,13 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(environment.home() + kTestServerFolder + kCoreFileName));
 
         // A core sent without a length, found through a link from the root.
-        server.addFile(QStringLiteral("list/index.html"), listingOf({QStringLiteral("/unsized?size=1200000&x=.phar")}));
+        server.addFile(QStringLiteral("list/index.html"),
+                       listingOf({QStringLiteral("/unsized?size=1200000&prefix=__HALT_COMPILER();&x=.phar")}));
         outcome = download(environment.home(), kCoreListing, server.url(QStringLiteral("list/")));
         QCOMPARE(outcome.notifier, QString());
         QCOMPARE(outcome.begins.last(), -1);
-        QCOMPARE(readFile(environment.home() + kTestServerFolder + kCoreFileName), LocalWebServer::pattern(1200000));
+        QCOMPARE(readFile(environment.home() + kTestServerFolder + kCoreFileName),
+                 "__HALT_COMPILER();" + LocalWebServer::pattern(1200000));
     }
 
     void aFullDiskKeepsTheInstalledCore()
