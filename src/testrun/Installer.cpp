@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -305,6 +306,44 @@ QList<PackEntry> readPack(const QByteArray &zipBytes)
     return entries;
 }
 
+// Files the test run needs from a pack, below its bin/ folder.
+const QByteArray kRequiredInBin[] = {"php/php", "php/php.ini"};
+
+bool inBin(const PackEntry &entry)
+{
+    return entry.name.startsWith("bin/");
+}
+
+// The bin/ folder is unpacked aside and swapped in whole: it must be a folder
+// and hold what the test run starts.
+void checkBinEntries(const QList<PackEntry> &entries)
+{
+    for (const PackEntry &entry : entries) {
+        if (entry.name == "bin" && !entry.folder)
+            damaged(QStringLiteral("its \"bin\" is a file, not a folder"));
+    }
+    for (const QByteArray &required : kRequiredInBin) {
+        const bool found = std::any_of(entries.begin(), entries.end(), [&](const PackEntry &entry) {
+            return !entry.folder && entry.name == "bin/" + required;
+        });
+        if (!found)
+            damaged(QStringLiteral("it has no %1").arg(quoted("bin/" + required)));
+    }
+}
+
+// A fresh folder in `parent` for the new bin/, named so nothing else uses it.
+QByteArray makeStagingFolder(int parent, const QString &parentPath)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = ".bin-new-" + randomSuffix();
+        if (::mkdirat(parent, name.constData(), 0755) == 0)
+            return name;
+        if (errno != EEXIST)
+            throw failure("create the folder", parentPath + QFile::decodeName(name), errno);
+    }
+    throw failure("create the folder", parentPath + QStringLiteral(".bin-new-*"), EEXIST);
+}
+
 void extract(int root, const QString &rootPath, const PackEntry &entry)
 {
     const QList<QByteArray> components = entry.name.split('/');
@@ -375,6 +414,7 @@ void copyWithoutReplacing(int source, const QString &sourcePath, int folder, con
 void installPhpPack(const QString &programFolder, const QByteArray &zipBytes)
 {
     const QList<PackEntry> entries = readPack(zipBytes);
+    checkBinEntries(entries);
 
     const QString serverFolder = programFolder + kTestServerFolder;
     makeFolders(serverFolder);
@@ -384,10 +424,37 @@ void installPhpPack(const QString &programFolder, const QByteArray &zipBytes)
     const QString download = programFolder + kPackDownloadName;
     const RemovedOnExit downloadRemoved(download);
     fileio::writeScratch(download, zipBytes);
-    removeTree(root.get(), "bin", serverFolder + QStringLiteral("bin"));
-    // Unpacked from the checked copy in memory, not from the file on disk.
-    for (const PackEntry &entry : entries)
-        extract(root.get(), serverFolder, entry);
+
+    // The new bin/ is unpacked beside the old one, which stays whole until
+    // the new one is complete; then the two change places in one step.
+    const QByteArray staging = makeStagingFolder(root.get(), serverFolder);
+    const QString stagingPath = serverFolder + QFile::decodeName(staging);
+    try {
+        const Fd stagingFolder = openFolder(stagingPath);
+        // Unpacked from the checked copy in memory, not from the file on disk.
+        for (const PackEntry &entry : entries) {
+            if (inBin(entry))
+                extract(stagingFolder.get(), stagingPath, PackEntry{entry.name.mid(4), entry.folder, entry.mode, entry.bytes});
+        }
+        for (const PackEntry &entry : entries) {
+            if (!inBin(entry) && entry.name != "bin")
+                extract(root.get(), serverFolder, entry);
+        }
+        struct stat status {};
+        const bool oldBin = ::fstatat(root.get(), "bin", &status, AT_SYMLINK_NOFOLLOW) == 0;
+        const int flags = oldBin ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+        if (::renameat2(root.get(), staging.constData(), root.get(), "bin", flags) != 0)
+            throw failure("replace", serverFolder + QStringLiteral("bin"), errno);
+    } catch (...) {
+        try {
+            removeTree(root.get(), staging, stagingPath);
+        } catch (const Error &) {
+            // The first failure is the one to report.
+        }
+        throw;
+    }
+    // The old bin/ now has the staging folder's name.
+    removeTree(root.get(), staging, stagingPath);
 }
 
 void installCore(const QString &programFolder, const QByteArray &core)

@@ -48,10 +48,12 @@ QString makeOldServer(const QString &home)
     return server;
 }
 
-QByteArray smallPack()
+// The two files every pack must hold, then `more`.
+QByteArray smallPack(const QList<ZipEntry> &more = {})
 {
-    return test::makeZip({{"bin/php/php", "#!/bin/sh\necho new\n", S_IFREG | 0755},
-                          {"bin/php/php.ini", "phar.readonly=0\n", S_IFREG | 0644}});
+    return test::makeZip(QList<ZipEntry>{{"bin/php/php", "#!/bin/sh\necho new\n", S_IFREG | 0755},
+                                         {"bin/php/php.ini", "phar.readonly=0\n", S_IFREG | 0644}} +
+                         more);
 }
 
 // A body that looks like a core: a phar stub, padded to `size` bytes.
@@ -148,6 +150,38 @@ private Q_SLOTS:
         QCOMPARE(snapshotTree(root), before);
     }
 
+    // A pack that fails while it unpacks, or lacks what the test run starts,
+    // leaves the old bin/ exactly as it was and nothing half made.
+    void failedPacksKeepTheOldBin_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a file and a folder of one name")
+            << smallPack({{"bin/lib/x", "file"}, {"bin/lib/x/y", "under the file"}}) << QStringLiteral("Not a directory");
+        QTest::newRow("a 300-byte name") << smallPack({{"bin/" + QByteArray(300, 'n'), "x"}})
+                                         << QStringLiteral("File name too long");
+        QTest::newRow("bin as a file") << test::makeZip({{"bin", "x"}}) << QStringLiteral("is a file, not a folder");
+        QTest::newRow("no launcher") << test::makeZip({{"bin/php/php.ini", "x"}}) << QStringLiteral("\"bin/php/php\"");
+        QTest::newRow("a link on the way out of bin")
+            << smallPack({{"worlds/w/level.dat", "x"}}) << QStringLiteral("link");
+    }
+    void failedPacksKeepTheOldBin()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, reason);
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        // The user's worlds kept elsewhere: never entered by a pack.
+        const QString worlds = env.path(QStringLiteral("my-worlds"));
+        QVERIFY(QDir().mkpath(worlds));
+        QVERIFY(QFile::link(worlds, server + QStringLiteral("worlds")));
+        const QStringList before = snapshotTree(server);
+        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), body); });
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(snapshotTree(server), before);
+        QCOMPARE(test::namesIn(worlds), QStringList());
+    }
+
     void entriesKeepTheirRunBitsAndFolders()
     {
         test::TestEnvironment env;
@@ -175,7 +209,7 @@ private Q_SLOTS:
         // A second name of the old file shows whether the file itself was written to.
         const QByteArray kept = QFile::encodeName(server + QStringLiteral("kept"));
         QVERIFY(::link(QFile::encodeName(old).constData(), kept.constData()) == 0);
-        testrun::installPhpPack(env.home(), test::makeZip({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
+        testrun::installPhpPack(env.home(), smallPack({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
         QCOMPARE(readFile(old), QByteArray("new text"));
         QCOMPARE(modeOf(old), int(S_IFREG | 0644));
         QCOMPARE(readFile(server + QStringLiteral("kept")), QByteArray("old text"));
@@ -209,7 +243,7 @@ private Q_SLOTS:
         // A link elsewhere in the folder stops the pack instead of leading it out.
         QVERIFY(QFile::link(outside, server + QStringLiteral("lib")));
         const QString error = errorOf([&] {
-            testrun::installPhpPack(env.home(), test::makeZip({{"lib/php/php", "evil", S_IFREG | 0755}}));
+            testrun::installPhpPack(env.home(), smallPack({{"lib/php/php", "evil", S_IFREG | 0755}}));
         });
         QVERIFY2(error.contains(server + QStringLiteral("lib")) && error.contains(QLatin1String("link")),
                  qPrintable(error));
@@ -224,7 +258,7 @@ private Q_SLOTS:
         QDir().mkpath(server);
         writeFile(server + QStringLiteral("lib"), "a file where the pack wants a folder");
         const QString error = errorOf([&] {
-            testrun::installPhpPack(env.home(), test::makeZip({{"lib/x.so", "x", S_IFREG | 0644}}));
+            testrun::installPhpPack(env.home(), smallPack({{"lib/x.so", "x", S_IFREG | 0644}}));
         });
         QVERIFY2(error.contains(QLatin1String("Not a directory")), qPrintable(error));
         QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
