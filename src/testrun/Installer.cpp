@@ -3,6 +3,7 @@
 #include "base/Descriptor.h"
 #include "base/Error.h"
 #include "base/FileIo.h"
+#include "build/FolderTree.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,6 @@
 #include <system_error>
 #include <utility>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,33 +103,8 @@ Fd openFolderAt(int parent, const QByteArray &name, const QString &shown)
     return Fd(fd);
 }
 
-QList<QByteArray> namesIn(int folder, const QString &shown)
-{
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        throw failure("read the folder", shown, error);
-    }
-    // Read whole before anything is removed from it.
-    QList<QByteArray> names;
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names.append(name);
-    }
-    const int error = errno;
-    ::closedir(dir);
-    if (error != 0)
-        throw failure("read the folder", shown, error);
-    return names;
-}
-
 // Removes `name` in `parent` with everything in it. A link is removed itself,
-// never entered.
+// never entered; however deep the tree, only a few descriptors are open.
 void removeTree(int parent, const QByteArray &name, const QString &shown)
 {
     struct stat status {};
@@ -143,8 +118,24 @@ void removeTree(int parent, const QByteArray &name, const QString &shown)
         const Fd inside(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (inside.get() < 0)
             throw failure("delete", shown, errno);
-        for (const QByteArray &child : namesIn(inside.get(), shown))
-            removeTree(inside.get(), child, shown + QLatin1Char('/') + QFile::decodeName(child));
+        const auto remove = [&](const build::FolderEntry &entry, int flags) {
+            if (::unlinkat(entry.folder, entry.name.c_str(), flags) != 0)
+                throw failure("delete", shown + QLatin1Char('/') + QFile::decodeName(QByteArray::fromStdString(entry.path)),
+                              errno);
+        };
+        try {
+            build::walkFolder(
+                inside.get(), QFile::encodeName(shown).toStdString(),
+                [&](const build::FolderEntry &entry) {
+                    if (S_ISDIR(entry.status.st_mode))
+                        return true;
+                    remove(entry, 0);
+                    return false;
+                },
+                [&](const build::FolderEntry &entry) { remove(entry, AT_REMOVEDIR); });
+        } catch (const build::FolderTreeError &error) {
+            throw failure("delete", shown, QString::fromLocal8Bit(error.what()));
+        }
     }
     if (::unlinkat(parent, name.constData(), folder ? AT_REMOVEDIR : 0) != 0)
         throw failure("delete", shown, errno);

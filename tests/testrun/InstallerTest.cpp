@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -180,6 +182,35 @@ private Q_SLOTS:
         QVERIFY2(error.contains(reason), qPrintable(error));
         QCOMPARE(snapshotTree(server), before);
         QCOMPARE(test::namesIn(worlds), QStringList());
+    }
+
+    // An old bin/ 32,000 folders deep (a pack can place one) goes like any
+    // other: the removal does not hold a descriptor per level.
+    void aVeryDeepOldBinIsReplaced()
+    {
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        int folder = ::open(QFile::encodeName(server + QStringLiteral("bin")).constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(folder >= 0);
+        for (int level = 0; level < 32000; ++level) {
+            QVERIFY(::mkdirat(folder, "d", 0755) == 0);
+            const int inside = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+            ::close(folder);
+            folder = inside;
+            QVERIFY(folder >= 0);
+        }
+        ::close(folder);
+        // Fewer descriptors than levels, whatever the machine allows.
+        struct rlimit before {};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &before) == 0);
+        struct rlimit lowered = before;
+        lowered.rlim_cur = std::min<rlim_t>(before.rlim_cur, 1024);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
+        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), smallPack()); });
+        ::setrlimit(RLIMIT_NOFILE, &before);
+        QCOMPARE(error, QString());
+        QCOMPARE(treeOf(server + QStringLiteral("bin")),
+                 (QStringList{QStringLiteral("php"), QStringLiteral("php/php"), QStringLiteral("php/php.ini")}));
     }
 
     void entriesKeepTheirRunBitsAndFolders()
