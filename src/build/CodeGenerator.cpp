@@ -79,14 +79,19 @@ QStringList makePluginYml(const PluginSettings &settings)
     };
 }
 
+std::optional<int> leadingNumber(QStringView text)
+{
+    if (text.isEmpty() || !isAsciiDigit(text.front()))
+        return std::nullopt;
+    int value = 0;
+    for (qsizetype i = 0; i < text.size() && isAsciiDigit(text.at(i)); ++i)
+        value = value > 100000000 ? value : value * 10 + (text.at(i).unicode() - u'0');
+    return value;
+}
+
 std::optional<int> apiMajorVersion(const QString &api)
 {
-    qsizetype digits = 0;
-    while (digits < api.size() && api.at(digits).isDigit() && api.at(digits).unicode() < 128)
-        ++digits;
-    bool ok = false;
-    const int major = api.left(digits).toInt(&ok);
-    return ok ? std::optional<int>(major) : std::nullopt;
+    return leadingNumber(api);
 }
 
 bool declaresVoidReturns(const QString &api)

@@ -40,6 +40,9 @@ QStringList makePluginYml(const PluginSettings &settings);
 // An api whose first number is 4 or more gets "() : void{" method lines.
 QStringList makeMainClass(const QString &nameSpace, const QString &className,
                           const project::XmlElement &mainScript, const QString &api = {});
+// The number the ASCII digits at the start of text make (capped past
+// 100,000,000), if it starts with one.
+std::optional<int> leadingNumber(QStringView text);
 // The number the api starts with, if it starts with ASCII digits.
 std::optional<int> apiMajorVersion(const QString &api);
 // Whether servers of this api declare the event methods with ": void".

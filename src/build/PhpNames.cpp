@@ -55,22 +55,13 @@ bool isReservedClassName(const QString &part)
     return names.contains(part.toLower());
 }
 
-bool isAsciiDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
-
-// A character beyond ASCII is a byte of 0x80 or more to PHP, which it takes in names.
-bool isNameCharacter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80 || isAsciiDigit(c);
-}
-
 MainClassFault partFault(const QString &part, bool isClass)
 {
     using Fault = MainClassFault;
     if (part.isEmpty())
         return {Fault::EmptyPart, part, {}};
     for (const QChar c : part) {
-        if (!isNameCharacter(c))
+        if (!isPhpNameCharacter(c))
             return {Fault::BadCharacter, part, c};
     }
     if (isAsciiDigit(part.front()))
@@ -91,6 +82,22 @@ QString shown(QChar c)
 }
 
 } // namespace
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+bool isPhpNameStart(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80;
+}
+
+bool isPhpNameCharacter(QChar c)
+{
+    return isPhpNameStart(c) || isAsciiDigit(c);
+}
 
 MainClassFault mainClassFault(const QString &main)
 {

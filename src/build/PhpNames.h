@@ -22,6 +22,12 @@ struct MainClassFault {
     explicit operator bool() const { return kind != None; }
 };
 
+// Characters of PHP names: ASCII letters, "_" and every character beyond
+// ASCII (bytes of 0x80 and more to PHP) start one; digits may follow.
+bool isAsciiDigit(QChar c);
+bool isPhpNameStart(QChar c);
+bool isPhpNameCharacter(QChar c);
+
 // The first fault of main, part by part from the left.
 MainClassFault mainClassFault(const QString &main);
 

@@ -1,24 +1,18 @@
 #include "build/PhpStringLiteral.h"
 
+#include "build/PhpNames.h"
+
 namespace vorlune::build {
 namespace {
 
-bool isNameStart(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80;
-}
-
-bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
-bool isNameChar(QChar c) { return isNameStart(c) || isDigit(c); }
 bool isOctal(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'7'; }
 bool isHex(QChar c)
 {
     const char16_t lower = c.unicode() | 0x20;
-    return isDigit(c) || (lower >= u'a' && lower <= u'f');
+    return isAsciiDigit(c) || (lower >= u'a' && lower <= u'f');
 }
 
-int hexValue(QChar c) { return isDigit(c) ? c.unicode() - u'0' : (c.unicode() | 0x20) - u'a' + 10; }
+int hexValue(QChar c) { return isAsciiDigit(c) ? c.unicode() - u'0' : (c.unicode() | 0x20) - u'a' + 10; }
 
 // UTF-8 as PHP writes a \u{...} escape: surrogates too, as three bytes.
 QByteArray phpUtf8(uint code)
@@ -85,9 +79,9 @@ private:
 
     bool name()
     {
-        if (atEnd() || !isNameStart(current()))
+        if (atEnd() || !isPhpNameStart(current()))
             return false;
-        while (!atEnd() && isNameChar(current()))
+        while (!atEnd() && isPhpNameCharacter(current()))
             ++m_at;
         return true;
     }
@@ -112,12 +106,12 @@ private:
             return quotedText();
         if (current() == u'-')
             ++m_at;
-        if (isDigit(current())) {
-            while (isDigit(current()))
+        if (isAsciiDigit(current())) {
+            while (isAsciiDigit(current()))
                 ++m_at;
-            if (current() == u'.' && m_at + 1 < m_text.size() && isDigit(m_text.at(m_at + 1))) {
+            if (current() == u'.' && m_at + 1 < m_text.size() && isAsciiDigit(m_text.at(m_at + 1))) {
                 ++m_at;
-                while (isDigit(current()))
+                while (isAsciiDigit(current()))
                     ++m_at;
             }
             return true;
@@ -257,7 +251,7 @@ private:
     void dollar()
     {
         const QChar next = at(m_at + 1);
-        const bool startsVariable = isNameStart(next) || next == u'{' || m_reading.body.endsWith(u'{');
+        const bool startsVariable = isPhpNameStart(next) || next == u'{' || m_reading.body.endsWith(u'{');
         put(startsVariable ? QStringLiteral("\\$") : QStringLiteral("$"), "$");
     }
 

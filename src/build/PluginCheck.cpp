@@ -27,18 +27,6 @@ QString finding(std::string_view key, std::initializer_list<i18n::PlaceholderVal
     return i18n::fillPlaceholders(i18n::extraText(key), values);
 }
 
-// PHP's intval of a version part: its leading digits, else 0.
-int leadingNumber(QStringView text)
-{
-    int value = 0;
-    for (const QChar c : text) {
-        if (c.unicode() < u'0' || c.unicode() > u'9')
-            break;
-        value = value > 100000000 ? value : value * 10 + (c.unicode() - u'0');
-    }
-    return value;
-}
-
 // What a server does with a plugin it refuses: servers of API 3 log it and
 // go on; from API 4 on any plugin that fails to load stops the server.
 QString refusalEffect(const QString &api)
@@ -92,8 +80,8 @@ void checkApi(const QString &api, QStringList &findings)
         if (dash >= 0)
             findings << finding("check_api_suffix", {{"api", shown}, {"example", shortened(base)}});
         const QStringList parts = base.split(QLatin1Char('.'));
-        const int minor = parts.size() > 1 ? leadingNumber(parts.at(1)) : 0;
-        const int patch = parts.size() > 2 ? leadingNumber(parts.at(2)) : 0;
+        const int minor = parts.size() > 1 ? leadingNumber(parts.at(1)).value_or(0) : 0;
+        const int patch = parts.size() > 2 ? leadingNumber(parts.at(2)).value_or(0) : 0;
         if (minor > 28 || (minor == 28 && patch > 0))
             findings << finding("check_api_newer", {{"api", shown}});
         return;
