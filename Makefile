@@ -5,7 +5,7 @@ ASAN_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
-PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-dev zlib1g-dev \
+PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-dev libarchive-dev zlib1g-dev \
            libcurl4-openssl-dev libssl-dev ca-certificates php-cli php-yaml python3 openssl xvfb xauth \
            openbox xdotool x11-utils fonts-liberation fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n \
            dpkg-dev file desktop-file-utils appstream-util shared-mime-info libglib2.0-bin \

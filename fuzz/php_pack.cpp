@@ -1,12 +1,12 @@
 // PHP pack extraction into a fresh program folder with a bystander folder
 // beside it: whatever the archive holds, nothing is written outside the test
-// server folder, the bystander stays as it was, and the downloaded copy goes.
+// server folder, the bystander stays as it was, and links made stay in bin/.
 #include "FuzzCheck.h"
 
 #include "base/Error.h"
 #include "testrun/Installer.h"
 
-#include <QByteArray>
+#include <QString>
 
 #include <filesystem>
 #include <fstream>
@@ -34,10 +34,14 @@ void checkNothingOutside(const fs::path &root)
         const std::string relative = fs::relative(it->path(), root).string();
         const bool allowed = relative == "home" || relative == "home/plugin_run" ||
                              relative.rfind("home/plugin_run/", 0) == 0 || relative == "beside" ||
-                             relative == "beside/keep.txt";
+                             relative == "beside/keep.txt" || relative == "pack.download";
         fuzzCheck(allowed, "nothing written outside the test server folder", QString::fromStdString(relative));
-        if (relative.rfind("home/plugin_run/", 0) == 0)
-            fuzzCheck(!it->is_symlink(), "extraction makes no links", QString::fromStdString(relative));
+        if (it->is_symlink()) {
+            const fs::path bin = fs::weakly_canonical(root / "home/plugin_run/bin");
+            const std::string target = fs::weakly_canonical(it->path()).string();
+            fuzzCheck(relative.rfind("home/plugin_run/bin/", 0) == 0 && target.rfind(bin.string() + "/", 0) == 0,
+                      "links are made only in bin/ and lead only into it", QString::fromStdString(relative));
+        }
     }
     fuzzCheck(contentOf(root / "beside/keep.txt") == kBystanderText, "the bystander is untouched");
 }
@@ -54,8 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::ofstream(root / "beside/keep.txt", std::ios::binary) << kBystanderText;
 
     const QString programFolder = QString::fromStdString((root / "home").string()) + QLatin1Char('/');
+    const fs::path pack = root / "pack.download";
+    std::ofstream(pack, std::ios::binary).write(reinterpret_cast<const char *>(data), std::streamsize(size));
     try {
-        testrun::installPhpPack(programFolder, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+        testrun::installPhpPack(programFolder, QString::fromStdString(pack.string()));
     } catch (const Error &) {
     }
     checkNothingOutside(root);

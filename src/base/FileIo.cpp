@@ -61,12 +61,14 @@ void syncFolderOf(const QByteArray &file)
     }
 }
 
-void writeThroughTemporary(const QString &path, const QByteArray &bytes, bool durable)
+void writeThroughTemporary(const QString &path, const QByteArray &bytes, bool durable, AtLink atLink)
 {
-    const QByteArray target = QFile::encodeName(resolvedTarget(path));
+    const QByteArray target = QFile::encodeName(atLink == AtLink::WriteThrough ? resolvedTarget(path) : path);
     struct stat old {};
-    const bool hadOld = ::stat(target.constData(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode))
+    bool hadOld = ::lstat(target.constData(), &old) == 0;
+    if (hadOld && S_ISLNK(old.st_mode))
+        hadOld = false; // replaced as it is; what it names keeps its permissions
+    else if (hadOld && !S_ISREG(old.st_mode))
         throw failure("write", path, kindOf(old.st_mode));
 
     removeLeftTemporaries(target);
@@ -141,14 +143,14 @@ QByteArray readAll(const QString &path, qint64 limit)
     return bytes;
 }
 
-void writeAtomically(const QString &path, const QByteArray &bytes)
+void writeAtomically(const QString &path, const QByteArray &bytes, AtLink atLink)
 {
-    writeThroughTemporary(path, bytes, true);
+    writeThroughTemporary(path, bytes, true, atLink);
 }
 
 void replaceFile(const QString &path, const QByteArray &bytes)
 {
-    writeThroughTemporary(path, bytes, false);
+    writeThroughTemporary(path, bytes, false, AtLink::WriteThrough);
 }
 
 void writeScratch(const QString &path, const QByteArray &bytes)
@@ -170,6 +172,26 @@ void writeScratch(const QString &path, const QByteArray &bytes)
         ::unlink(native.constData());
         throw systemFailure("write", path, error);
     }
+}
+
+ScratchFile::ScratchFile(const QString &path)
+    : m_path(path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK: a pipe in the way fails at once instead of waiting for a reader.
+    Descriptor file(::open(native.constData(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (file.get() < 0)
+        throw systemFailure("write", path, errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw failure("write", path, QStringLiteral("it is not a regular file"));
+    m_fd = file.release();
+}
+
+ScratchFile::~ScratchFile()
+{
+    ::close(m_fd);
+    ::unlink(QFile::encodeName(m_path).constData());
 }
 
 QString systemText(int error)

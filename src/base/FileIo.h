@@ -18,14 +18,19 @@ inline constexpr qint64 kNoLimit = -1;
 // Throws vorlune::Error with the system's text.
 QByteArray readAll(const QString &path, qint64 limit = kNoLimit);
 
+// What a whole-file write does when the target is a link.
+enum class AtLink {
+    WriteThrough, // the file the link names is replaced, the link kept
+    Replace,      // the link itself is replaced; what it named is untouched
+};
+
 // Writes a whole file through a fresh temporary file in the same folder that
 // is flushed to the disk and renamed over the target: a failed write (a full
 // disk, a file size limit, a missing permission) leaves the old file as it
-// was and no temporary file behind. A link as target is written through to
-// the file it names. The temporary a killed writer of the same target left
-// is removed first (base/TemporaryFiles.h). Throws vorlune::Error with the
-// system's text.
-void writeAtomically(const QString &path, const QByteArray &bytes);
+// was and no temporary file behind. The temporary a killed writer of the
+// same target left is removed first (base/TemporaryFiles.h). Throws
+// vorlune::Error with the system's text.
+void writeAtomically(const QString &path, const QByteArray &bytes, AtLink atLink = AtLink::WriteThrough);
 
 // Like writeAtomically but without waiting for the disk: for files the
 // program can write again (runtime files), where that wait costs more than
@@ -36,6 +41,23 @@ void replaceFile(const QString &path, const QByteArray &bytes);
 // folders. Never follows a link at `path`; a failed write removes the
 // partial file. Throws vorlune::Error with the system's text.
 void writeScratch(const QString &path, const QByteArray &bytes);
+
+// A scratch file in the program's own folders, created empty (never through
+// a link, never a pipe or device) and removed again when this goes.
+class ScratchFile {
+public:
+    explicit ScratchFile(const QString &path); // throws vorlune::Error
+    ~ScratchFile();
+    ScratchFile(const ScratchFile &) = delete;
+    ScratchFile &operator=(const ScratchFile &) = delete;
+
+    int fd() const { return m_fd; }
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+};
 
 // The error of a file operation: "Cannot <verb> "<path>": <reason>", the
 // reason being the system's text for an errno value or a text of its own.

@@ -1,7 +1,7 @@
 #include "build/BuildFolder.h"
 
 #include "base/Error.h"
-#include "build/FolderTree.h"
+#include "base/FolderTree.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +16,9 @@
 
 namespace vorlune::build {
 namespace {
+
+using base::describeKind;
+using base::systemText;
 
 using Clock = std::chrono::steady_clock;
 
@@ -95,26 +98,9 @@ int openLockFile(const QString &path)
 
 void emptyFolder(int fd, const QString &folder)
 {
-    const std::string root = encoded(folder).toStdString();
-    const auto remove = [&](const FolderEntry &entry, int flags) {
-        if (::unlinkat(entry.folder, entry.name.c_str(), flags) != 0) {
-            const int error = errno;
-            cannotEmpty(folder, QStringLiteral("\"%1\" cannot be removed: %2")
-                                    .arg(QFile::decodeName(QByteArray::fromStdString(root + '/' + entry.path)),
-                                         reason(error)));
-        }
-    };
     try {
-        walkFolder(
-            fd, root,
-            [&](const FolderEntry &entry) {
-                if (S_ISDIR(entry.status.st_mode))
-                    return true;
-                remove(entry, 0); // a link goes itself, whatever it points at
-                return false;
-            },
-            [&](const FolderEntry &entry) { remove(entry, AT_REMOVEDIR); });
-    } catch (const FolderTreeError &error) {
+        base::emptyFolder(fd, encoded(folder).toStdString());
+    } catch (const base::FolderTreeError &error) {
         cannotEmpty(folder, QFile::decodeName(QByteArray(error.what())));
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "build/FolderTree.h"
+#include "base/Descriptor.h"
 
 #include <QString>
 
@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 
 namespace vorlune::build {
+
+using base::Descriptor;
 
 // How long a build waits for the build of another process to end.
 inline constexpr std::chrono::milliseconds kBuildFolderWait{60000};

@@ -1,7 +1,7 @@
 #include "build/PharCompiler.h"
 
 #include "build/Cp1251.h"
-#include "build/FolderTree.h"
+#include "base/FolderTree.h"
 
 #include <algorithm>
 #include <array>
@@ -15,6 +15,12 @@
 
 namespace vorlune::build {
 namespace fs = std::filesystem;
+using base::describeKind;
+using base::Descriptor;
+using base::FolderEntry;
+using base::FolderTreeError;
+using base::systemText;
+using base::walkFolder;
 
 namespace {
 
@@ -152,7 +158,7 @@ std::vector<PharEntry> collectEntries(const fs::path &folder)
             // Links and other non-regular files are left out, so nothing outside is pulled in.
             if (S_ISREG(entry.status.st_mode))
                 entries.push_back(
-                    {entry.path, readRegularFile(entry.folder, entry.name, (folder / entry.path).string())});
+                    {entry.path(), readRegularFile(entry.folder, entry.name, (folder / entry.path()).string())});
             return S_ISDIR(entry.status.st_mode);
         });
     } catch (const FolderTreeError &error) {

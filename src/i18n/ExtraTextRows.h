@@ -43,6 +43,9 @@ inline constexpr ExtraTextRow kExtraTextRows[] = {
     {"save_question_save", u"Сохранить"},
     {"save_question_discard", u"Не сохранять"},
     {"save_question_cancel", u"Отмена"},
+    {"download_cancel_question", u"Идёт загрузка. Прервать её и закрыть окно?"},
+    {"download_cancel_yes", u"Прервать"},
+    {"download_cancel_no", u"Продолжить"},
 };
 
 } // namespace vorlune::i18n

@@ -1,6 +1,6 @@
 #include "testrun/FolderEntries.h"
 
-#include "build/FolderTree.h"
+#include "base/FolderTree.h"
 
 namespace vorlune::testrun {
 
@@ -10,11 +10,11 @@ std::optional<std::vector<NamedEntry>> entriesOf(int folder)
         return std::nullopt;
     std::vector<NamedEntry> entries;
     try {
-        build::walkFolder(folder, ".", [&](const build::FolderEntry &entry) {
+        base::walkFolder(folder, ".", [&](const base::FolderEntry &entry) {
             entries.push_back(NamedEntry{entry.name, entry.status});
             return false;
         });
-    } catch (const build::FolderTreeError &) {
+    } catch (const base::FolderTreeError &) {
         return std::nullopt;
     }
     return entries;

@@ -8,10 +8,52 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <mutex>
 
 namespace vorlune::testrun {
+
+// What one transfer learns while curl runs. Errors are only recorded there
+// and thrown once curl has returned.
+struct Transfer {
+    enum class Stop { None, Status, TooLarge, Thrown, Cancelled, WriteFailed };
+
+    CURL *handle = nullptr;
+    const HttpProgress *progress = nullptr;
+    qint64 limit = 0;
+    bool follow = false;
+
+    QByteArray statusLine; // of the latest answer; empty for file://
+    int status = 0;
+    qint64 contentLength = -1;
+    bool hasLocation = false;
+
+    int fd = -1; // the body goes here when set, else into `body`
+    QByteArray body;
+    qint64 received = 0;
+    bool begun = false;
+    Stop stop = Stop::None;
+    int writeError = 0;
+    std::exception_ptr thrown;
+
+    bool refusedStatus() const { return status != 0 && status / 100 != 2; }
+
+    qint64 expectedSize() const
+    {
+        curl_off_t size = -1;
+        if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK)
+            return -1;
+        return size;
+    }
+
+    void begin()
+    {
+        begun = true;
+        if (progress->begin)
+            progress->begin(expectedSize());
+    }
+};
 
 namespace {
 
@@ -53,44 +95,6 @@ QByteArray schemeOf(const QByteArray &url)
     curl_url_cleanup(parsed);
     return scheme;
 }
-
-// What one get() learns while curl runs. Errors are only recorded there and
-// thrown by get() once curl has returned.
-struct Transfer {
-    enum class Stop { None, Status, TooLarge, Thrown, Cancelled };
-
-    CURL *handle = nullptr;
-    const HttpProgress *progress = nullptr;
-    qint64 limit = 0;
-    bool follow = false;
-
-    QByteArray statusLine; // of the latest answer; empty for file://
-    int status = 0;
-    qint64 contentLength = -1;
-    bool hasLocation = false;
-
-    QByteArray body;
-    bool begun = false;
-    Stop stop = Stop::None;
-    std::exception_ptr thrown;
-
-    bool refusedStatus() const { return status != 0 && status / 100 != 2; }
-
-    qint64 expectedSize() const
-    {
-        curl_off_t size = -1;
-        if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK)
-            return -1;
-        return size;
-    }
-
-    void begin()
-    {
-        begun = true;
-        if (progress->begin)
-            progress->begin(expectedSize());
-    }
-};
 
 size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
@@ -150,13 +154,22 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
             }
             transfer.begin();
         }
-        if (qint64(bytes) > transfer.limit - transfer.body.size()) {
+        if (qint64(bytes) > transfer.limit - transfer.received) {
             transfer.stop = Transfer::Stop::TooLarge;
             return 0;
         }
-        transfer.body.append(data, qsizetype(bytes));
+        if (transfer.fd >= 0) {
+            if (const int error = fileio::writeFully(transfer.fd, data, qint64(bytes)); error != 0) {
+                transfer.writeError = error;
+                transfer.stop = Transfer::Stop::WriteFailed;
+                return 0;
+            }
+        } else {
+            transfer.body.append(data, qsizetype(bytes));
+        }
+        transfer.received += qint64(bytes);
         if (transfer.progress->work)
-            transfer.progress->work(transfer.body.size());
+            transfer.progress->work(transfer.received);
     } catch (...) {
         // Nothing may unwind through curl's C frames.
         transfer.thrown = std::current_exception();
@@ -254,6 +267,7 @@ HttpClient::HttpClient(HttpClientOptions options)
         d->set(CURLOPT_CONNECTTIMEOUT, 30L);
         d->set(CURLOPT_LOW_SPEED_LIMIT, 1L);
         d->set(CURLOPT_LOW_SPEED_TIME, long(o.stallSeconds));
+        d->set(CURLOPT_TIMEOUT, long(o.totalSeconds));
         d->set(CURLOPT_ERRORBUFFER, d->errorText);
         d->set(CURLOPT_HEADERFUNCTION, onHeader);
         d->set(CURLOPT_WRITEFUNCTION, onBody);
@@ -291,6 +305,21 @@ const HttpClientOptions &HttpClient::options() const
 
 QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qint64 maxBodyBytes)
 {
+    Transfer transfer;
+    perform(url, transfer, progress,
+            maxBodyBytes > 0 ? std::min(maxBodyBytes, kMaxMemoryBodyBytes) : kMaxMemoryBodyBytes);
+    return std::move(transfer.body);
+}
+
+void HttpClient::download(const QString &url, int fd, const HttpProgress &progress, qint64 maxBodyBytes)
+{
+    Transfer transfer;
+    transfer.fd = fd;
+    perform(url, transfer, progress, maxBodyBytes);
+}
+
+void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgress &progress, qint64 maxBodyBytes)
+{
     const std::lock_guard lock(d->mutex);
     const QByteArray address = url.toUtf8();
     const QByteArray scheme = schemeOf(address);
@@ -301,7 +330,6 @@ QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qin
     if (!d->caError.isEmpty())
         throw Error(d->caError);
 
-    Transfer transfer;
     transfer.handle = d->handle;
     transfer.progress = &progress;
     transfer.limit = maxBodyBytes > 0 ? std::min(maxBodyBytes, d->options.maxBodyBytes) : d->options.maxBodyBytes;
@@ -312,7 +340,9 @@ QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qin
     d->set(CURLOPT_XFERINFODATA, &transfer);
     d->errorText[0] = '\0';
 
+    const auto started = std::chrono::steady_clock::now();
     const CURLcode result = curl_easy_perform(d->handle);
+    const auto took = std::chrono::steady_clock::now() - started;
 
     switch (transfer.stop) {
     case Transfer::Stop::Thrown:
@@ -324,9 +354,15 @@ QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qin
         throw Error(QString::fromLatin1(transfer.statusLine));
     case Transfer::Stop::Cancelled:
         throw Error(QStringLiteral("The download of \"%1\" was cancelled").arg(url));
+    case Transfer::Stop::WriteFailed:
+        throw Error(QStringLiteral("Cannot save the download of \"%1\": %2").arg(url, fileio::systemText(transfer.writeError)));
     case Transfer::Stop::None:
         break;
     }
+    if (result == CURLE_OPERATION_TIMEDOUT && took >= std::chrono::seconds(d->options.totalSeconds))
+        throw Error(QStringLiteral("The download of \"%1\" took longer than the limit of %2 seconds")
+                        .arg(url)
+                        .arg(d->options.totalSeconds));
     if (result != CURLE_OK) {
         const QString text = QString::fromUtf8(d->errorText).trimmed();
         throw Error(text.isEmpty() ? QString::fromUtf8(curl_easy_strerror(result)) : text);
@@ -336,7 +372,6 @@ QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qin
         throw Error(QString::fromLatin1(transfer.statusLine));
     if (!transfer.begun)
         transfer.begin(); // an empty body
-    return std::move(transfer.body);
 }
 
 HttpClientOptions IdHTTP1Options()

@@ -1,7 +1,7 @@
 #include "testrun/RunCleanUp.h"
 
 #include "base/Descriptor.h"
-#include "build/FolderTree.h"
+#include "base/FolderTree.h"
 #include "testrun/FolderEntries.h"
 #include "testrun/RunOptions.h"
 
@@ -10,6 +10,7 @@
 #include <functional>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorlune::testrun {
@@ -33,50 +34,10 @@ bool isCrashDumpLog(const std::string &lower)
            endsWith(lower, suffix);
 }
 
-// A folder that lacks its owner's rights gets them, so that its entries can
-// go even when the program does not run with root's rights. Never through a
-// link.
-void makeWritable(int parent, const std::string &name, const struct ::stat &status)
-{
-    if ((status.st_mode & S_IRWXU) != S_IRWXU)
-        ::fchmodat(parent, name.c_str(), (status.st_mode & 07777) | S_IRWXU, AT_SYMLINK_NOFOLLOW);
-}
-
-int openFolderAt(int parent, const std::string &name)
-{
-    return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-// Removes the folder `name` with all it holds, as far as it goes: what
-// cannot be removed stays. Stays on its own file system, so nothing mounted
-// inside is emptied.
-void removeFolderTree(int parent, const std::string &name, const struct ::stat &status)
-{
-    makeWritable(parent, name, status);
-    const Descriptor folder(openFolderAt(parent, name));
-    if (folder.get() < 0)
-        return;
-    const auto enter = [device = status.st_dev](const build::FolderEntry &entry) {
-        if (!S_ISDIR(entry.status.st_mode)) {
-            ::unlinkat(entry.folder, entry.name.c_str(), 0);
-            return false;
-        }
-        if (entry.status.st_dev != device)
-            return false;
-        makeWritable(entry.folder, entry.name, entry.status);
-        // One that cannot be opened would end the walk.
-        return Descriptor(openFolderAt(entry.folder, entry.name)).get() >= 0;
-    };
-    const auto leave = [](const build::FolderEntry &entry) {
-        ::unlinkat(entry.folder, entry.name.c_str(), AT_REMOVEDIR);
-    };
-    try {
-        build::walkFolder(folder.get(), name, enter, leave);
-    } catch (const build::FolderTreeError &) {
-        // The rest of this folder stays, as anything else that cannot go.
-    }
-    ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
-}
+// As far as it goes: what cannot be removed stays. A folder that lacks its
+// owner's rights gets them, so that its entries can go even without root's
+// rights; nothing mounted inside is emptied.
+constexpr base::RemovalPolicy kCleanUp{.makeWritable = true, .stayOnDevice = true, .keepGoing = true};
 
 // Deletes the entries of `server` whose lower-case names `matches` when what
 // they name is of `kind`; a link is removed itself.
@@ -89,13 +50,7 @@ void removeEntries(int server, const std::vector<NamedEntry> &entries,
         struct ::stat named {};
         if (::fstatat(server, entry.name.c_str(), &named, 0) != 0 || S_ISDIR(named.st_mode) != (kind == Kind::Folder))
             continue;
-        struct ::stat itself {};
-        if (::fstatat(server, entry.name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISDIR(itself.st_mode))
-            removeFolderTree(server, entry.name, itself);
-        else
-            ::unlinkat(server, entry.name.c_str(), 0);
+        base::removeTree(server, entry.name, entry.name, kCleanUp);
     }
 }
 

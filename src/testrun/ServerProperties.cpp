@@ -95,11 +95,11 @@ void prepareServerProperties(const QString &serverFolder)
     QStringList lines = linesOf(base::decodeByByteOrderMark(bytes));
     setTestValues(lines);
     if (lines.size() < kShortestKept) {
-        fileio::writeAtomically(path, standard);
+        fileio::writeAtomically(path, standard, fileio::AtLink::Replace);
         return;
     }
     const QString text = lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
-    fileio::writeAtomically(path, encoded(text, encodingOf(bytes)));
+    fileio::writeAtomically(path, encoded(text, encodingOf(bytes)), fileio::AtLink::Replace);
 }
 
 } // namespace vorlune::testrun

@@ -1,6 +1,7 @@
 #include "testrun/StreamDownload.h"
 
 #include "base/Error.h"
+#include "base/FileIo.h"
 #include "testrun/ArtifactLink.h"
 #include "testrun/Installer.h"
 
@@ -70,10 +71,11 @@ void TStreamDownload::run()
 
 void TStreamDownload::execute()
 {
-    QByteArray Stream;
     if (m_startWork == kPhpPack) {
-        Stream = m_clients.IdHTTP1.get(m_url, progress());
-        installPhpPack(m_programFolder, Stream);
+        // Saved to a file, never held in memory, and read from there.
+        const fileio::ScratchFile Stream(m_programFolder + kPackDownloadName);
+        m_clients.IdHTTP1.download(m_url, Stream.fd(), progress(), kPackDownloadLimit);
+        installPhpPack(m_programFolder, Stream.path());
     } else if (m_startWork == kCoreListing) {
         const QString listing = QString::fromUtf8(m_clients.IdHTTP2.get(m_url, progress(), kListingLimit));
         const QString link = artifactLink(listing);
@@ -82,8 +84,9 @@ void TStreamDownload::execute()
         if (link.isEmpty())
             throw Error(QStringLiteral("The page \"%1\" links no core: no address in it ends in \".phar\"").arg(m_url));
         m_shared.setDownloadMode(kCoreArtifact);
-        Stream = m_clients.IdHTTP2.get(resolveLink(m_url, link), progress());
-        installCore(m_programFolder, Stream);
+        const fileio::ScratchFile Stream(m_programFolder + kCoreDownloadName);
+        m_clients.IdHTTP2.download(resolveLink(m_url, link), Stream.fd(), progress(), kCoreDownloadLimit);
+        installCore(m_programFolder, Stream.path());
     } else {
         throw Error(QStringLiteral("Unknown download mode %1").arg(m_startWork));
     }

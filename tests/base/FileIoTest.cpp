@@ -125,6 +125,12 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(real), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
                                                QFileDevice::WriteUser);
         QCOMPARE(namesIn(dir.path()), (QStringList{QStringLiteral("link.vlk"), QStringLiteral("real.vlk")}));
+
+        // Or the link itself is replaced, and what it names stays as it was.
+        fileio::writeAtomically(link, "replaced", fileio::AtLink::Replace);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QCOMPARE(readFile(link), QByteArray("replaced"));
+        QCOMPARE(readFile(real), QByteArray("new"));
     }
 
     void temporaryFilesNeverFollowAPlantedLink()

@@ -1,6 +1,8 @@
 #include "base/IniImage.h"
 #include "base/gui/FileDialogs.h"
 #include "base/gui/PseudoModal.h"
+#include "base/gui/YesNoQuestion.h"
+#include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "support/LocalWebServer.h"
 #include "support/Programs.h"
@@ -89,7 +91,11 @@ bool usable(QWidget *control)
 class RunSettingsWindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void cleanup() { gui::FileDialogs::clearQueuedAnswers(); }
+    void cleanup()
+    {
+        gui::FileDialogs::clearQueuedAnswers();
+        gui::YesNoQuestion::clearQueuedAnswers();
+    }
 
     void controlsStandWhereTheyBelong()
     {
@@ -263,6 +269,35 @@ private Q_SLOTS:
         QVERIFY(!w.form->isVisible());
         QTest::qWait(100);
         QCOMPARE(environment.messages(), QStringList());
+    }
+
+    // Closing asks whether to stop the download: no keeps the window and the
+    // download, yes stops it quietly and the old PHP stays.
+    void closingOffersToCancelADownload()
+    {
+        test::TestEnvironment environment;
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        Window w(environment, server.url(QStringLiteral("stall?size=100000&sent=10&seconds=60&")));
+        const QString launcher = environment.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
+        QVERIFY(QDir().mkpath(QFileInfo(launcher).path()));
+        test::writeFile(launcher, "old launcher");
+        gui::ShowFormModal(w.form.get());
+        w.get<QComboBox>("sComboBox1")->setCurrentIndex(1);
+        QTest::mouseClick(w.get<QPushButton>("sBitBtn1"), Qt::LeftButton);
+        QVERIFY(w.form->workersRunning());
+
+        gui::YesNoQuestion::queueAnswer(false);
+        QVERIFY(!w.form->close());
+        QVERIFY(w.form->workersRunning());
+        gui::YesNoQuestion::queueAnswer(true);
+        QVERIFY(w.form->close());
+        QCOMPARE(gui::YesNoQuestion::askedTexts(),
+                 QStringList(2, i18n::extraText("download_cancel_question")));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->workersRunning(), 5000);
+        QTest::qWait(100);
+        QCOMPARE(environment.messages(), QStringList());
+        QCOMPARE(test::readFile(launcher), QByteArray("old launcher"));
     }
 
     void theManualInstallTakesOnlyCores()

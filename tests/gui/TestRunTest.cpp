@@ -79,7 +79,7 @@ void typeLine(gui::ServerConsole *console, const QString &line)
 struct Server {
     explicit Server(const QString &home) : folder(home + testrun::kTestServerFolder)
     {
-        testrun::installPhpPack(home, test::readFile(kBuiltPack));
+        testrun::installPhpPack(home, kBuiltPack);
         writeTestCore(folder + QStringLiteral("PocketMine-MP.phar"));
         for (const char *name : {"server.log", "CrashDump_1.log", "players/steve.dat", "crashdumps/a.log",
                                  "worlds/world/level.dat", "plugins/old.phar"}) {

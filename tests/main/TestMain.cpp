@@ -2,6 +2,7 @@
 
 #ifdef VORLUNE_TEST_GUI
 #include "app/gui/SaveQuestion.h"
+#include "base/gui/YesNoQuestion.h"
 #include "app/gui/VorluneApplication.h"
 // Window tests run under the application's own error handler.
 using TestApplication = vorlune::gui::VorluneApplication;
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
 #ifdef VORLUNE_TEST_GUI
     // A changed project set aside without a queued answer is not saved.
     vorlune::gui::SaveQuestion::answerUnqueuedWith(vorlune::gui::SaveQuestion::Answer::Discard);
+    // A running download is not cancelled without a queued answer.
+    vorlune::gui::YesNoQuestion::answerUnqueuedWith(false);
 #endif
     int failed = 0;
     int passed = 0;

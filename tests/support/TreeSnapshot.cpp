@@ -7,7 +7,9 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorlune::test {
 namespace {
@@ -61,6 +63,21 @@ void makeBystanderFolder(const QString &root)
     QFile::setPermissions(root + QStringLiteral("/sub"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                                             QFileDevice::ExeOther);
+}
+
+void makeDeepTree(const QString &top, int levels)
+{
+    int folder = ::open(QFile::encodeName(top).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < levels && folder >= 0; ++level) {
+        if (::mkdirat(folder, "d", 0755) != 0)
+            qFatal("cannot make level %d below %s", level, qPrintable(top));
+        const int inside = ::openat(folder, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = inside;
+    }
+    if (folder < 0)
+        qFatal("cannot make a deep tree below %s", qPrintable(top));
+    ::close(folder);
 }
 
 } // namespace vorlune::test

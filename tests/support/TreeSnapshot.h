@@ -17,4 +17,7 @@ QStringList treeOf(const QString &root);
 // something a hostile build folder might point at.
 void makeBystanderFolder(const QString &root);
 
+// Folders named "d", `levels` deep, below the folder `top`.
+void makeDeepTree(const QString &top, int levels);
+
 } // namespace vorlune::test

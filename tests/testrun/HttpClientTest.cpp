@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QUrl>
 
@@ -282,13 +283,55 @@ private Q_SLOTS:
             QVERIFY(recorder.works.isEmpty() || recorder.works.last() <= 4096);
         }
 
-        // The real limit: a huge announced size is refused at once, though
+        // The real limits: a huge announced size is refused at once, though
         // the server would keep the answer open for half a minute.
         HttpClient standard(IdHTTP1Options());
         QElapsedTimer clock;
         clock.start();
-        const QString huge = errorOf([&] { standard.get(server.url(QStringLiteral("stall?size=600000000"))); });
-        QVERIFY2(huge.contains(QLatin1String("limit of 512 MB")), qPrintable(huge));
+        const QString huge = server.url(QStringLiteral("stall?size=300000000"));
+        const QString inMemory = errorOf([&] { standard.get(huge); });
+        QVERIFY2(inMemory.contains(QLatin1String("limit of 64 MB")), qPrintable(inMemory));
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        const QString toFile = errorOf([&] { standard.download(huge, int(file.handle())); });
+        QVERIFY2(toFile.contains(QLatin1String("limit of 256 MB")), qPrintable(toFile));
+        QVERIFY(clock.elapsed() < 10000);
+    }
+
+    void downloadsGoToTheFileAsTheyArrive()
+    {
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        HttpClient client(limitedTo(100000));
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        Recorder recorder;
+        client.download(server.url(QStringLiteral("chunked?size=90000")), int(file.handle()), recorder.progress());
+        QCOMPARE(test::readFile(file.fileName()), LocalWebServer::pattern(90000));
+        QCOMPARE(recorder.works.last(), 90000);
+        // Without a length, the limit is held as the body arrives.
+        QVERIFY(file.resize(0));
+        QVERIFY(file.seek(0));
+        const QString error =
+            errorOf([&] { client.download(server.url(QStringLiteral("unsized?size=5000000")), int(file.handle())); });
+        QVERIFY2(error.contains(QLatin1String("limit of 100000 bytes")), qPrintable(error));
+        QVERIFY(QFileInfo(file.fileName()).size() <= 100000);
+    }
+
+    void aTricklingAnswerEndsAtTheOverallLimit()
+    {
+        LocalWebServer server;
+        VORLUNE_REQUIRE_STARTED(server);
+        server.addFile(QStringLiteral("slow.bin"), LocalWebServer::pattern(200));
+        HttpClientOptions options = IdHTTP1Options();
+        options.totalSeconds = 2;
+        HttpClient client(options);
+        QElapsedTimer clock;
+        clock.start();
+        // Two bytes every half second: never stalled, never done.
+        const QString error = errorOf(
+            [&] { client.get(server.url(QStringLiteral("trickle?file=slow.bin&chunk=2&pause=0.5"))); });
+        QVERIFY2(error.contains(QLatin1String("took longer than the limit of 2 seconds")), qPrintable(error));
         QVERIFY(clock.elapsed() < 10000);
     }
 

@@ -4,6 +4,8 @@
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
 #include "testrun/Installer.h"
+#include "testrun/PhpPack.h"
+#include "testrun/TestTar.h"
 #include "testrun/TestZip.h"
 
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -65,6 +68,22 @@ QByteArray coreBody(int size = testrun::kSmallestCoreSize + 1, char fill = 'c')
     return body + QByteArray(size - body.size(), fill);
 }
 
+// Saves `body` as a download and installs it as the window's worker does.
+void installPack(const test::TestEnvironment &env, const QByteArray &body)
+{
+    const QString pack = env.path(QStringLiteral("pack.download"));
+    writeFile(pack, body);
+    testrun::installPhpPack(env.home(), pack);
+}
+
+// Saves `body` as a downloaded core in `home` and installs it.
+void installCore(const QString &home, const QByteArray &body)
+{
+    const QString core = home + QStringLiteral("core.download");
+    writeFile(core, body);
+    testrun::installCore(home, core);
+}
+
 bool haveSystemPhp()
 {
     return QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable() ||
@@ -80,7 +99,7 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         const QString server = env.home() + testrun::kTestServerFolder;
-        testrun::installPhpPack(env.home(), readFile(kBuiltPack));
+        testrun::installPhpPack(env.home(), kBuiltPack);
         QCOMPARE(treeOf(server + QStringLiteral("bin")),
                  (QStringList{QStringLiteral("php"), QStringLiteral("php/php"), QStringLiteral("php/php.ini")}));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0755));
@@ -100,7 +119,7 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         const QString server = makeOldServer(env.home());
-        testrun::installPhpPack(env.home(), smallPack());
+        installPack(env, smallPack());
         QCOMPARE(treeOf(server),
                  (QStringList{QStringLiteral("bin"), QStringLiteral("bin/php"), QStringLiteral("bin/php/php"),
                               QStringLiteral("bin/php/php.ini"), QStringLiteral("server.properties")}));
@@ -108,66 +127,71 @@ private Q_SLOTS:
         QCOMPARE(readFile(server + QStringLiteral("server.properties")), QByteArray("motd=old\n"));
     }
 
-    void refusedPacksChangeNothing_data()
+    // Each pack is refused or fails: the old bin/ stays byte for byte, nothing
+    // around it changes, nothing half made is left, and the reason is told.
+    void hostilePacksKeepTheOldBin_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("reason");
-        QTest::addColumn<bool>("absolute");
         const ZipEntry good{"bin/php/php", "#!/bin/sh\n", S_IFREG | 0755};
-        // Each hostile entry comes after a good one, so a pack checked only
+        // Each hostile entry comes after good ones, so a pack checked only
         // while it is unpacked would already have written something.
-        const auto withEntry = [&](const QByteArray &name) {
-            return test::makeZip({good, {name, "evil", S_IFREG | 0755}});
-        };
-        QTest::newRow("up and out") << withEntry("../evil") << QStringLiteral("leads outside") << false;
-        QTest::newRow("up from a folder") << withEntry("a/../../evil") << QStringLiteral("leads outside") << false;
-        QTest::newRow("backslashes") << withEntry("bin\\..\\..\\evil") << QStringLiteral("backslash") << false;
-        QTest::newRow("dot folder") << withEntry("bin/./evil") << QStringLiteral("not a plain relative path") << false;
-        // Its name is made by the test, inside the test's own folder.
-        QTest::newRow("absolute") << QByteArray() << QStringLiteral("absolute path") << true;
+        const auto withEntry = [&](const QByteArray &name) { return smallPack({{name, "evil", S_IFREG | 0755}}); };
+        QTest::newRow("up and out") << withEntry("../evil") << QStringLiteral("leads outside");
+        QTest::newRow("up from a folder") << withEntry("a/../../evil") << QStringLiteral("leads outside");
+        // The archive reader reads a zip's backslashes as separators.
+        QTest::newRow("backslashes") << withEntry("bin\\..\\..\\evil") << QStringLiteral("leads outside");
+        QTest::newRow("dot folder") << withEntry("bin/./evil") << QStringLiteral("not a plain relative path");
+        QTest::newRow("absolute") << withEntry("/tmp/vorlune-absolute-evil") << QStringLiteral("absolute path");
 
         QByteArray stored = test::makeZip({good, {"bin/php/php.ini", QByteArray(4000, 'A'), S_IFREG | 0644, true}});
         stored[stored.indexOf(QByteArray(4000, 'A')) + 2000] = 'B';
-        QTest::newRow("wrong CRC") << stored << QStringLiteral("CRC") << false;
+        QTest::newRow("wrong CRC") << stored << QStringLiteral("crc");
         const QByteArray whole = smallPack();
-        QTest::newRow("truncated") << whole.left(whole.size() - 30) << QString() << false;
-        QTest::newRow("not a zip") << QByteArray("<html><body>502 Bad Gateway</body></html>") << QString() << false;
-        QTest::newRow("empty body") << QByteArray() << QStringLiteral("no files") << false;
-    }
+        QTest::newRow("truncated") << whole.left(whole.size() - 30) << kDamaged;
+        QTest::newRow("not an archive") << QByteArray("<html><body>502 Bad Gateway</body></html>") << kDamaged;
+        QTest::newRow("empty body") << QByteArray() << QStringLiteral("no files");
 
-    void refusedPacksChangeNothing()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QString, reason);
-        QFETCH(bool, absolute);
-        test::TestEnvironment env;
-        makeOldServer(env.home());
-        const QString root = QDir::cleanPath(env.home() + QStringLiteral(".."));
-        if (absolute)
-            body = test::makeZip(
-                {{"bin/php/php", "x", S_IFREG | 0755}, {(root + QStringLiteral("/abs")).toUtf8(), "evil"}});
-        const QStringList before = snapshotTree(root);
-        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), body); });
-        QVERIFY2(error.startsWith(kDamaged) && error.contains(reason), qPrintable(error));
-        QCOMPARE(snapshotTree(root), before);
-    }
-
-    // A pack that fails while it unpacks, or lacks what the test run starts,
-    // leaves the old bin/ exactly as it was and nothing half made.
-    void failedPacksKeepTheOldBin_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("reason");
         QTest::newRow("a file and a folder of one name")
-            << smallPack({{"bin/lib/x", "file"}, {"bin/lib/x/y", "under the file"}}) << QStringLiteral("Not a directory");
-        QTest::newRow("a 300-byte name") << smallPack({{"bin/" + QByteArray(300, 'n'), "x"}})
-                                         << QStringLiteral("File name too long");
+            << smallPack({{"bin/lib/x", "file"}, {"bin/lib/x/y", "under the file"}})
+            << QStringLiteral("both a file and a folder");
+        QTest::newRow("a folder and a file of one name")
+            << smallPack({{"bin/lib/x/", {}}, {"bin/lib/x", "over the folder"}})
+            << QStringLiteral("both a file and a folder");
+        QTest::newRow("a 300-byte name") << withEntry("bin/" + QByteArray(300, 'n'))
+                                         << QStringLiteral("part longer than 255 bytes");
+        QTest::newRow("a 600-byte path") << withEntry("bin/" + (QByteArray(99, 'p') + '/').repeated(6) + "x")
+                                         << QStringLiteral("longer than 512 bytes");
+        QTest::newRow("33 levels deep") << withEntry("bin/" + QByteArray("d/").repeated(32) + "x")
+                                        << QStringLiteral("more than 32 folders deep");
         QTest::newRow("bin as a file") << test::makeZip({{"bin", "x"}}) << QStringLiteral("is a file, not a folder");
         QTest::newRow("no launcher") << test::makeZip({{"bin/php/php.ini", "x"}}) << QStringLiteral("\"bin/php/php\"");
         QTest::newRow("a link on the way out of bin")
-            << smallPack({{"worlds/w/level.dat", "x"}}) << QStringLiteral("link");
+            << smallPack({{"worlds/w/level.dat", "x"}}) << QStringLiteral("link, which is not followed");
+        // 40 MB of zeros pack into some 40 KB.
+        QTest::newRow("a zip bomb") << smallPack({{"bin/zeros", QByteArray(40 << 20, '\0')}})
+                                    << QStringLiteral("times its own size");
+        QList<ZipEntry> many;
+        for (int i = 0; i < testrun::kPackEntryLimit; ++i)
+            many.append({"bin/e/" + QByteArray::number(i), {}});
+        QTest::newRow("too many entries") << smallPack(many) << QStringLiteral("more than 50000 entries");
+
+        const test::TarEntry launcher{"bin/php/php", "#!/bin/sh\n", S_IFREG | 0755};
+        const test::TarEntry ini{"bin/php/php.ini", "", S_IFREG | 0644};
+        const auto tarWith = [&](const test::TarEntry &entry) { return test::makeTarGz({launcher, ini, entry}); };
+        QTest::newRow("a link out of bin")
+            << tarWith({"bin/php/lib", {}, S_IFLNK | 0777, "../../worlds"}) << QStringLiteral("outside its bin/ folder");
+        QTest::newRow("a link up after a name")
+            << tarWith({"bin/php/lib", {}, S_IFLNK | 0777, "x/../../.."}) << QStringLiteral("outside its bin/ folder");
+        QTest::newRow("an absolute link")
+            << tarWith({"bin/php/lib", {}, S_IFLNK | 0777, "/etc"}) << QStringLiteral("outside its bin/ folder");
+        QTest::newRow("a link outside bin")
+            << tarWith({"plugins/p", {}, S_IFLNK | 0777, "x"}) << QStringLiteral("links only inside bin/");
+        QTest::newRow("a device") << tarWith({"bin/null", {}, S_IFCHR | 0666}) << QStringLiteral("is a device");
+        QTest::newRow("a hard link to nothing before it")
+            << tarWith({"bin/php/copy", {}, S_IFREG | 0644, "bin/php/later"}) << QStringLiteral("links to");
     }
-    void failedPacksKeepTheOldBin()
+    void hostilePacksKeepTheOldBin()
     {
         QFETCH(QByteArray, body);
         QFETCH(QString, reason);
@@ -177,11 +201,35 @@ private Q_SLOTS:
         const QString worlds = env.path(QStringLiteral("my-worlds"));
         QVERIFY(QDir().mkpath(worlds));
         QVERIFY(QFile::link(worlds, server + QStringLiteral("worlds")));
-        const QStringList before = snapshotTree(server);
-        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), body); });
-        QVERIFY2(error.contains(reason), qPrintable(error));
-        QCOMPARE(snapshotTree(server), before);
-        QCOMPARE(test::namesIn(worlds), QStringList());
+        const QString pack = env.path(QStringLiteral("pack.download"));
+        writeFile(pack, body);
+        const QString root = QDir::cleanPath(env.home() + QStringLiteral(".."));
+        const QStringList before = snapshotTree(root);
+        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), pack); });
+        QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
+        QCOMPARE(snapshotTree(root), before);
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/vorlune-absolute-evil")));
+    }
+
+    // What the server project's own PHP builds hold: links among the
+    // libraries, hard links, run bits.
+    void aTarballWithLinksInsideBinInstalls()
+    {
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        installPack(env, test::makeTarGz({{"bin/", {}, S_IFDIR | 0755},
+                                          {"bin/php/php", "#!/bin/sh\necho tar\n", S_IFREG | 0755},
+                                          {"bin/php/php.ini", "memory_limit=1G\n", S_IFREG | 0644},
+                                          {"bin/php7/lib/libx.so.1", "library", S_IFREG | 0644},
+                                          {"bin/php7/lib/libx.so", {}, S_IFLNK | 0777, "libx.so.1"},
+                                          {"bin/php7/bin/phar", {}, S_IFLNK | 0777, "../lib/./libx.so"},
+                                          {"bin/php7/bin/php-copy", {}, S_IFREG | 0755, "bin/php/php"}}));
+        QCOMPARE(readFile(server + QStringLiteral("bin/php7/bin/phar")), QByteArray("library"));
+        QCOMPARE(QFileInfo(server + QStringLiteral("bin/php7/lib/libx.so")).symLinkTarget(),
+                 server + QStringLiteral("bin/php7/lib/libx.so.1"));
+        QCOMPARE(readFile(server + QStringLiteral("bin/php7/bin/php-copy")), QByteArray("#!/bin/sh\necho tar\n"));
+        QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0755));
+        QVERIFY(!QFileInfo::exists(server + QStringLiteral("bin/lib")));
     }
 
     // An old bin/ 32,000 folders deep (a pack can place one) goes like any
@@ -190,23 +238,14 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         const QString server = makeOldServer(env.home());
-        int folder = ::open(QFile::encodeName(server + QStringLiteral("bin")).constData(), O_RDONLY | O_DIRECTORY);
-        QVERIFY(folder >= 0);
-        for (int level = 0; level < 32000; ++level) {
-            QVERIFY(::mkdirat(folder, "d", 0755) == 0);
-            const int inside = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
-            ::close(folder);
-            folder = inside;
-            QVERIFY(folder >= 0);
-        }
-        ::close(folder);
+        test::makeDeepTree(server + QStringLiteral("bin"), 32000);
         // Fewer descriptors than levels, whatever the machine allows.
         struct rlimit before {};
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &before) == 0);
         struct rlimit lowered = before;
         lowered.rlim_cur = std::min<rlim_t>(before.rlim_cur, 1024);
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
-        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), smallPack()); });
+        const QString error = errorOf([&] { installPack(env, smallPack()); });
         ::setrlimit(RLIMIT_NOFILE, &before);
         QCOMPARE(error, QString());
         QCOMPARE(treeOf(server + QStringLiteral("bin")),
@@ -216,7 +255,7 @@ private Q_SLOTS:
     void entriesKeepTheirRunBitsAndFolders()
     {
         test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), test::makeZip({{"bin/php/php", "a", S_IFREG | 0750},
+        installPack(env, test::makeZip({{"bin/php/php", "a", S_IFREG | 0750},
                                                            {"bin/php/php.ini", "b", S_IFREG | 0600},
                                                            {"bin/from-dos.txt", "c"},
                                                            {"bin/empty/", {}, S_IFDIR | 0700},
@@ -240,7 +279,7 @@ private Q_SLOTS:
         // A second name of the old file shows whether the file itself was written to.
         const QByteArray kept = QFile::encodeName(server + QStringLiteral("kept"));
         QVERIFY(::link(QFile::encodeName(old).constData(), kept.constData()) == 0);
-        testrun::installPhpPack(env.home(), smallPack({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
+        installPack(env, smallPack({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
         QCOMPARE(readFile(old), QByteArray("new text"));
         QCOMPARE(modeOf(old), int(S_IFREG | 0644));
         QCOMPARE(readFile(server + QStringLiteral("kept")), QByteArray("old text"));
@@ -259,7 +298,7 @@ private Q_SLOTS:
 
         // A link as bin/ is removed, not emptied.
         QVERIFY(QFile::link(outside, server + QStringLiteral("bin")));
-        testrun::installPhpPack(env.home(), smallPack());
+        installPack(env, smallPack());
         QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin"))));
         QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(snapshotTree(outside), before);
@@ -267,19 +306,49 @@ private Q_SLOTS:
         // Neither is a link deeper in the old bin/.
         QVERIFY(QDir(server + QStringLiteral("bin/php")).removeRecursively());
         QVERIFY(QFile::link(outside, server + QStringLiteral("bin/php")));
-        testrun::installPhpPack(env.home(), smallPack());
+        installPack(env, smallPack());
         QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin/php"))));
         QCOMPARE(snapshotTree(outside), before);
 
         // A link elsewhere in the folder stops the pack instead of leading it out.
         QVERIFY(QFile::link(outside, server + QStringLiteral("lib")));
         const QString error = errorOf([&] {
-            testrun::installPhpPack(env.home(), smallPack({{"lib/php/php", "evil", S_IFREG | 0755}}));
+            installPack(env, smallPack({{"lib/php/php", "evil", S_IFREG | 0755}}));
         });
         QVERIFY2(error.contains(server + QStringLiteral("lib")) && error.contains(QLatin1String("link")),
                  qPrintable(error));
         QCOMPARE(snapshotTree(outside), before);
-        QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
+
+        // A linked core is replaced by a downloaded one, never written through.
+        const QString core = server + testrun::kCoreFileName;
+        QVERIFY(QFile::link(outside + QStringLiteral("/php/php"), core));
+        installCore(env.home(), coreBody());
+        QCOMPARE(modeOf(core) & S_IFMT, int(S_IFREG));
+        QCOMPARE(snapshotTree(outside), before);
+    }
+
+    // The manual install takes a link to a file for an installed core, and
+    // replaces one that leads nowhere.
+    void theManualInstallKeepsALinkedCore()
+    {
+        test::TestEnvironment env;
+        const QString server = env.home() + testrun::kTestServerFolder;
+        QDir().mkpath(server);
+        const QString mine = env.path(QStringLiteral("mine.phar"));
+        writeFile(mine, coreBody());
+        const QString core = server + testrun::kCoreFileName;
+        QVERIFY(QFile::link(mine, core));
+        const QString chosen = env.path(QStringLiteral("chosen.phar"));
+        writeFile(chosen, coreBody(1500000, 'n'));
+        QVERIFY(testrun::installCoreFromFile(env.home(), chosen));
+        QVERIFY(QFileInfo(core).isSymLink());
+        QCOMPARE(readFile(mine), coreBody());
+
+        QVERIFY(QFile::remove(mine));
+        QVERIFY(testrun::installCoreFromFile(env.home(), chosen));
+        QCOMPARE(modeOf(core) & S_IFMT, int(S_IFREG));
+        QCOMPARE(readFile(core), coreBody(1500000, 'n'));
+        QVERIFY(!QFileInfo::exists(mine));
     }
 
     void aFailedUnpackingGivesTheSystemsReason()
@@ -289,7 +358,7 @@ private Q_SLOTS:
         QDir().mkpath(server);
         writeFile(server + QStringLiteral("lib"), "a file where the pack wants a folder");
         const QString error = errorOf([&] {
-            testrun::installPhpPack(env.home(), smallPack({{"lib/x.so", "x", S_IFREG | 0644}}));
+            installPack(env, smallPack({{"lib/x.so", "x", S_IFREG | 0644}}));
         });
         QVERIFY2(error.contains(QLatin1String("Not a directory")), qPrintable(error));
         QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
@@ -306,14 +375,21 @@ private Q_SLOTS:
         const QRegularExpression bystanders(QStringLiteral("^(worlds|server|bin)"));
         const QStringList others = snapshotTree(server).filter(bystanders);
 
-        testrun::installCore(env.home(), coreBody());
+        installCore(env.home(), coreBody());
         QCOMPARE(readFile(server + testrun::kCoreFileName), coreBody());
         QVERIFY(!QFileInfo::exists(server + testrun::kServerSettingsFileName));
         QCOMPARE(snapshotTree(server).filter(bystanders), others);
 
+        // The marker is found where it spans two reads of the file.
+        QByteArray split = coreBody(1500000);
+        split.replace(0, 27, QByteArray(27, ' '));
+        split.replace(256 * 1024 - 15, 27, "<?php __HALT_COMPILER(); ?>");
+        installCore(env.home(), split);
+        QCOMPARE(readFile(server + testrun::kCoreFileName), split);
+
         // Into a program folder that has no test server folder yet.
         test::TestEnvironment fresh;
-        testrun::installCore(fresh.home(), coreBody(1500000, 'n'));
+        installCore(fresh.home(), coreBody(1500000, 'n'));
         QCOMPARE(readFile(fresh.home() + testrun::kTestServerFolder + testrun::kCoreFileName), coreBody(1500000, 'n'));
     }
 
@@ -345,7 +421,7 @@ private Q_SLOTS:
         else
             writeFile(server + testrun::kServerSettingsFileName, "settings: old\n");
         const QStringList before = snapshotTree(server);
-        const QString error = errorOf([&] { testrun::installCore(env.home(), body); });
+        const QString error = errorOf([&] { installCore(env.home(), body); });
         QVERIFY2(error.contains(reason), qPrintable(error));
         QCOMPARE(snapshotTree(server), before);
     }
@@ -359,8 +435,11 @@ private Q_SLOTS:
         QDir().mkpath(server);
         writeFile(server + testrun::kCoreFileName, "old core");
         writeFile(server + testrun::kServerSettingsFileName, "settings");
+        QTemporaryDir elsewhere;
+        const QString download = elsewhere.filePath(QStringLiteral("core.download"));
+        writeFile(download, coreBody(1500000));
         disk.fill();
-        const QString error = errorOf([&] { testrun::installCore(home, coreBody(1500000)); });
+        const QString error = errorOf([&] { testrun::installCore(home, download); });
         QVERIFY2(error.contains(QLatin1String("No space left on device")), qPrintable(error));
         QCOMPARE(readFile(server + testrun::kCoreFileName), QByteArray("old core"));
         QCOMPARE(test::namesIn(server), (QStringList{testrun::kCoreFileName, testrun::kServerSettingsFileName}));

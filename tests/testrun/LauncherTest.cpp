@@ -11,11 +11,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTest>
 
 #include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,6 +200,39 @@ private Q_SLOTS:
         QCOMPARE(snapshotTree(outside), before);
     }
 
+    // A tree as deep as a pack could place goes with a few descriptors.
+    void aVeryDeepPlayersFolderGoes()
+    {
+        test::TestEnvironment env;
+        const QString server = env.path(testrun::kTestServerFolder);
+        lay(server, {u"players/"_s, u"bin/php/php"_s});
+        test::makeDeepTree(server + u"players"_s, 32000);
+        struct rlimit before {};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &before) == 0);
+        struct rlimit lowered = before;
+        lowered.rlim_cur = std::min<rlim_t>(before.rlim_cur, 1024);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
+        testrun::cleanUpBeforeRun(server, base::IniImage::fromBytes("[Run]\ndelete_players=1\n"));
+        ::setrlimit(RLIMIT_NOFILE, &before);
+        QCOMPARE(treeOf(server), (QStringList{u"bin"_s, u"bin/php"_s, u"bin/php/php"_s}));
+    }
+
+    // A link as server.properties is read, then replaced: what it names is
+    // the user's and stays as it was.
+    void aLinkedServerPropertiesIsReplacedNotWrittenThrough()
+    {
+        test::TestEnvironment env;
+        const QString shared = env.path(u"shared.properties"_s);
+        const QByteArray sharedBytes = propertiesLines(30).join(u'\n').toUtf8();
+        writeFile(shared, sharedBytes);
+        const QString file = env.path(testrun::kServerPropertiesFileName);
+        QVERIFY(QFile::link(shared, file));
+        testrun::prepareServerProperties(env.home());
+        QVERIFY(!QFileInfo(file).isSymLink());
+        QVERIFY(readFile(file).contains("motd=Vorlune-PluginTest"));
+        QCOMPARE(readFile(shared), sharedBytes);
+    }
+
     void readOnlyFoldersGoWhole()
     {
         test::TestEnvironment env;
@@ -346,7 +381,7 @@ private Q_SLOTS:
     void consoleRunsTheCoreWithPhp()
     {
         test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), readFile(kBuiltPack));
+        testrun::installPhpPack(env.home(), kBuiltPack);
         const QString server = env.path(testrun::kTestServerFolder);
         lay(server, {u"src/pocketmine/PocketMine.php"_s});
         writeFile(server + u"src/pocketmine/PocketMine.php"_s, "<?php echo getcwd(), '|', implode('|', $argv);");

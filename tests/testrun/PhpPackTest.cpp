@@ -76,7 +76,7 @@ private Q_SLOTS:
         test::TestEnvironment env;
         // A program folder with a space, reached the way the console does.
         const QString home = env.path(QStringLiteral("program folder/"));
-        testrun::installPhpPack(home, readFile(kPackFolder + QStringLiteral("php7_64.zip")));
+        testrun::installPhpPack(home, kPackFolder + QStringLiteral("php7_64.zip"));
         const QString launcher = home + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
         const QString ini = QFileInfo(launcher).absolutePath() + QStringLiteral("/php.ini");
         const QString first = env.path(QStringLiteral("first"));
@@ -105,7 +105,7 @@ private Q_SLOTS:
     void withoutAnInterpreterItNamesThePackage()
     {
         test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), readFile(kPackFolder + QStringLiteral("php7_32.zip")));
+        testrun::installPhpPack(env.home(), kPackFolder + QStringLiteral("php7_32.zip"));
         const QString launcher = env.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
         const QString empty = env.path(QStringLiteral("empty"));
         QDir().mkpath(empty);
@@ -118,7 +118,7 @@ private Q_SLOTS:
     void theSystemInterpreterRunsWithThePacksSettings()
     {
         test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), readFile(kPackFolder + QStringLiteral("php7_64.zip")));
+        testrun::installPhpPack(env.home(), kPackFolder + QStringLiteral("php7_64.zip"));
         const QString launcher = env.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
         const QStringList arguments{QStringLiteral("-r"),
                                     QStringLiteral("echo 1, ini_get('phar.readonly'), date_default_timezone_get();")};

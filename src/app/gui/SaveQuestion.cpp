@@ -1,9 +1,9 @@
 #include "app/gui/SaveQuestion.h"
 
+#include "base/gui/QueuedAnswers.h"
 #include "i18n/ExtraTexts.h"
 
 #include <QApplication>
-#include <QList>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,26 +12,18 @@
 namespace vorlune::gui::SaveQuestion {
 namespace {
 
-QList<Answer> &queued()
+QueuedAnswers<Answer> &answers()
 {
-    static QList<Answer> answers;
-    return answers;
-}
-
-std::optional<Answer> &unqueuedAnswer()
-{
-    static std::optional<Answer> answer;
-    return answer;
+    static QueuedAnswers<Answer> queued;
+    return queued;
 }
 
 } // namespace
 
 Answer ask(QWidget *parent, const QString &text)
 {
-    if (!queued().isEmpty() || unqueuedAnswer()) {
-        askedTexts() << text;
-        return queued().isEmpty() ? *unqueuedAnswer() : queued().takeFirst();
-    }
+    if (const std::optional<Answer> answer = answers().take(text))
+        return *answer;
     QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text, QMessageBox::NoButton, parent);
     QPushButton *save = box.addButton(i18n::extraText("save_question_save"), QMessageBox::AcceptRole);
     QPushButton *discard = box.addButton(i18n::extraText("save_question_discard"), QMessageBox::DestructiveRole);
@@ -46,24 +38,22 @@ Answer ask(QWidget *parent, const QString &text)
 
 void queueAnswer(Answer answer)
 {
-    queued().append(answer);
+    answers().queue(answer);
 }
 
 void answerUnqueuedWith(Answer answer)
 {
-    unqueuedAnswer() = answer;
+    answers().answerUnqueuedWith(answer);
 }
 
 void clearQueuedAnswers()
 {
-    queued().clear();
-    askedTexts().clear();
+    answers().clear();
 }
 
 QStringList &askedTexts()
 {
-    static QStringList texts;
-    return texts;
+    return answers().asked();
 }
 
 } // namespace vorlune::gui::SaveQuestion

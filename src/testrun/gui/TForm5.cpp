@@ -6,6 +6,8 @@
 #include "base/gui/ErrorHandler.h"
 #include "base/gui/FileDialogs.h"
 #include "base/gui/WrappingButton.h"
+#include "base/gui/YesNoQuestion.h"
+#include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
 #include "testrun/DownloadSources.h"
@@ -214,8 +216,14 @@ void TForm5::closeEvent(QCloseEvent *event)
     if (m_context.settings)
         guarded([this] { saveCheckBoxes(); })();
     if (!m_shuttingDown && workersRunning()) {
-        event->ignore();
-        return;
+        // Kept open while the user lets the download go on; cancelled, it
+        // stops within a second and leaves the installed files as they were.
+        if (!YesNoQuestion::ask(this, i18n::extraText("download_cancel_question"),
+                                i18n::extraText("download_cancel_yes"), i18n::extraText("download_cancel_no"))) {
+            event->ignore();
+            return;
+        }
+        cancelWorkers();
     }
     QWidget::closeEvent(event);
 }
@@ -226,13 +234,18 @@ bool TForm5::workersRunning() const
            (m_lastCoreWorker && !m_lastCoreWorker->isFinished());
 }
 
-void TForm5::shutDown()
+void TForm5::cancelWorkers()
 {
-    m_shuttingDown = true;
     for (testrun::TStreamDownload *worker : {m_lastPhpWorker.get(), m_lastCoreWorker.get()}) {
         if (worker)
             worker->cancel();
     }
+}
+
+void TForm5::shutDown()
+{
+    m_shuttingDown = true;
+    cancelWorkers();
     for (testrun::TStreamDownload *worker : {m_lastPhpWorker.get(), m_lastCoreWorker.get()}) {
         if (worker)
             worker->wait();

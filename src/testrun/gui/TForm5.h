@@ -64,6 +64,7 @@ private:
     void FormShow();
     void saveCheckBoxes();
     void startWorker(std::unique_ptr<testrun::TStreamDownload> &last);
+    void cancelWorkers();
     void restoreControls(int kind);
 
     RunSettingsContext m_context;
