@@ -46,6 +46,14 @@ inline constexpr ExtraTextRow kExtraTextRows[] = {
     {"download_cancel_question", u"Идёт загрузка. Прервать её и закрыть окно?"},
     {"download_cancel_yes", u"Прервать"},
     {"download_cancel_no", u"Продолжить"},
+    {"run_installed_php", u"PHP: {what}"},
+    {"run_installed_core", u"Ядро сервера: {what}"},
+    {"run_installed_none", u"не установлено"},
+    {"run_installed_unknown", u"установлено"},
+    {"php5_unavailable", u"Для этой системы нет сборки PHP 5, загружать нечего. Выберите «PHP8»: его требует сегодняшний сервер."},
+    {"php8_wrong_cpu", u"Сборки «PHP8» есть только для процессоров x86_64, а у этой системы {cpu}: загружать нечего."},
+    {"console_php_extensions", u"PHP этого сервера не подходит сегодняшнему ядру: установите «PHP8» в настройках запуска плагина и запустите снова."},
+    {"console_children_killed", u"Процессы, запущенные сервером, ещё работали и были завершены."},
 };
 
 } // namespace vorlune::i18n
