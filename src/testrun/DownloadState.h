@@ -13,6 +13,8 @@ enum DownloadMode : int {
     kPhpPack = 1,
     kCoreListing = 2,  // the artifact listing is being fetched
     kCoreArtifact = 3, // the core itself is being fetched
+    kPhpBuild = 4,     // today's server's PHP build, found through its update feed
+    kCoreFeed = 5,     // today's server's update feed is being read for its core
 };
 
 // The items the run settings window, the language download and the

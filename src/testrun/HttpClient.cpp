@@ -254,12 +254,15 @@ HttpClient::HttpClient(HttpClientOptions options)
     try {
         const HttpClientOptions &o = d->options;
         const bool https = !o.plainHttpOnly;
-        const char *protocols = o.plainHttpOnly ? "http" : o.allowFileUrls ? "http,https,file" : "http,https";
+        const char *protocols = o.plainHttpOnly ? "http"
+                                : o.httpsOnly   ? "https"
+                                : o.allowFileUrls ? "http,https,file"
+                                                  : "http,https";
         d->set(CURLOPT_PROTOCOLS_STR, protocols);
         // Never file: a server must not redirect a download onto the local disk.
-        d->set(CURLOPT_REDIR_PROTOCOLS_STR, https ? "http,https" : "http");
+        d->set(CURLOPT_REDIR_PROTOCOLS_STR, o.httpsOnly ? "https" : https ? "http,https" : "http");
         d->set(CURLOPT_FOLLOWLOCATION, long(o.followRedirects));
-        d->set(CURLOPT_MAXREDIRS, 10L);
+        d->set(CURLOPT_MAXREDIRS, o.httpsOnly ? kServerFeedRedirects : 10L);
         d->set(CURLOPT_USERAGENT, o.userAgent.toUtf8().constData());
         d->set(CURLOPT_HTTPHEADER, d->headers);
         d->set(CURLOPT_COOKIEFILE, ""); // cookies in memory, for this handle only
@@ -325,6 +328,8 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
     const QByteArray scheme = schemeOf(address);
     if (d->options.plainHttpOnly && !scheme.isEmpty() && scheme != "http")
         throw Error(QStringLiteral("Refused \"%1\": this download takes only plain HTTP (http://) addresses").arg(url));
+    if (d->options.httpsOnly && scheme != "https")
+        throw Error(QStringLiteral("Refused \"%1\": this download takes only secure (https://) addresses").arg(url));
     if (scheme == "file" && !d->options.allowFileUrls)
         throw Error(QStringLiteral("Refused \"%1\": this download takes no file:// addresses").arg(url));
     if (!d->caError.isEmpty())
@@ -390,6 +395,15 @@ HttpClientOptions IdHTTP2Options()
     options.userAgent = QStringLiteral("Mozilla/3.0 (compatible; Indy Library)");
     options.followRedirects = false;
     options.plainHttpOnly = true;
+    return options;
+}
+
+HttpClientOptions serverFeedOptions()
+{
+    HttpClientOptions options;
+    options.userAgent = QStringLiteral("Vorlune");
+    options.followRedirects = true;
+    options.httpsOnly = true;
     return options;
 }
 

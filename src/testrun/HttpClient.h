@@ -29,6 +29,7 @@ struct HttpClientOptions {
     bool followRedirects = true;
     bool plainHttpOnly = false; // any scheme other than http:// refused with a clear error
     bool allowFileUrls = false; // file:// URLs (the bundled download site); plainHttpOnly wins
+    bool httpsOnly = false;     // https:// only, redirects included
     qint64 maxBodyBytes = kMaxBodyBytes;
     // A transfer that receives nothing for this long is given up.
     int stallSeconds = 60;
@@ -67,5 +68,9 @@ private:
 
 HttpClientOptions IdHTTP1Options(); // HTTP, HTTPS and file URLs; redirects followed
 HttpClientOptions IdHTTP2Options(); // plain HTTP only; redirects not followed
+// Today's server and its PHP builds: HTTPS only, with verified certificates,
+// following its download redirects (to another host) a few hops at most.
+HttpClientOptions serverFeedOptions();
+inline constexpr long kServerFeedRedirects = 5;
 
 } // namespace vorlune::testrun

@@ -4,6 +4,7 @@
 #include "base/Error.h"
 #include "base/FileIo.h"
 #include "base/FolderTree.h"
+#include "testrun/Launcher.h"
 #include "testrun/PhpPack.h"
 
 #include <QDir>
@@ -316,12 +317,12 @@ bool holdsHaltCompiler(int fd, const QString &path)
 
 } // namespace
 
-void installPhpPack(const QString &programFolder, const QString &packFile)
+void installPhpPack(const QString &programFolder, const QString &packFile, const PackLayout &layout)
 {
     const Fd pack(::open(QFile::encodeName(packFile).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (pack.get() < 0)
         throw failure("open", packFile, errno);
-    const PackOutline outline = checkPack(pack.get());
+    const PackOutline outline = checkPack(pack.get(), layout.required);
 
     const QString serverFolder = programFolder + kTestServerFolder;
     makeFolders(serverFolder);
@@ -346,6 +347,10 @@ void installPhpPack(const QString &programFolder, const QString &packFile)
                 extract(reader, entry, entry.name, root.get(), serverFolder);
             }
         }
+        if (layout.finish)
+            layout.finish(stagingPath + QLatin1Char('/'), serverFolder + QStringLiteral("bin/"));
+        const QString label = layout.label.isEmpty() ? QStringLiteral("?") : layout.label;
+        fileio::writeScratch(stagingPath + QLatin1Char('/') + kPhpLabelFile.mid(4), label.toUtf8());
         struct stat status {};
         const bool oldBin = ::fstatat(root.get(), "bin", &status, AT_SYMLINK_NOFOLLOW) == 0;
         const int flags = oldBin ? RENAME_EXCHANGE : RENAME_NOREPLACE;
@@ -430,6 +435,58 @@ bool installCoreFromFile(const QString &programFolder, const QString &file)
     copyInto(source.get(), file, folder.get(), coreName, serverFolder + kCoreFileName,
              deadLink ? Existing::Replace : Existing::Keep);
     return true;
+}
+
+namespace {
+
+// What labels a core: its size and modification time, then the label.
+QByteArray coreStamp(const QString &core)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(core).constData(), &status) != 0)
+        return {};
+    return QByteArray::number(qint64(status.st_size)) + ' ' + QByteArray::number(qint64(status.st_mtim.tv_sec)) +
+           '.' + QByteArray::number(qint64(status.st_mtim.tv_nsec));
+}
+
+QByteArray smallFile(const QString &path)
+{
+    try {
+        return fileio::readAll(path, 4096);
+    } catch (const Error &) {
+        return {};
+    }
+}
+
+} // namespace
+
+QString installedPhpLabel(const QString &programFolder)
+{
+    const QString serverFolder = programFolder + kTestServerFolder;
+    if (!missingPhpBinary(serverFolder).isEmpty())
+        return {};
+    const QString label = QString::fromUtf8(smallFile(serverFolder + kPhpLabelFile)).trimmed();
+    return label.isEmpty() ? QStringLiteral("?") : label;
+}
+
+QString installedCoreLabel(const QString &programFolder)
+{
+    const QString serverFolder = programFolder + kTestServerFolder;
+    const QString core = findCoreEntry(serverFolder);
+    if (core.isEmpty())
+        return {};
+    const QByteArray kept = smallFile(serverFolder + kCoreLabelFile);
+    const qsizetype lineEnd = kept.indexOf('\n');
+    if (lineEnd > 0 && core == kCoreFileName && kept.left(lineEnd) == coreStamp(serverFolder + core))
+        return QString::fromUtf8(kept.mid(lineEnd + 1)).trimmed();
+    return core;
+}
+
+void labelInstalledCore(const QString &programFolder, const QString &label)
+{
+    const QString serverFolder = programFolder + kTestServerFolder;
+    fileio::writeAtomically(serverFolder + kCoreLabelFile,
+                            coreStamp(serverFolder + kCoreFileName) + '\n' + label.toUtf8(), fileio::AtLink::Replace);
 }
 
 } // namespace vorlune::testrun

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 namespace vorlune::testrun {
 
@@ -9,6 +13,11 @@ inline const QString kTestServerFolder = QStringLiteral("plugin_run/");
 inline const QString kCoreFileName = QStringLiteral("PocketMine-Soft.phar");
 inline const QString kServerSettingsFileName = QStringLiteral("pocketmine.yml");
 inline const QString kPackDownloadName = QStringLiteral("php.zip");
+// Below the test server folder: the labels of what was installed.
+inline const QString kPhpLabelFile = QStringLiteral("bin/.installed");
+inline const QString kCoreLabelFile = QStringLiteral(".installed-core");
+// Where today's server's PHP build is downloaded to before it is installed.
+inline const QString kPhpBuildDownloadName = QStringLiteral("php.tar.gz");
 // Where a core is downloaded to before it is checked and installed.
 inline const QString kCoreDownloadName = QStringLiteral("PocketMine-Soft.phar.part");
 // Downloads larger than these are refused as they arrive.
@@ -24,7 +33,29 @@ inline constexpr qint64 kSmallestCoreSize = 1000000;
 // any failure leaves the old bin/ as it was. Links found in the test server
 // folder are never followed: a link as bin/ is replaced, a link on the way
 // of another entry stops the install. Throws vorlune::Error with the reason.
-void installPhpPack(const QString &programFolder, const QString &packFile);
+// `layout` says what the pack must hold and may finish the new bin/ before
+// it is swapped in.
+struct PackLayout {
+    // Files the pack must hold, below its bin/.
+    QList<QByteArray> required{"php/php", "php/php.ini"};
+    // Shown in the run settings window for the installed PHP; kept in bin/.
+    QString label;
+    // Called with the new bin/ while it is aside and the path it will have
+    // once swapped in: it may add files and try the PHP. What it throws
+    // keeps the old bin/.
+    std::function<void(const QString &aside, const QString &final)> finish;
+};
+void installPhpPack(const QString &programFolder, const QString &packFile, const PackLayout &layout = {});
+
+// The label of the installed PHP: empty when none is installed, "?" when it
+// was installed without one.
+QString installedPhpLabel(const QString &programFolder);
+// The label of the installed core: empty when none is found; the core's
+// file name when the install that placed it left no label.
+QString installedCoreLabel(const QString &programFolder);
+// Keeps `label` for the core now installed (checked against its size and
+// time, so a core replaced by other means is not labelled wrongly).
+void labelInstalledCore(const QString &programFolder, const QString &label);
 
 // Installs a downloaded server core (the file `downloadedFile`) as
 // P + "plugin_run/PocketMine-Soft.phar", replacing the old one (or a link

@@ -210,7 +210,7 @@ void PackReader::unpack(int out, const QString &shown)
     }
 }
 
-PackOutline checkPack(int fd)
+PackOutline checkPack(int fd, const QList<QByteArray> &required)
 {
     enum class Use { File, Folder, Link };
     QHash<QByteArray, Use> uses;
@@ -262,9 +262,9 @@ PackOutline checkPack(int fd)
     }
     if (!any)
         packDamaged(QStringLiteral("it holds no files"));
-    for (const QByteArray &required : {QByteArray("bin/php/php"), QByteArray("bin/php/php.ini")}) {
-        if (uses.value(required, Use::Folder) == Use::Folder)
-            packDamaged(QStringLiteral("it has no %1").arg(quoted(required)));
+    for (const QByteArray &file : required) {
+        if (uses.value("bin/" + file, Use::Folder) == Use::Folder)
+            packDamaged(QStringLiteral("it has no %1").arg(quoted("bin/" + file)));
     }
     return outline;
 }

@@ -62,9 +62,9 @@ struct PackOutline {
 
 // Reads the whole pack in `fd` (every byte, so every checksum) and checks
 // that it fits together: a name is not both a file and a folder, links stay
-// inside bin/, "bin" is a folder holding "bin/php/php" and "bin/php/php.ini".
-// Throws vorlune::Error with the reason.
-PackOutline checkPack(int fd);
+// inside bin/, "bin" is a folder holding the `required` files (names below
+// bin/). Throws vorlune::Error with the reason.
+PackOutline checkPack(int fd, const QList<QByteArray> &required);
 
 // "The PHP pack is damaged: <reason>" / "The PHP pack is refused: <reason>".
 [[noreturn]] void packDamaged(const QString &reason);

@@ -4,6 +4,8 @@
 #include "base/FileIo.h"
 #include "testrun/ArtifactLink.h"
 #include "testrun/Installer.h"
+#include "testrun/PhpBuild.h"
+#include "testrun/ServerFeed.h"
 
 #include <exception>
 #include <new>
@@ -87,6 +89,18 @@ void TStreamDownload::execute()
         const fileio::ScratchFile Stream(m_programFolder + kCoreDownloadName);
         m_clients.IdHTTP2.download(resolveLink(m_url, link), Stream.fd(), progress(), kCoreDownloadLimit);
         installCore(m_programFolder, Stream.path());
+    } else if (m_startWork == kPhpBuild) {
+        const ServerRelease release = parseServerFeed(m_clients.feed.get(m_url, {}, kFeedLimit));
+        const fileio::ScratchFile Stream(m_programFolder + kPhpBuildDownloadName);
+        m_clients.feed.download(phpBuildUrl(release), Stream.fd(), progress(), kPackDownloadLimit);
+        installPhpBuild(m_programFolder, Stream.path(), phpBuildLabel(release));
+    } else if (m_startWork == kCoreFeed) {
+        const ServerRelease release = parseServerFeed(m_clients.feed.get(m_url, progress(), kFeedLimit));
+        m_shared.setDownloadMode(kCoreArtifact);
+        const fileio::ScratchFile Stream(m_programFolder + kCoreDownloadName);
+        m_clients.feed.download(release.downloadUrl, Stream.fd(), progress(), kCoreDownloadLimit);
+        installCore(m_programFolder, Stream.path());
+        labelInstalledCore(m_programFolder, coreLabel(release));
     } else {
         throw Error(QStringLiteral("Unknown download mode %1").arg(m_startWork));
     }

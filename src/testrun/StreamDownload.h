@@ -13,13 +13,18 @@ namespace vorlune::testrun {
 struct DownloadClients {
     HttpClient &IdHTTP1; // PHP binary packs
     HttpClient &IdHTTP2; // artifact listings and cores
+    HttpClient &feed;    // today's server: its update feed, core and PHP builds
 };
 
 // A listing page is text to search, not a download: this much is plenty.
 inline constexpr qint64 kListingLimit = qint64(16) << 20;
+// An update feed is a few hundred bytes of JSON.
+inline constexpr qint64 kFeedLimit = qint64(1) << 20;
 
 // One download and install on a thread of its own: a PHP binary pack
-// (mode 1) or a server core from a build server's listing (mode 2). It takes
+// (mode 1), a server core from a build server's listing (mode 2), or
+// today's server's PHP build (mode 4) or core (mode 5) through its update
+// feed. It takes
 // the shared download URL and mode when it is made, reports failures through
 // the shared notifier message, and leaves every change to a window to the
 // receivers of its signals, which run on the thread that owns the worker.

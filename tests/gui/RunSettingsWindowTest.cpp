@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QHash>
 #include <QImage>
+#include <QLabel>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
@@ -103,8 +104,9 @@ private Q_SLOTS:
         Window w(environment);
         QCOMPARE(w.form->size(), QSize(584, 326));
         QCOMPARE(w.get<QComboBox>("sComboBox1")->geometry(), QRect(8, 8, 89, 21));
-        QCOMPARE(w.get<QComboBox>("sComboBox1")->currentText(), QStringLiteral("PHP5"));
-        QCOMPARE(w.get<QComboBox>("sComboBox1")->count(), 2);
+        // What works on Linux is chosen: today's server and its PHP.
+        QCOMPARE(w.get<QComboBox>("sComboBox1")->currentText(), QStringLiteral("PHP8"));
+        QCOMPARE(w.get<QComboBox>("sComboBox1")->count(), 3);
         QVERIFY(!w.get<QComboBox>("sComboBox1")->isEditable());
         QCOMPARE(w.get<QPushButton>("sBitBtn1")->geometry(), QRect(103, 8, 113, 21));
         QCOMPARE(w.get<QPushButton>("sBitBtn1")->text(), QStringLiteral("Установить"));
@@ -118,8 +120,13 @@ private Q_SLOTS:
         for (int i = 0; i < w.get<QComboBox>("sComboBox2")->count(); ++i)
             cores << w.get<QComboBox>("sComboBox2")->itemText(i);
         QCOMPARE(cores.join(QLatin1Char('|')),
-                 QStringLiteral("ClearSky(PHP5)|Genisys(PHP7)|ImagicalMine(PHP7)|ImagicalMine 0.14.0(PHP7)|ClearSky(PHP7)"));
-        QCOMPARE(w.get<QComboBox>("sComboBox2")->currentIndex(), 0);
+                 QStringLiteral("ClearSky(PHP5)|Genisys(PHP7)|ImagicalMine(PHP7)|ImagicalMine 0.14.0(PHP7)|ClearSky(PHP7)|"
+                                "PocketMine-MP(PHP8)"));
+        QCOMPARE(w.get<QComboBox>("sComboBox2")->currentIndex(), 5);
+        // What is installed, below the check boxes.
+        QCOMPARE(w.get<QLabel>("installedPhp")->text(), QStringLiteral("PHP: не установлено"));
+        QCOMPARE(w.get<QLabel>("installedCore")->text(), QStringLiteral("Ядро сервера: не установлено"));
+        QVERIFY(w.get<QLabel>("installedPhp")->geometry().top() > w.box(5)->geometry().bottom());
         QCOMPARE(w.box(1)->text(), QStringLiteral("Удалять \"server.log\" перед запуском"));
         QCOMPARE(w.box(2)->text(), QStringLiteral("Удалять папку \"worlds\" перед запуском"));
         QCOMPARE(w.box(3)->text(), QStringLiteral("Удалять краш дампы перед запуском"));
@@ -185,6 +192,7 @@ private Q_SLOTS:
 
         Window w(environment);
         w.form->show();
+        w.get<QComboBox>("sComboBox2")->setCurrentIndex(0);
         auto *bar = w.get<QProgressBar>("sProgressBar2");
         QTest::mouseClick(w.get<QPushButton>("sBitBtn3"), Qt::LeftButton);
         QVERIFY(!usable(w.get<QPushButton>("sBitBtn3")) && !usable(w.get<QPushButton>("sBitBtn2")) &&
@@ -221,17 +229,18 @@ private Q_SLOTS:
         server.addFile(QStringLiteral("VL-Files/BINS/linux/php7_64.zip"), readFile(kBuiltPack));
         Window w(environment, server.url());
 
-        // "PHP5": the site offers no such pack.
+        // "PHP5": no build exists for this system; said plainly, nothing fetched.
+        w.get<QComboBox>("sComboBox1")->setCurrentIndex(0);
         QTest::mouseClick(w.get<QPushButton>("sBitBtn1"), Qt::LeftButton);
-        QVERIFY(!usable(w.get<QPushButton>("sBitBtn1")) && !usable(w.get<QComboBox>("sComboBox1")));
-        QTRY_VERIFY_WITH_TIMEOUT(usable(w.get<QPushButton>("sBitBtn1")), 30000);
-        QTRY_COMPARE(environment.messages(), QStringList{networkFailure(QStringLiteral("HTTP/1.1 404 File not found"))});
-        QVERIFY(usable(w.get<QComboBox>("sComboBox1")) && w.get<QProgressBar>("sProgressBar1")->isHidden());
-        QCOMPARE(testrun::sharedDownloadState().notifierMessage(), QString());
+        QCOMPARE(environment.messages(), QStringList{i18n::extraText("php5_unavailable")});
+        QVERIFY(usable(w.get<QPushButton>("sBitBtn1")) && usable(w.get<QComboBox>("sComboBox1")));
+        QVERIFY(w.get<QProgressBar>("sProgressBar1")->isHidden());
+        QVERIFY(!w.form->workersRunning());
 
         // "PHP7" and the core at once: the pack installs, the core fails on its own.
         environment.messages().clear();
         w.get<QComboBox>("sComboBox1")->setCurrentIndex(1);
+        w.get<QComboBox>("sComboBox2")->setCurrentIndex(0);
         QTest::mouseClick(w.get<QPushButton>("sBitBtn1"), Qt::LeftButton);
         QTest::mouseClick(w.get<QPushButton>("sBitBtn3"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(usable(w.get<QPushButton>("sBitBtn1")) && usable(w.get<QPushButton>("sBitBtn3")), 60000);

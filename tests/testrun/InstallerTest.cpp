@@ -1,11 +1,13 @@
 #include "support/Programs.h"
+#include "support/RealServerFormats.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
+#include "support/TestTar.h"
 #include "support/TreeSnapshot.h"
 #include "testrun/Installer.h"
+#include "testrun/PhpBuild.h"
 #include "testrun/PhpPack.h"
-#include "testrun/TestTar.h"
 #include "testrun/TestZip.h"
 
 #include <QDir>
@@ -101,7 +103,8 @@ private Q_SLOTS:
         const QString server = env.home() + testrun::kTestServerFolder;
         testrun::installPhpPack(env.home(), kBuiltPack);
         QCOMPARE(treeOf(server + QStringLiteral("bin")),
-                 (QStringList{QStringLiteral("php"), QStringLiteral("php/php"), QStringLiteral("php/php.ini")}));
+                 (QStringList{QStringLiteral(".installed"), QStringLiteral("php"), QStringLiteral("php/php"),
+                              QStringLiteral("php/php.ini")}));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0755));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php.ini")), int(S_IFREG | 0644));
         QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
@@ -121,8 +124,9 @@ private Q_SLOTS:
         const QString server = makeOldServer(env.home());
         installPack(env, smallPack());
         QCOMPARE(treeOf(server),
-                 (QStringList{QStringLiteral("bin"), QStringLiteral("bin/php"), QStringLiteral("bin/php/php"),
-                              QStringLiteral("bin/php/php.ini"), QStringLiteral("server.properties")}));
+                 (QStringList{QStringLiteral("bin"), QStringLiteral("bin/.installed"), QStringLiteral("bin/php"),
+                              QStringLiteral("bin/php/php"), QStringLiteral("bin/php/php.ini"),
+                              QStringLiteral("server.properties")}));
         QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(readFile(server + QStringLiteral("server.properties")), QByteArray("motd=old\n"));
     }
@@ -232,6 +236,68 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(server + QStringLiteral("bin/lib")));
     }
 
+    // The server project's PHP build: its php.ini gets the extensions folder
+    // where it will lie, bin/php/php runs it as the server's start script
+    // does, and what is installed is labelled.
+    void thePhpBuildIsMadeRunnable()
+    {
+        if (!haveSystemPhp())
+            QSKIP("php-cli is not installed, so the build's stand-in has nothing to run");
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        const QString tarball = env.path(QStringLiteral("php.tar.gz"));
+        writeFile(tarball, test::phpBuildTarball());
+        testrun::installPhpBuild(env.home(), tarball, QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
+        const QString extensions = server + QStringLiteral("bin/php7/lib/php/extensions/no-debug-zts-20220829/");
+        QVERIFY(readFile(server + QStringLiteral("bin/php7/bin/php.ini"))
+                    .endsWith("extension_dir=\"" + QFile::encodeName(extensions) + "\"\n"));
+        QCOMPARE(readFile(server + QStringLiteral("bin/php/php.ini")), readFile(server + QStringLiteral("bin/php7/bin/php.ini")));
+        test::RunOptions options;
+        options.workingFolder = server;
+        const auto result = test::runProgram(server + QStringLiteral("bin/php/php"),
+                                             {QStringLiteral("-r"), QStringLiteral("echo PHP_MAJOR_VERSION > 0 ? 1 : 0;")},
+                                             options);
+        QVERIFY2(result.exitCode == 0 && result.out == QLatin1String("1"), qPrintable(result.describe()));
+        QCOMPARE(testrun::installedPhpLabel(env.home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
+    }
+
+    void aPhpBuildThatDoesNotRunKeepsTheOldPhp()
+    {
+        test::TestEnvironment env;
+        const QString server = makeOldServer(env.home());
+        const QStringList before = snapshotTree(server);
+        const QString tarball = env.path(QStringLiteral("php.tar.gz"));
+        writeFile(tarball, test::phpBuildTarball(false));
+        const QString error = errorOf([&] { testrun::installPhpBuild(env.home(), tarball, QStringLiteral("x")); });
+        QVERIFY2(error.contains(QLatin1String("does not run on this system")) &&
+                     error.contains(QLatin1String("Exec format error")) && error.contains(QLatin1String("kept")),
+                 qPrintable(error));
+        QCOMPARE(snapshotTree(server), before);
+        // A zip of the bundled kind is no PHP build.
+        const QString zip = env.path(QStringLiteral("php.zip"));
+        writeFile(zip, smallPack());
+        QVERIFY(errorOf([&] { testrun::installPhpBuild(env.home(), zip, QStringLiteral("x")); })
+                    .contains(QLatin1String("\"bin/php7/bin/php\"")));
+        QCOMPARE(snapshotTree(server), before);
+    }
+
+    // What is installed: a labelled core stays labelled until it is replaced
+    // by other means; an unlabelled one shows its file name.
+    void installedThingsAreLabelled()
+    {
+        test::TestEnvironment env;
+        QCOMPARE(testrun::installedPhpLabel(env.home()), QString());
+        QCOMPARE(testrun::installedCoreLabel(env.home()), QString());
+        installPack(env, smallPack());
+        QCOMPARE(testrun::installedPhpLabel(env.home()), QStringLiteral("?"));
+        installCore(env.home(), coreBody());
+        QCOMPARE(testrun::installedCoreLabel(env.home()), testrun::kCoreFileName);
+        testrun::labelInstalledCore(env.home(), QStringLiteral("PocketMine-MP 5.43.2"));
+        QCOMPARE(testrun::installedCoreLabel(env.home()), QStringLiteral("PocketMine-MP 5.43.2"));
+        installCore(env.home(), coreBody(1500000, 'n'));
+        QCOMPARE(testrun::installedCoreLabel(env.home()), testrun::kCoreFileName);
+    }
+
     // An old bin/ 32,000 folders deep (a pack can place one) goes like any
     // other: the removal does not hold a descriptor per level.
     void aVeryDeepOldBinIsReplaced()
@@ -249,7 +315,8 @@ private Q_SLOTS:
         ::setrlimit(RLIMIT_NOFILE, &before);
         QCOMPARE(error, QString());
         QCOMPARE(treeOf(server + QStringLiteral("bin")),
-                 (QStringList{QStringLiteral("php"), QStringLiteral("php/php"), QStringLiteral("php/php.ini")}));
+                 (QStringList{QStringLiteral(".installed"), QStringLiteral("php"), QStringLiteral("php/php"),
+                              QStringLiteral("php/php.ini")}));
     }
 
     void entriesKeepTheirRunBitsAndFolders()

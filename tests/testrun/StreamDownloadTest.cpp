@@ -1,4 +1,5 @@
 #include "support/LocalWebServer.h"
+#include "support/RealServerFormats.h"
 #include "support/Programs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
@@ -6,6 +7,7 @@
 #include "support/TreeSnapshot.h"
 #include "testrun/DownloadSources.h"
 #include "testrun/Installer.h"
+#include "testrun/ServerFeed.h"
 #include "testrun/StreamDownload.h"
 #include "testrun/TestZip.h"
 
@@ -46,7 +48,7 @@ public:
     {
         m_shared.setDownloadUrl(url);
         m_shared.setDownloadMode(mode);
-        m_worker = std::make_unique<TStreamDownload>(home, DownloadClients{m_IdHTTP1, m_IdHTTP2}, kNetwork, m_shared);
+        m_worker = std::make_unique<TStreamDownload>(home, DownloadClients{m_IdHTTP1, m_IdHTTP2, m_feed}, kNetwork, m_shared);
         QObject::connect(m_worker.get(), &TStreamDownload::workBegin, [this](qint64 size) { m_outcome.begins << size; });
         QObject::connect(m_worker.get(), &TStreamDownload::workPosted,
                          [this] { m_outcome.lastReceived = m_worker->takeReceived(); });
@@ -72,6 +74,7 @@ public:
 private:
     HttpClient m_IdHTTP1{IdHTTP1Options()};
     HttpClient m_IdHTTP2{IdHTTP2Options()};
+    HttpClient m_feed{testrun::serverFeedOptions()};
     SharedDownloadState m_shared;
     Outcome m_outcome;
     std::unique_ptr<TStreamDownload> m_worker;
@@ -144,6 +147,56 @@ private Q_SLOTS:
         QCOMPARE(outcome.modeAfter, int(kIdle));
         QCOMPARE(outcome.urlAfter, QString());
         QCOMPARE(QDir(serverFolder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")), QStringList());
+    }
+
+    // Today's server through its update feed over HTTPS: the core behind a
+    // redirect to another port, the PHP build at the address the feed implies.
+    void todaysServerComesThroughItsFeed()
+    {
+        if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
+            QSKIP("php-cli is not installed, so the PHP build's stand-in cannot run");
+        test::TestEnvironment environment;
+        LocalWebServer feedHost({.https = true});
+        LocalWebServer fileHost({.https = true});
+        VORLUNE_REQUIRE_STARTED(feedHost);
+        VORLUNE_REQUIRE_STARTED(fileHost);
+        const QString bothCas = environment.path(QStringLiteral("cas.pem"));
+        writeFile(bothCas, readFile(feedHost.caFile()) + '\n' + readFile(fileHost.caFile()));
+        const test::TrustedCa trust(bothCas);
+        const QByteArray core = test::asCore("<?php echo 'core';");
+        fileHost.addFile(QStringLiteral("PocketMine-MP.phar"), core);
+        fileHost.addFile(QStringLiteral("PHP-Binaries/") + test::phpBuildPath(), test::phpBuildTarball());
+        const QString downloadUrl =
+            feedHost.url(QStringLiteral("redirect?to=") + fileHost.url(QStringLiteral("PocketMine-MP.phar")));
+        feedHost.addFile(QStringLiteral("api"), test::serverFeed(downloadUrl, fileHost.url(QStringLiteral("PHP-Binaries"))));
+        feedHost.addFile(QStringLiteral("broken"), "{\"error\":\"Channel not found\"}");
+        feedHost.addFile(QStringLiteral("plain"), test::serverFeed(QStringLiteral("http://127.0.0.1:%1/x.phar").arg(fileHost.port()),
+                                                                  fileHost.url(QStringLiteral("PHP-Binaries"))));
+
+        const Outcome coreInstalled = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("api")));
+        QCOMPARE(coreInstalled.notifier, QString());
+        QCOMPARE(coreInstalled.ended, int(kCoreFeed));
+        const QString serverFolder = environment.home() + kTestServerFolder;
+        QCOMPARE(readFile(serverFolder + kCoreFileName), core);
+        QCOMPARE(installedCoreLabel(environment.home()), QStringLiteral("PocketMine-MP 5.43.2"));
+
+        const Outcome phpInstalled = download(environment.home(), kPhpBuild, feedHost.url(QStringLiteral("api")));
+        QCOMPARE(phpInstalled.notifier, QString());
+        QCOMPARE(phpInstalled.ended, int(kPhpBuild));
+        QCOMPARE(installedPhpLabel(environment.home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
+        QVERIFY(!QFileInfo::exists(environment.path(kPhpBuildDownloadName)));
+
+        const auto before = test::snapshotTree(serverFolder);
+        const Outcome refused = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("broken")));
+        QVERIFY2(refused.notifier.contains(QLatin1String("Channel not found")), qPrintable(refused.notifier));
+        const Outcome plain = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("plain")));
+        QVERIFY2(plain.notifier.contains(QLatin1String("only secure (https://) addresses")), qPrintable(plain.notifier));
+        const Outcome redirectedToPlain = download(
+            environment.home(), kCoreFeed,
+            feedHost.url(QStringLiteral("redirect?to=http://127.0.0.1:%1/api").arg(feedHost.port())));
+        QVERIFY2(redirectedToPlain.notifier.contains(QLatin1String("Protocol \"http\" not supported")),
+                 qPrintable(redirectedToPlain.notifier));
+        QCOMPARE(test::snapshotTree(serverFolder), before);
     }
 
     void aPhpPackLandsInAMissingServerFolderAndRuns_data()

@@ -13,14 +13,17 @@
 #include "testrun/DownloadSources.h"
 #include "testrun/Installer.h"
 #include "testrun/RunOptions.h"
+#include "testrun/ServerFeed.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -46,6 +49,12 @@ const CheckBoxRow kCheckBoxRows[kRows] = {
     {"sCheckBox5", {8, 166, 232, 19}, "CKBOX.ckbox2", "plugins", "delete_plugins"},
 };
 
+constexpr int kPhp5Item = 0;
+constexpr int kPhp8Item = 2;
+// What is installed, in the space below the check boxes.
+constexpr QRect kInstalledPhpGeometry{8, 200, 568, 17};
+constexpr QRect kInstalledCoreGeometry{8, 220, 568, 17};
+
 // Light grey on dark grey, whatever the theme does with other lists.
 const QString kListColours =
     QStringLiteral("QComboBox { color: #d8d8d8; background-color: #444444; border: 1px solid #5c5c5c; }");
@@ -60,6 +69,15 @@ QComboBox *makeList(QWidget *parent, const char *name, const QRect &geometry)
     list->setGeometry(geometry);
     list->setStyleSheet(kListColours);
     return list;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setTextFormat(Qt::PlainText);
+    return label;
 }
 
 QProgressBar *makeBar(QWidget *parent, const char *name, const QRect &geometry)
@@ -118,15 +136,20 @@ TForm5::TForm5(const RunSettingsContext &context, QWidget *parent)
     setStyleSheet(kWindowStyle);
 
     sComboBox1 = makeList(this, "sComboBox1", {8, 8, 89, 21});
-    sComboBox1->addItems({QStringLiteral("PHP5"), QStringLiteral("PHP7")});
-    sComboBox1->setCurrentIndex(0);
+    sComboBox1->addItems({QStringLiteral("PHP5"), QStringLiteral("PHP7"), QStringLiteral("PHP8")});
+    // On Linux no PHP 5 build exists and today's server needs PHP 8: the
+    // item that works is chosen, so a newcomer's first click installs it.
+    sComboBox1->setCurrentIndex(kPhp8Item);
     sBitBtn1 = makeButton(this, "sBitBtn1", {103, 8, 113, 21});
     sProgressBar1 = makeBar(this, "sProgressBar1", {222, 8, 354, 21});
 
     sComboBox2 = makeList(this, "sComboBox2", {8, 36, 137, 21});
     for (const testrun::CoreSource &source : testrun::coreSources())
         sComboBox2->addItem(source.name);
-    sComboBox2->setCurrentIndex(0);
+    // Today's server, after the five build servers, which are gone; chosen
+    // for the same reason as PHP8.
+    sComboBox2->addItem(testrun::kFeedCoreName);
+    sComboBox2->setCurrentIndex(sComboBox2->count() - 1);
     // The closed list is narrow: its drop-down shows the cores' whole names,
     // and the hint the chosen one.
     int widest = 0;
@@ -146,6 +169,8 @@ TForm5::TForm5(const RunSettingsContext &context, QWidget *parent)
         box->setGeometry(kCheckBoxRows[row].geometry);
         m_checkBoxes[row] = box;
     }
+    m_installedPhp = makeLabel(this, "installedPhp", kInstalledPhpGeometry);
+    m_installedCore = makeLabel(this, "installedCore", kInstalledCoreGeometry);
 
     tNotifier = new QTimer(this);
     tNotifier->setObjectName(QStringLiteral("tNotifier"));
@@ -173,6 +198,7 @@ void TForm5::FormCreate()
     // The user agents come with the clients' options.
     IdHTTP1 = std::make_unique<testrun::HttpClient>(testrun::IdHTTP1Options());
     IdHTTP2 = std::make_unique<testrun::HttpClient>(testrun::IdHTTP2Options());
+    m_feedClient = std::make_unique<testrun::HttpClient>(testrun::serverFeedOptions());
 }
 
 void TForm5::applyTexts()
@@ -187,6 +213,20 @@ void TForm5::applyTexts()
                                                 QLatin1String(kCheckBoxRows[row].placeholder));
         m_checkBoxes[row]->setText(text);
     }
+    showInstalled();
+}
+
+void TForm5::showInstalled()
+{
+    const auto line = [](const char *key, QString what) {
+        if (what.isEmpty())
+            what = i18n::extraText("run_installed_none");
+        else if (what == QLatin1String("?"))
+            what = i18n::extraText("run_installed_unknown");
+        return i18n::setTextIntoVarInString(i18n::extraText(key), QStringLiteral("what"), what);
+    };
+    m_installedPhp->setText(line("run_installed_php", testrun::installedPhpLabel(m_context.programFolder)));
+    m_installedCore->setText(line("run_installed_core", testrun::installedCoreLabel(m_context.programFolder)));
 }
 
 void TForm5::showEvent(QShowEvent *event)
@@ -197,6 +237,7 @@ void TForm5::showEvent(QShowEvent *event)
 
 void TForm5::FormShow()
 {
+    showInstalled();
     // A value that is no Boolean stops here: the boxes after it keep their state.
     for (int row = 0; row < kRows; ++row)
         m_checkBoxes[row]->setChecked(
@@ -256,11 +297,26 @@ void TForm5::shutDown()
 void TForm5::sBitBtn1Click()
 {
     testrun::SharedDownloadState &shared = testrun::sharedDownloadState();
-    shared.setDownloadUrl(testrun::phpPackUrl(m_context.siteBaseUrl, sComboBox1->currentIndex() == 0, base::is64Bit()));
+    const int item = sComboBox1->currentIndex();
+    if (item == kPhp5Item) {
+        Messages::show(i18n::extraText("php5_unavailable"));
+        return;
+    }
+    if (item == kPhp8Item) {
+        const QString cpu = QSysInfo::currentCpuArchitecture();
+        if (!testrun::phpBuildExistsFor(cpu)) {
+            Messages::show(i18n::setTextIntoVarInString(i18n::extraText("php8_wrong_cpu"), QStringLiteral("cpu"), cpu));
+            return;
+        }
+        shared.setDownloadUrl(testrun::coreFeedUrl(*m_context.settings));
+        shared.setDownloadMode(testrun::kPhpBuild);
+    } else {
+        shared.setDownloadUrl(testrun::phpPackUrl(m_context.siteBaseUrl, false, base::is64Bit()));
+        shared.setDownloadMode(testrun::kPhpPack);
+    }
     sProgressBar1->show();
     sBitBtn1->setEnabled(false);
     sComboBox1->setEnabled(false);
-    shared.setDownloadMode(testrun::kPhpPack);
     startWorker(m_lastPhpWorker);
 }
 
@@ -271,20 +327,25 @@ void TForm5::sBitBtn3Click()
     sComboBox2->setEnabled(false);
     sProgressBar2->show();
     testrun::SharedDownloadState &shared = testrun::sharedDownloadState();
-    QString url;
-    for (const testrun::CoreSource &source : testrun::coreSources()) {
-        if (source.name == sComboBox2->currentText())
-            url = source.listingUrl;
+    if (sComboBox2->currentText() == testrun::kFeedCoreName) {
+        shared.setDownloadUrl(testrun::coreFeedUrl(*m_context.settings));
+        shared.setDownloadMode(testrun::kCoreFeed);
+    } else {
+        QString url;
+        for (const testrun::CoreSource &source : testrun::coreSources()) {
+            if (source.name == sComboBox2->currentText())
+                url = source.listingUrl;
+        }
+        shared.setDownloadUrl(url);
+        shared.setDownloadMode(testrun::kCoreListing);
     }
-    shared.setDownloadUrl(url);
-    shared.setDownloadMode(testrun::kCoreListing);
     startWorker(m_lastCoreWorker);
 }
 
 void TForm5::startWorker(std::unique_ptr<testrun::TStreamDownload> &last)
 {
     const int kind = testrun::sharedDownloadState().downloadMode();
-    if (!IdHTTP1 || !IdHTTP2) {
+    if (!IdHTTP1 || !IdHTTP2 || !m_feedClient) {
         restoreControls(kind);
         throw Error(QStringLiteral("Downloads are not possible: the network library could not start"));
     }
@@ -292,10 +353,10 @@ void TForm5::startWorker(std::unique_ptr<testrun::TStreamDownload> &last)
     // at most a few instructions from its end.
     last.reset();
     last = std::make_unique<testrun::TStreamDownload>(m_context.programFolder,
-                                                       testrun::DownloadClients{*IdHTTP1, *IdHTTP2},
+                                                       testrun::DownloadClients{*IdHTTP1, *IdHTTP2, *m_feedClient},
                                                        i18n::tx("MSG.msg8"));
     testrun::TStreamDownload *worker = last.get();
-    const bool php = kind == testrun::kPhpPack;
+    const bool php = kind == testrun::kPhpPack || kind == testrun::kPhpBuild;
     // The worker's signals arrive queued on this window's thread.
     connect(worker, &testrun::TStreamDownload::workBegin, this,
             php ? &TForm5::IdHTTPWorkBegin : &TForm5::IdHTTP2WorkBegin);
@@ -312,7 +373,8 @@ void TForm5::startWorker(std::unique_ptr<testrun::TStreamDownload> &last)
 
 void TForm5::restoreControls(int kind)
 {
-    if (kind == testrun::kPhpPack) {
+    showInstalled();
+    if (kind == testrun::kPhpPack || kind == testrun::kPhpBuild) {
         sProgressBar1->hide();
         sProgressBar1->setValue(0);
         sBitBtn1->setEnabled(true);
@@ -335,6 +397,7 @@ void TForm5::sBitBtn2Click()
         return;
     if (!testrun::installCoreFromFile(m_context.programFolder, answer.path))
         Messages::show(i18n::tx("MSG.msg14"));
+    showInstalled();
 }
 
 void TForm5::IdHTTPWorkBegin(qint64 expected)

@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -64,6 +65,8 @@ private:
     void FormShow();
     void saveCheckBoxes();
     void startWorker(std::unique_ptr<testrun::TStreamDownload> &last);
+    // The installed PHP and core, below the check boxes.
+    void showInstalled();
     void cancelWorkers();
     void restoreControls(int kind);
 
@@ -82,6 +85,9 @@ private:
     // Declared before the workers, which use them until they are gone.
     std::unique_ptr<testrun::HttpClient> IdHTTP1;
     std::unique_ptr<testrun::HttpClient> IdHTTP2;
+    std::unique_ptr<testrun::HttpClient> m_feedClient; // today's server: feed, core and PHP builds
+    QLabel *m_installedPhp = nullptr;
+    QLabel *m_installedCore = nullptr;
     std::unique_ptr<testrun::TStreamDownload> m_lastPhpWorker;
     std::unique_ptr<testrun::TStreamDownload> m_lastCoreWorker;
     bool m_shuttingDown = false;
