@@ -1,11 +1,15 @@
 #include "app/gui/TForm1.h"
+#include "base/gui/PseudoModal.h"
 #include "build/PharWriter.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
+#include "support/LocalWebServer.h"
+#include "support/RealServerFormats.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "testrun/Installer.h"
 #include "testrun/Launcher.h"
+#include "testrun/ServerFeed.h"
 #include "testrun/gui/ServerConsole.h"
 #include "testrun/gui/TForm5.h"
 
@@ -13,9 +17,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 
@@ -154,6 +160,51 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("echo: hello there")), 10000);
         typeLine(console, QStringLiteral("stop"));
         QTRY_VERIFY_WITH_TIMEOUT(console.isNull() || !console->isVisible(), 10000);
+    }
+
+    // A newcomer on Linux: "PHP8" and today's core, both chosen when the run
+    // settings open, installed over HTTPS from the update feed; then Run.
+    void todaysServerIsInstalledAndRunsThePlugin()
+    {
+        if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
+            QSKIP("php-cli is not installed, so the PHP build's stand-in cannot run");
+        test::TestEnvironment environment;
+        test::LocalWebServer feedHost({.https = true});
+        test::LocalWebServer fileHost({.https = true});
+        VORLUNE_REQUIRE_STARTED(feedHost);
+        VORLUNE_REQUIRE_STARTED(fileHost);
+        const QString bothCas = environment.path(QStringLiteral("cas.pem"));
+        test::writeFile(bothCas, test::readFile(feedHost.caFile()) + '\n' + test::readFile(fileHost.caFile()));
+        const test::TrustedCa trust(bothCas);
+        writeTestCore(fileHost.root() + QStringLiteral("PocketMine-MP.phar"));
+        fileHost.addFile(QStringLiteral("PHP-Binaries/") + test::phpBuildPath(), test::phpBuildTarball());
+        const QString downloadUrl =
+            feedHost.url(QStringLiteral("redirect?to=") + fileHost.url(QStringLiteral("PocketMine-MP.phar")));
+        feedHost.addFile(QStringLiteral("api"), test::serverFeed(downloadUrl, fileHost.url(QStringLiteral("PHP-Binaries"))));
+
+        RunWindows w;
+        w.window.runSettingsContext().settings->writeString(QStringLiteral("Run"), testrun::kCoreFeedKey,
+                                                            feedHost.url(QStringLiteral("api")));
+        gui::ShowFormModal(&w.runSettings);
+        QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
+        QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn3")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.runSettings.workersRunning(), 60000);
+        QTest::qWait(100);
+        QCOMPARE(environment.messages(), QStringList());
+        QCOMPARE(w.runSettings.findChild<QLabel *>(QStringLiteral("installedPhp"))->text(),
+                 QStringLiteral("PHP: PHP 8.2 (PocketMine-MP 5)"));
+        QCOMPARE(w.runSettings.findChild<QLabel *>(QStringLiteral("installedCore"))->text(),
+                 QStringLiteral("Ядро сервера: PocketMine-MP 5.43.2"));
+        w.runSettings.close();
+
+        w.run();
+        QPointer<gui::ServerConsole> console = newestConsole();
+        QVERIFY(console);
+        QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("Hello, world")), 20000);
+        // The first run of a fresh server skips its set-up wizard.
+        QVERIFY(QFileInfo::exists(environment.home() + testrun::kTestServerFolder + QStringLiteral("server.properties")));
+        console->stopServer();
+        QTRY_VERIFY_WITH_TIMEOUT(!console || !console->serverRunning(), 20000);
     }
 
     void aFailingCoreKeepsTheConsoleOpenWithItsCode()
