@@ -17,6 +17,8 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace vorlune;
 using testrun::HttpClient;
 using testrun::HttpClientOptions;
@@ -212,6 +214,23 @@ private Q_SLOTS:
         QCOMPARE(recorder.works.last(), pack.size());
         const QString missing = errorOf([&] { client.get(fileUrl(folder.filePath(QStringLiteral("none.zip")))); });
         QVERIFY2(missing.contains(QLatin1String("none.zip")), qPrintable(missing));
+
+        // A named pipe or a folder in the site's place is refused at once:
+        // opening a pipe would wait for a writer that never comes.
+        const QString pipe = folder.filePath(QStringLiteral("pipe.zip"));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString &path : {pipe, folder.path()}) {
+            const QString error = errorOf([&] { client.get(fileUrl(path)); });
+            QVERIFY2(error.contains(QLatin1String("regular file")), qPrintable(error));
+        }
+        QVERIFY(clock.elapsed() < 5000);
+        // A cancel stops a file read as it stops a network one.
+        std::atomic_bool cancel = true;
+        HttpProgress cancelled;
+        cancelled.cancel = &cancel;
+        QVERIFY(errorOf([&] { client.get(fileUrl(path), cancelled); }).contains(QLatin1String("was cancelled")));
     }
 
     void httpsTrustsOnlyKnownAuthoritiesAndNames()
