@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "base/FileIo.h"
 #include "base/TextCodecs.h"
+#include "project/AttributeCount.h"
 
 #include <QHash>
 #include <QLocale>
@@ -15,6 +16,8 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 
 namespace vorlune::project {
@@ -86,6 +89,9 @@ struct FirstError {
     int code = XML_ERR_OK;
     int line = 0;
     QByteArray message;
+    // What libxml2 writes outside its structured errors (its encoding
+    // errors), which would otherwise go to standard error as it is.
+    QByteArray unstructured;
 };
 
 thread_local FirstError *t_firstError = nullptr;
@@ -103,22 +109,55 @@ void recordError(void *, xmlErrorPtr error)
     t_firstError->message = QByteArray(error->message ? error->message : "");
 }
 
+void recordUnstructured(void *, const char *format, ...)
+{
+    if (!t_firstError || t_firstError->unstructured.size() > 4096)
+        return;
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    t_firstError->unstructured += text;
+}
+
 class FirstErrorScope {
 public:
-    FirstErrorScope(xmlParserCtxtPtr context, FirstError &error) : m_previous(t_firstError)
+    FirstErrorScope(xmlParserCtxtPtr context, FirstError &error)
+        : m_previous(t_firstError), m_previousGeneric(xmlGenericError), m_previousGenericContext(xmlGenericErrorContext)
     {
         t_firstError = &error;
         // Also keeps libxml2 from printing the few errors it would write
         // to standard error despite XML_PARSE_NOERROR.
         context->sax->serror = recordError;
+        xmlSetGenericErrorFunc(nullptr, recordUnstructured);
     }
-    ~FirstErrorScope() { t_firstError = m_previous; }
+    ~FirstErrorScope()
+    {
+        xmlSetGenericErrorFunc(m_previousGenericContext, m_previousGeneric);
+        t_firstError = m_previous;
+    }
     FirstErrorScope(const FirstErrorScope &) = delete;
     FirstErrorScope &operator=(const FirstErrorScope &) = delete;
 
 private:
     FirstError *m_previous;
+    xmlGenericErrorFunc m_previousGeneric;
+    void *m_previousGenericContext;
 };
+
+// "input conversion failed due to input error, bytes 0x98 0x42 ...", then "encoder error"
+QString encodingMessage(const FirstError &error, const QString &sourceName, int line)
+{
+    if (!error.unstructured.contains("conversion failed") && !error.unstructured.contains("encoder error"))
+        return {};
+    const qsizetype bytesAt = error.unstructured.indexOf("bytes 0x");
+    const QByteArray bad = bytesAt < 0 ? QByteArray() : error.unstructured.mid(bytesAt + 6, 4);
+    return withLine(sourceName, line,
+                    QStringLiteral("it holds bytes that are not text in the encoding it declares%1, so the file is "
+                                   "not opened.")
+                        .arg(bad.isEmpty() ? QString() : QStringLiteral(" (the byte %1)").arg(QString::fromLatin1(bad))));
+}
 
 QString number(quint64 value) { return QLocale(QLocale::English).toString(value); }
 
@@ -157,6 +196,9 @@ QString parserMessage(xmlParserCtxtPtr context, const FirstError &first, const Q
     if (!limit.isEmpty())
         return limit;
     const xmlError *error = xmlCtxtGetLastError(context);
+    const QString encoding = encodingMessage(first, sourceName, error ? error->line : 0);
+    if (!encoding.isEmpty())
+        return encoding;
     const QString message = error && error->message ? QString::fromUtf8(error->message).trimmed()
                                                     : QStringLiteral("the document could not be parsed");
     return withLine(sourceName, error ? error->line : 0, message);
@@ -300,6 +342,11 @@ ProjectDocument ProjectDocument::newProject()
 
 ProjectDocument ProjectDocument::fromBytes(const QByteArray &bytes, const QString &sourceName)
 {
+    if (const int line = lineOfTooManyAttributes(bytes))
+        throw Error(withLine(sourceName, line,
+                             QStringLiteral("an element has more than %1 attributes, more than a project can have, "
+                                            "so the file is not opened.")
+                                 .arg(kMaxAttributes)));
     std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(), xmlFreeParserCtxt);
     if (!context)
         throw Error(QStringLiteral("Out of memory while parsing %1").arg(sourceName));

@@ -1,4 +1,5 @@
 #include "base/Error.h"
+#include "project/AttributeCount.h"
 #include "project/ProjectDocument.h"
 #include "support/TestRegistry.h"
 
@@ -28,6 +29,14 @@ QByteArray entity(const QByteArray &name, const QByteArray &value)
 }
 
 QByteArray reference(const QByteArray &name) { return '&' + name + ';'; }
+
+QByteArray attributes(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += " a" + QByteArray::number(i) + "=\"x\"";
+    return text;
+}
 
 QByteArray argumentsReferring(const QByteArray &name, int count)
 {
@@ -138,6 +147,38 @@ private Q_SLOTS:
         QTest::newRow("long comment")
             << "<plugin>\n<!--" + QByteArray(10000001, 'c') + "--></plugin>"
             << QStringLiteral("p.vlk, line 2: a text, comment or other part is ") + textTooLong;
+        QTest::newRow("200,000 attributes") << "<plugin>\n<settings " + attributes(200000) + "/></plugin>"
+                                            << QStringLiteral("p.vlk, line 2: an element has more than 256 attributes, "
+                                                              "more than a project can have, so the file is not opened.");
+        QTest::newRow("a byte windows-1251 lacks")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<plugin><settings name=\"A\x98\"/></plugin>")
+            << QStringLiteral("p.vlk, line 2: it holds bytes that are not text in the encoding it declares (the byte "
+                              "0x98), so the file is not opened.");
+    }
+
+    // Only attributes of start tags count, found without parsing.
+    void attributesAreCountedInStartTagsOnly_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("line");
+        const QByteArray many = attributes(kMaxAttributes + 1);
+        QTest::newRow("at the limit") << "<plugin " + attributes(kMaxAttributes) + "/>" << 0;
+        QTest::newRow("over it, on line 3") << "<a>\n<b/>\n<plugin " + many + "/>" << 3;
+        QTest::newRow("= in values") << "<plugin a=\"" + QByteArray(1000, '=') + "\" b='==>'/>" << 0;
+        QTest::newRow("comment") << "<!-- <x " + many + "> -->\n<plugin/>" << 0;
+        QTest::newRow("CDATA") << "<p><![CDATA[<x " + many + ">]]></p>" << 0;
+        QTest::newRow("instruction") << "<?x " + many + "?><p/>" << 0;
+        QTest::newRow("DOCTYPE") << "<!DOCTYPE p [<!ENTITY e \"<x " + many + ">\">]><p/>" << 0;
+        QByteArray utf16;
+        for (const char c : "<plugin " + many + "/>")
+            utf16 += QByteArray(1, c) + '\0';
+        QTest::newRow("UTF-16") << utf16 << 1;
+    }
+    void attributesAreCountedInStartTagsOnly()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, line);
+        QCOMPARE(lineOfTooManyAttributes(bytes), line);
     }
 
     void parserLimitsNameTheCause()
