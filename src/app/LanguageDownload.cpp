@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "base/FileIo.h"
+#include "i18n/TextTable.h"
 
 #include <exception>
 #include <new>
@@ -38,7 +39,18 @@ void TSreamDownload::run()
         testrun::HttpProgress progress;
         progress.cancel = &m_cancel;
         const QByteArray LanguageBuffer = m_client.get(m_url, progress);
-        fileio::writeAtomically(m_languageFile, LanguageBuffer);
+        // Read and completed here, not on the window's thread: a file of a
+        // million sections takes seconds.
+        base::IniImage language = base::IniImage::fromBytes(LanguageBuffer);
+        i18n::TextTable::completeLanguageImage(language);
+        const QByteArray completed = language.toBytes();
+        if (completed.size() > fileio::kIniFileLimit)
+            throw Error(QStringLiteral("The language file \"%1\" would be larger than %2 MB once the texts it lacks "
+                                       "are added, so it is not used")
+                            .arg(m_url)
+                            .arg(fileio::kIniFileLimit >> 20));
+        fileio::writeAtomically(m_languageFile, completed);
+        m_language = std::move(language);
     } catch (const Error &error) {
         failure = error.text();
     } catch (const std::bad_alloc &) {

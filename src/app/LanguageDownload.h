@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/IniImage.h"
 #include "testrun/HttpClient.h"
 
 #include <QString>
@@ -29,9 +30,12 @@ inline constexpr LanguageSource kLanguageSources[] = {
 testrun::HttpClientOptions languageClientOptions();
 
 // One language download on a thread of its own: the file at `url` is
-// fetched and written whole over `languageFile`, which is left as it was
-// when anything fails. The window reloads the texts when downloaded()
-// arrives; failed() carries the error's own text.
+// fetched, read and completed with the texts it lacks (as the loader would
+// write it back), and written whole over `languageFile`, which is left as
+// it was when anything fails, or when the completed file would be larger
+// than a language file may be read back. The window takes the read texts
+// (takeLanguage()) when downloaded() arrives; failed() carries the error's
+// own text.
 class TSreamDownload : public QThread {
     Q_OBJECT
 public:
@@ -40,6 +44,8 @@ public:
     ~TSreamDownload() override; // cancels and waits
 
     void cancel() { m_cancel = true; }
+    // The completed language file as read; once, after downloaded().
+    base::IniImage takeLanguage() { return std::move(m_language); }
 
 Q_SIGNALS:
     void downloaded();
@@ -53,6 +59,7 @@ private:
     QString m_url;
     QString m_languageFile;
     std::atomic_bool m_cancel = false;
+    base::IniImage m_language;
 };
 
 } // namespace vorlune::app

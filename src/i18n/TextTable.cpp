@@ -1,5 +1,6 @@
 #include "i18n/TextTable.h"
 
+#include "base/FileIo.h"
 #include "base/IniImage.h"
 
 namespace vorlune::i18n {
@@ -34,7 +35,20 @@ void TextTable::GetStringFromLanguage(base::IniImage &languageIni, const QString
 void TextTable::GetStringsLanguage(base::IniImage &languageIni, const QString &languageFilePath)
 {
     fillFrom(languageIni);
-    languageIni.save(languageFilePath);
+    // A file that would grow past the read limit would be refused at every
+    // later start: it is left as it was.
+    const QByteArray bytes = languageIni.toBytes();
+    if (bytes.size() <= fileio::kIniFileLimit)
+        fileio::writeAtomically(languageFilePath, bytes);
+}
+
+void TextTable::completeLanguageImage(base::IniImage &languageIni)
+{
+    for (const TextRow &row : kTextRows) {
+        const QString section = fromView(row.section);
+        const QString key = fromView(row.key);
+        languageIni.writeString(section, key, languageIni.readString(section, key, fromView(row.defaultText)));
+    }
 }
 
 void TextTable::fillFrom(base::IniImage &languageIni)

@@ -42,9 +42,15 @@ public:
     // stores it in its slot and writes it back into the image.
     void GetStringFromLanguage(base::IniImage &languageIni, const QString &par1, const QString &par2,
                                const QString &str, int index);
-    // Loads all texts in table order and saves the image to languageFilePath.
-    // Throws vorlune::Error when the file cannot be written.
+    // Loads all texts in table order and saves the image to languageFilePath,
+    // unless the saved file would be larger than an INI file may be read
+    // back (the texts are loaded all the same). Throws vorlune::Error when
+    // the file cannot be written.
     void GetStringsLanguage(base::IniImage &languageIni, const QString &languageFilePath);
+    // Writes every text the table has into the image as fillFrom does, the
+    // default where one is missing, without touching any table: safe on
+    // any thread.
+    static void completeLanguageImage(base::IniImage &languageIni);
     // GetStringsLanguage without the save.
     void fillFrom(base::IniImage &languageIni);
 

@@ -79,8 +79,9 @@ void TForm1::languageDownloaded()
         TForm1 *form;
         ~Unblock() { form->endLanguageDownload(); }
     } unblock{this};
-    m_state.LanguageIni = base::IniImage::load(m_state.languageFilePath());
-    i18n::texts().GetStringsLanguage(m_state.LanguageIni, m_state.languageFilePath());
+    // Read, completed and saved by the worker.
+    m_state.LanguageIni = m_languageWorker->takeLanguage();
+    i18n::texts().loadFrom(m_state.LanguageIni);
     i18n::loadExtraTexts(m_state.LanguageIni);
     loadQtTranslations(m_state.LanguageIni);
     UpdateStringsLanguage();
