@@ -1,4 +1,7 @@
 #include "app/ConsoleFormatCodes.h"
+#include "base/gui/PseudoModal.h"
+#include "i18n/ExtraTexts.h"
+#include "support/TestCore.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "testrun/gui/ServerConsole.h"
@@ -26,9 +29,10 @@ constexpr int kWaitMs = 15000;
 
 // A console running a real program in a fresh folder; gone when the test ends.
 struct Console {
-    Console(const QString &program, const QStringList &arguments)
+    Console(const QString &program, const QStringList &arguments, QWidget *owner = nullptr)
     {
-        window = new ServerConsole({program, arguments, env.home()}, QIcon(), app::consoleFormatCodes({85, 85, 85}));
+        window = new ServerConsole({program, arguments, env.home()}, QIcon(), app::consoleFormatCodes({85, 85, 85}),
+                                   owner);
         window->setKillDelay(300);
         window->start();
     }
@@ -138,6 +142,53 @@ private Q_SLOTS:
         console.window->close();
         QVERIFY(console.window && console.window->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(console.window.isNull(), kWaitMs);
+    }
+
+    void childrenLeftByTheServerAreEndedAndNamed()
+    {
+        // The child keeps the output open, as today's core's console reader does.
+        Console console(kShell, {QStringLiteral("-c"), QStringLiteral("sleep 600 & echo $!; read line; exit 0")});
+        QTRY_VERIFY_WITH_TIMEOUT(console.text().contains(QLatin1Char('\n')), kWaitMs);
+        const qint64 child = console.text().section(QLatin1Char('\n'), 0, 0).toLongLong();
+        QVERIFY(test::processRuns(child));
+        QTest::mouseClick(console.stop(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!console.window->serverRunning() && !console.window->hasPendingOutput(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processRuns(child), kWaitMs);
+        // Not a clean end: the console stays open and says what it did.
+        QVERIFY(console.window && console.window->isVisible());
+        QCOMPARE(console.text(), QString::number(child) + QLatin1Char('\n') + i18n::extraText("console_children_killed")
+                                     + QLatin1Char('\n'));
+    }
+
+    void phpWithoutTheCoresExtensionsGetsOneHint()
+    {
+        // Two runs of the check's words, as a core that checks twice would print them.
+        const QString error = QStringLiteral("echo '[ERROR] Selected PHP binary does not satisfy some requirements.'; "
+                                             "echo ' - Unable to find the LevelDB (leveldb) extension.'; ");
+        Console console(kShell, {QStringLiteral("-c"), error + error + QStringLiteral("exit 1")});
+        QTRY_VERIFY_WITH_TIMEOUT(!console.window->serverRunning() && !console.window->hasPendingOutput(), kWaitMs);
+        const QStringList lines = console.text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.mid(4), (QStringList{i18n::extraText("console_php_extensions"),
+                                            QStringLiteral("Сервер завершил работу с кодом 1"), QString()}));
+        QCOMPARE(console.text().count(i18n::extraText("console_php_extensions")), 1);
+    }
+
+    void staysUsableBesidePseudoModalDialogs()
+    {
+        QWidget mainWindow;
+        mainWindow.show();
+        Console console(kPhp,
+                        {QStringLiteral("-r"), php("while (($l = fgets(STDIN)) !== false) echo 'got ' . $l;")},
+                        &mainWindow);
+        QWidget dialog;
+        gui::ShowFormModal(&dialog);
+        QVERIFY(!mainWindow.isEnabled());
+        QVERIFY(console.window->isEnabled() && console.input()->isEnabled() && console.stop()->isEnabled());
+        QTest::keyClicks(console.input(), QStringLiteral("list"));
+        QTest::keyClick(console.input(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(console.text().contains(QStringLiteral("got list\n")), kWaitMs);
+        dialog.close();
+        QVERIFY(mainWindow.isEnabled() && console.window->isEnabled());
     }
 
     void floodKeepsTheLastLines()

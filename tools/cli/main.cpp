@@ -1,8 +1,10 @@
 // vorlune-build: builds a project into a plugin archive without any window.
 //   vorlune-build [--zip] PROJECT OUTPUT
 //   vorlune-build --check PROJECT
+//   vorlune-build --run PROJECT [--stop-when-ready [--timeout SECONDS]]
 //   vorlune-build --help | --version
 
+#include "app/Settings.h"
 #include "base/Error.h"
 #include "base/FileIo.h"
 #include "base/IniImage.h"
@@ -13,8 +15,16 @@
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
+#include "testrun/HeadlessRun.h"
+#include "testrun/RunOptions.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
+#include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +35,7 @@ void print(FILE *stream, const QString &text)
 
 const char kUsage[] = "usage: vorlune-build [--zip] PROJECT OUTPUT\n"
                       "       vorlune-build --check PROJECT\n"
+                      "       vorlune-build --run PROJECT [--stop-when-ready [--timeout SECONDS]]\n"
                       "       vorlune-build --help | --version\n"
                       "\n"
                       "Builds the plugin project PROJECT (a .vlk file) into OUTPUT.phar, or into\n"
@@ -33,7 +44,25 @@ const char kUsage[] = "usage: vorlune-build [--zip] PROJECT OUTPUT\n"
                       "Exits 0 when the archive was written, 1 when the build failed, 2 on wrong usage.\n"
                       "\n"
                       "--check prints what a server would refuse, one finding per line, and exits\n"
-                      "0 when there is nothing, 3 when there are findings, 1 when PROJECT cannot be read.";
+                      "0 when there is nothing, 3 when there are findings, 1 when PROJECT cannot be read.\n"
+                      "\n"
+                      "--run builds the plugin into the test server of the program folder, after\n"
+                      "the clean-up the run settings ask for, and starts the server as the window's\n"
+                      "Run command does. Its output goes to standard output and standard input goes\n"
+                      "to it; an interrupt sends it \"stop\", a second one kills it. Without\n"
+                      "--stop-when-ready it exits with the server's exit code (128 + the signal when\n"
+                      "a signal ended the server). With --stop-when-ready \"stop\" is sent once the\n"
+                      "server is ready, and it exits 0 only when the server loaded and enabled the\n"
+                      "plugin and then stopped cleanly; --timeout limits such a run (300 seconds\n"
+                      "unless given). Other exit codes, with the reason on standard error:\n"
+                      "  1  PROJECT cannot be read or the server cannot be prepared\n"
+                      "  4  no server core is installed\n"
+                      "  5  no PHP is installed for the server\n"
+                      "  6  the plugin was refused, or not loaded and enabled\n"
+                      "  7  the server's own error: a PHP it cannot use, a crash, no clean stop,\n"
+                      "     or it could not be started\n"
+                      "  8  the time ran out\n"
+                      "  128 + the signal: the run was interrupted";
 
 constexpr int kFindingsExitCode = 3;
 
@@ -41,6 +70,50 @@ int usage()
 {
     print(stderr, QLatin1String(kUsage));
     return 2;
+}
+
+// The options after "--run"; nothing when they are wrong.
+std::optional<vorlune::testrun::HeadlessRunOptions> runOptions(const QStringList &arguments)
+{
+    vorlune::testrun::HeadlessRunOptions options;
+    bool timeoutGiven = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--stop-when-ready")) {
+            options.stopWhenReady = true;
+        } else if (argument == QLatin1String("--timeout")) {
+            if (i + 1 == arguments.size())
+                return std::nullopt;
+            bool number = false;
+            options.timeoutSeconds = arguments.at(++i).toInt(&number);
+            if (!number || options.timeoutSeconds < 1
+                || options.timeoutSeconds > vorlune::testrun::kLongestRunTimeoutSeconds)
+                return std::nullopt;
+            timeoutGiven = true;
+        } else if (options.projectFile.isEmpty()) {
+            options.projectFile = argument;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.projectFile.isEmpty() || (timeoutGiven && !options.stopWhenReady))
+        return std::nullopt;
+    return options;
+}
+
+// The application's settings as its window reads them, without rewriting
+// the file: an unreadable one leaves the defaults, as it does there.
+vorlune::base::IniImage runSettings(const QString &programFolder)
+{
+    using namespace vorlune;
+    base::IniImage settings;
+    try {
+        settings = base::IniImage::load(programFolder + app::kSettingsFileName);
+    } catch (const Error &error) {
+        print(stderr, error.text());
+    }
+    testrun::ensureRunOptions(settings);
+    return settings;
 }
 
 } // namespace
@@ -64,14 +137,19 @@ int main(int argc, char *argv[])
         return 0;
     }
     bool checkOnly = false;
-    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--zip")) {
+    std::optional<testrun::HeadlessRunOptions> run;
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--run")) {
+        run = runOptions(arguments.mid(1));
+        if (!run)
+            return usage();
+    } else if (!arguments.isEmpty() && arguments.first() == QLatin1String("--zip")) {
         typec = 2;
         arguments.removeFirst();
     } else if (!arguments.isEmpty() && arguments.first() == QLatin1String("--check")) {
         checkOnly = true;
         arguments.removeFirst();
     }
-    if (arguments.size() != (checkOnly ? 1 : 2))
+    if (!run && arguments.size() != (checkOnly ? 1 : 2))
         return usage();
 
     // Texts in the language the application uses, without rewriting its file.
@@ -85,6 +163,22 @@ int main(int argc, char *argv[])
     Messages::setSink([](const QString &text) {
         print(text == i18n::tx("MSG.msg10") ? stdout : stderr, text);
     });
+
+    if (run) {
+        // A closed standard stream would hand its number to the next pipe,
+        // and the server's input would be read from there.
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+            if (::fcntl(fd, F_GETFD) == -1)
+                ::open("/dev/null", O_RDWR);
+        }
+        // The server's output owns standard output; the run's own words go
+        // to standard error.
+        Messages::setSink([](const QString &text) { print(stderr, text); });
+        QCoreApplication application(argc, argv);
+        run->programFolder = base::programFolder();
+        run->settings = runSettings(run->programFolder);
+        return testrun::runHeadless(*run);
+    }
 
     QStringList findings;
     try {

@@ -118,13 +118,19 @@ void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1,
 
 void ShowFormModal(QWidget *Form)
 {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
         // Menus and other popups are not windows of their own to the user;
         // the dialog's popup menu must stay usable.
         if (window->windowType() == Qt::Popup || Form->isAncestorOf(window))
             continue;
         if (!window->property(kSpared).toBool())
             window->setEnabled(false);
+    }
+    // A disabled window disables the windows it owns; spared ones stay usable.
+    for (QWidget *window : windows) {
+        if (window->property(kSpared).toBool())
+            window->setEnabled(true);
     }
     Form->setEnabled(true);
     Form->show();

@@ -15,8 +15,10 @@ void OpenFormOnCenter(QWidget *mainWindow, QWidget *Form, const QString &title1,
 // again (FormModalClose).
 void ShowFormModal(QWidget *Form);
 
-// Keeps a window usable beside pseudo-modal dialogs (the MCPE text format
-// dialog, which the user keeps open while filling in other dialogs).
+// Keeps a window usable beside pseudo-modal dialogs, even when the window
+// that owns it is disabled: the MCPE text format dialog, which the user keeps
+// open while filling in other dialogs, and a server console, a terminal of
+// its own.
 void spareFromPseudoModal(QWidget *window);
 void FormModalClose();
 

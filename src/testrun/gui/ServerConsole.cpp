@@ -1,5 +1,6 @@
 #include "testrun/gui/ServerConsole.h"
 
+#include "base/gui/PseudoModal.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
 #include "testrun/gui/ConsoleView.h"
@@ -17,7 +18,6 @@ namespace {
 
 // Share of one batch interval that showing output may take.
 constexpr int kShowBudgetMs = 15;
-constexpr int kShutDownWaitMs = 3000;
 
 QString stopCaption() { return i18n::extraText("console_stop"); }
 
@@ -32,6 +32,10 @@ QString exitNotice(int exitCode)
 QString crashNotice() { return i18n::extraText("console_crashed"); }
 
 QString killNotice() { return i18n::extraText("console_killed"); }
+
+QString childrenKilledNotice() { return i18n::extraText("console_children_killed"); }
+
+QString phpExtensionsHint() { return i18n::extraText("console_php_extensions"); }
 
 QString startFailureNotice(const QString &reason)
 {
@@ -51,13 +55,20 @@ std::vector<testrun::ConsoleEvent> noticeLine(const QString &text)
     return styledLine(text, testrun::ConsoleColour{255, 85, 85});
 }
 
+// Advice of the console's own, in the colour of the findings above the output.
+std::vector<testrun::ConsoleEvent> hintLine(const QString &text)
+{
+    return styledLine(text, testrun::ConsoleColour{255, 255, 85});
+}
+
 } // namespace
 
 ServerConsole::ServerConsole(const testrun::ConsoleCommand &command, const QIcon &icon,
                              testrun::FormatCodeTable formatCodes, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_parser(std::move(formatCodes))
+    : QWidget(parent, Qt::Window), m_server(command), m_parser(std::move(formatCodes))
 {
     setObjectName(QStringLiteral("ServerConsole"));
+    spareFromPseudoModal(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Vorlune : Test"));
     setWindowIcon(icon);
@@ -81,36 +92,26 @@ ServerConsole::ServerConsole(const testrun::ConsoleCommand &command, const QIcon
     layout->addLayout(inputRow);
     setFocusProxy(m_input);
 
-    m_process.setProgram(command.program);
-    m_process.setArguments(command.arguments);
-    m_process.setWorkingDirectory(command.workingFolder);
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-
     m_batchTimer.setSingleShot(true);
     m_batchTimer.setInterval(kBatchIntervalMs);
-    m_killTimer.setSingleShot(true);
-    m_killTimer.setInterval(kDefaultKillDelayMs);
 
-    connect(&m_process, &QProcess::readyReadStandardOutput, this, &ServerConsole::readOutput);
-    connect(&m_process, &QProcess::finished, this, &ServerConsole::serverFinished);
-    connect(&m_process, &QProcess::errorOccurred, this, &ServerConsole::processError);
-    connect(&m_batchTimer, &QTimer::timeout, this, &ServerConsole::showPendingOutput);
-    connect(&m_killTimer, &QTimer::timeout, this, [this] {
-        if (m_running) {
-            m_killed = true;
-            m_process.kill();
-        }
+    connect(&m_server, &testrun::ServerProcess::output, this, &ServerConsole::readOutput);
+    connect(&m_server, &testrun::ServerProcess::ended, this, &ServerConsole::runEnded);
+    connect(&m_server, &testrun::ServerProcess::failedToStart, this, [this](const QString &reason) {
+        m_running = false;
+        endWithNotices({startFailureNotice(reason)});
     });
+    connect(&m_batchTimer, &QTimer::timeout, this, &ServerConsole::showPendingOutput);
     connect(m_view, &ConsoleView::titleSet, this, &QWidget::setWindowTitle);
     connect(m_input, &QLineEdit::returnPressed, this, &ServerConsole::sendInputLine);
     connect(m_stopButton, &QPushButton::clicked, this, &ServerConsole::stopServer);
     // A console left open when the program quits must not leave its server behind.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &ServerConsole::shutDownNow);
+    connect(qApp, &QCoreApplication::aboutToQuit, &m_server, &testrun::ServerProcess::shutDownNow);
 }
 
 ServerConsole::~ServerConsole()
 {
-    shutDownNow();
+    m_server.shutDownNow();
 }
 
 void ServerConsole::showFindings(const QStringList &findings)
@@ -126,33 +127,30 @@ void ServerConsole::start()
     showMaximized();
     m_input->setFocus();
     m_running = true;
-    m_process.start(QIODevice::ReadWrite);
+    m_server.start();
 }
 
 void ServerConsole::stopServer()
 {
-    if (!m_running || m_stopSent)
-        return;
-    m_stopSent = true;
-    m_process.write("stop\n");
-    m_killTimer.start();
+    if (m_running)
+        m_server.stop(m_killDelayMs);
 }
 
-void ServerConsole::shutDownNow()
+void ServerConsole::readOutput(const QByteArray &bytes)
 {
-    if (!m_running)
-        return;
-    m_process.disconnect(this);
-    m_running = false;
-    m_process.kill();
-    m_process.waitForFinished(kShutDownWaitMs);
-}
-
-void ServerConsole::readOutput()
-{
-    m_backlog.append(m_parser.feed(m_process.readAllStandardOutput()));
+    std::vector<testrun::ConsoleEvent> events = m_parser.feed(bytes);
+    noteLines(events);
+    m_backlog.append(std::move(events));
     if (!m_batchTimer.isActive())
         m_batchTimer.start();
+}
+
+void ServerConsole::noteLines(const std::vector<testrun::ConsoleEvent> &events)
+{
+    for (const QString &line : m_lines.take(events)) {
+        if (testrun::readServerLine(line).kind == testrun::ServerLine::Kind::PhpRequirements)
+            m_phpLacksExtensions = true;
+    }
 }
 
 void ServerConsole::showPendingOutput()
@@ -167,7 +165,7 @@ void ServerConsole::sendInputLine()
     if (!m_running)
         return;
     const QString line = m_input->text();
-    m_process.write(line.toUtf8() + '\n');
+    m_server.write(line.toUtf8() + '\n');
     m_history.add(line);
     m_input->clear();
 }
@@ -190,33 +188,38 @@ bool ServerConsole::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ServerConsole::serverFinished(int exitCode, QProcess::ExitStatus status)
+void ServerConsole::runEnded(const testrun::ServerEnd &end)
 {
-    readOutput();
     m_running = false;
-    m_killTimer.stop();
-    if ((status == QProcess::NormalExit && exitCode == 0) || m_closeRequested) {
+    // The last line may have come without its line break.
+    std::vector<testrun::ConsoleEvent> rest = m_parser.finish();
+    noteLines(rest);
+    m_backlog.append(std::move(rest));
+    if (m_closeRequested || (end.clean() && !m_phpLacksExtensions)) {
         Q_EMIT serverEnded();
         close();
         return;
     }
-    endWithNotice(m_killed ? killNotice() : status == QProcess::CrashExit ? crashNotice() : exitNotice(exitCode));
+    QStringList notices;
+    if (end.killed)
+        notices << killNotice();
+    else if (end.crashed)
+        notices << crashNotice();
+    else if (end.exitCode != 0)
+        notices << exitNotice(end.exitCode);
+    if (end.childrenKilled)
+        notices << childrenKilledNotice();
+    endWithNotices(notices);
 }
 
-void ServerConsole::processError(QProcess::ProcessError error)
-{
-    // A crash is told by finished(); write errors mean the server stopped
-    // reading, which it is free to do.
-    if (error != QProcess::FailedToStart)
-        return;
-    m_running = false;
-    endWithNotice(startFailureNotice(m_process.errorString()));
-}
-
-void ServerConsole::endWithNotice(const QString &notice)
+void ServerConsole::endWithNotices(const QStringList &notices)
 {
     m_backlog.append(m_parser.finish());
-    m_backlog.append(noticeLine(notice));
+    // Once per run, after the server's own words on its PHP.
+    if (m_phpLacksExtensions)
+        m_backlog.append(hintLine(phpExtensionsHint()));
+    for (const QString &notice : notices)
+        m_backlog.append(noticeLine(notice));
     m_input->setEnabled(false);
     m_stopButton->setEnabled(false);
     showPendingOutput();

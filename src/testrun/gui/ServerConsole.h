@@ -4,9 +4,10 @@
 #include "testrun/ConsoleBacklog.h"
 #include "testrun/ConsoleCommand.h"
 #include "testrun/ConsoleParser.h"
+#include "testrun/ServerLines.h"
+#include "testrun/ServerProcess.h"
 
 #include <QIcon>
-#include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -21,7 +22,8 @@ class ConsoleView;
 // The window a test server runs in: its output live, a line to type
 // commands into, a Stop button. One window per run; it deletes itself when
 // closed. It closes by itself when the server ends cleanly and stays open
-// with the reason shown when it does not.
+// with the reason shown when it does not. It stands for a terminal of its
+// own, so the tool's pseudo-modal dialogs leave it usable.
 class ServerConsole : public QWidget {
     Q_OBJECT
 public:
@@ -37,9 +39,10 @@ public:
     void showFindings(const QStringList &findings);
     // Shows the window maximised and starts the server.
     void start();
-    // Sends "stop" and ends the server if it is still running after the kill delay.
+    // Sends "stop" and ends the server's process group if the server is still
+    // running after the kill delay.
     void stopServer();
-    void setKillDelay(int milliseconds) { m_killTimer.setInterval(milliseconds); }
+    void setKillDelay(int milliseconds) { m_killDelayMs = milliseconds; }
 
     bool serverRunning() const { return m_running; }
     // Output read from the server that is not shown yet.
@@ -54,27 +57,26 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void readOutput();
+    void readOutput(const QByteArray &bytes);
     void showPendingOutput();
     void sendInputLine();
-    void serverFinished(int exitCode, QProcess::ExitStatus status);
-    void processError(QProcess::ProcessError error);
-    void endWithNotice(const QString &notice);
-    void shutDownNow();
+    void runEnded(const testrun::ServerEnd &end);
+    void endWithNotices(const QStringList &notices);
+    void noteLines(const std::vector<testrun::ConsoleEvent> &events);
 
-    QProcess m_process;
+    testrun::ServerProcess m_server;
     testrun::ConsoleParser m_parser;
+    testrun::PlainLines m_lines;
     testrun::ConsoleBacklog m_backlog;
     testrun::CommandHistory m_history;
     QTimer m_batchTimer;
-    QTimer m_killTimer;
     ConsoleView *m_view = nullptr;
     QLineEdit *m_input = nullptr;
     QPushButton *m_stopButton = nullptr;
+    int m_killDelayMs = kDefaultKillDelayMs;
     bool m_running = false;
-    bool m_stopSent = false;
-    bool m_killed = false;
     bool m_closeRequested = false;
+    bool m_phpLacksExtensions = false;
 };
 
 } // namespace vorlune::gui
