@@ -64,7 +64,9 @@ private Q_SLOTS:
         Server server;
         server.leave("server.log");
         server.leave("CrashDump_1.log");
-        // The run options of the application's settings hold.
+        // A fresh server folder, whose set-up wizard would end the run unless
+        // server.properties is written first. The run options of the
+        // application's settings hold.
         test::writeFile(server.env.path(app::kSettingsFileName), "[Run]\r\ndelete_logs=0\r\n");
         const ProgramResult result = server.run({server.env.path(u"hello5.vlk"_s), u"--stop-when-ready"_s});
         QVERIFY2(result.exitCode == testrun::kRunPassed, qPrintable(result.describe()));
