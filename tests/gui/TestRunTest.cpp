@@ -7,6 +7,7 @@
 #include "support/RealServerFormats.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
+#include "support/TreeSnapshot.h"
 #include "testrun/Installer.h"
 #include "testrun/Launcher.h"
 #include "testrun/ServerFeed.h"
@@ -54,6 +55,13 @@ gui::ServerConsole *newestConsole()
             found = console;
     }
     return found;
+}
+
+// The console a run opens once its clean-up, which runs off the window's
+// thread, is done; null when none comes.
+gui::ServerConsole *consoleOfRun()
+{
+    return QTest::qWaitFor([] { return newestConsole() != nullptr; }, 20000) ? newestConsole() : nullptr;
 }
 
 QString consoleText(gui::ServerConsole *console)
@@ -129,9 +137,9 @@ private Q_SLOTS:
         Server server(environment.home());
         RunWindows w;
         w.run();
+        QPointer<gui::ServerConsole> console = consoleOfRun();
         QCOMPARE(environment.messages(), QStringList());
 
-        QPointer<gui::ServerConsole> console = newestConsole();
         QVERIFY(console);
         QCOMPARE(console->windowTitle(), QStringLiteral("Vorlune : Test"));
         QVERIFY(console->isMaximized());
@@ -198,7 +206,7 @@ private Q_SLOTS:
         w.runSettings.close();
 
         w.run();
-        QPointer<gui::ServerConsole> console = newestConsole();
+        QPointer<gui::ServerConsole> console = consoleOfRun();
         QVERIFY(console);
         QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("Hello, world")), 20000);
         // The first run of a fresh server skips its set-up wizard.
@@ -214,13 +222,34 @@ private Q_SLOTS:
         qputenv("TEST_CORE_EXIT", "3");
         RunWindows w;
         w.run();
-        QPointer<gui::ServerConsole> console = newestConsole();
+        QPointer<gui::ServerConsole> console = consoleOfRun();
         QVERIFY(console);
         QTRY_VERIFY_WITH_TIMEOUT(!console->serverRunning() && consoleText(console).contains(QLatin1String("on purpose")), 20000);
         QTest::qWait(200);
         QVERIFY(console && console->isVisible());
         QVERIFY2(consoleText(console).contains(QStringLiteral("Сервер завершил работу с кодом 3")),
                  qPrintable(consoleText(console)));
+    }
+
+    // A players/ tree 32,000 levels deep is deleted while the window goes on
+    // answering; a second Run meanwhile starts nothing more.
+    void theCleanUpRunsOffTheWindowsThread()
+    {
+        test::TestEnvironment environment;
+        Server server(environment.home());
+        test::makeDeepTree(server.folder + QStringLiteral("players"), 32000);
+        RunWindows w;
+        w.run();
+        QVERIFY(server.has("players/d/d"));
+        w.run();
+        QPointer<gui::ServerConsole> console = consoleOfRun();
+        QVERIFY(console);
+        QVERIFY(!server.has("players"));
+        QTest::qWait(200);
+        int consoles = 0;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            consoles += qobject_cast<gui::ServerConsole *>(window) ? 1 : 0;
+        QCOMPARE(consoles, 1);
     }
 
     void missingPartsOpenTheRunSettingsAndTouchNothing()

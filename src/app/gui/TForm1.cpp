@@ -35,6 +35,7 @@
 #include <QScreen>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QThread>
 #include <QTreeWidget>
 
 namespace vorlune::gui {
@@ -124,6 +125,9 @@ void TForm1::attachWindows(const OtherWindows &windows)
 TForm1::~TForm1()
 {
     qApp->removeEventFilter(this);
+    // Its own copies of what it needs; it ends by itself.
+    if (m_runCleanUp)
+        m_runCleanUp->wait();
 }
 
 QAction *TForm1::addMenuAction(QMenu *menu, const char *name, int icon, void (TForm1::*handler)())

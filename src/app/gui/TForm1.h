@@ -6,10 +6,13 @@
 #include "testrun/gui/TForm5.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
 #include <memory>
+
+class QThread;
 
 class QAction;
 class QPushButton;
@@ -58,6 +61,7 @@ public:
     void FormClick();
     void N14Click();
     void N16Click(); // the test run
+    void startRun(const QString &coreEntry); // the test run once the clean-up is done
 
     // One refresh of title, tree, editor buttons and layout. Asked for after
     // every input event instead of on a fast timer, so an idle window costs
@@ -117,6 +121,8 @@ private:
     std::unique_ptr<testrun::HttpClient> IdHTTP1;
     std::unique_ptr<app::TSreamDownload> m_languageWorker;
     bool LanguageDownloadPending = false;
+    // The clean-up before a run, while it deletes; the run goes on after it.
+    QPointer<QThread> m_runCleanUp;
     QString LanguageDownloadUrl;
     std::unique_ptr<ProjectTree> m_tree;
     SettingsEditor *m_settingsEditor = nullptr;

@@ -5,7 +5,9 @@
 
 #include "app/ConsoleFormatCodes.h"
 #include "base/RuntimeFiles.h"
+#include "base/Error.h"
 #include "base/Messages.h"
+#include "base/gui/ErrorHandler.h"
 #include "build/Compile.h"
 #include "build/PluginCheck.h"
 #include "i18n/Placeholder.h"
@@ -18,7 +20,10 @@
 #include <QFile>
 #include <QPalette>
 #include <QPixmap>
+#include <QThread>
 #include <QTimer>
+
+#include <memory>
 
 namespace vorlune::gui {
 namespace {
@@ -48,7 +53,34 @@ void TForm1::N16Click()
         N14Click();
         return;
     }
-    testrun::cleanUpBeforeRun(serverFolder, m_state.SettingsIni);
+    if (m_runCleanUp)
+        return; // the run asked for is on its way
+    // A tree of any size may be deleted: off the window's thread, then the
+    // run goes on here. A bad option value stops it before anything goes.
+    auto failure = std::make_shared<QString>();
+    QThread *cleanUp = QThread::create([serverFolder, settings = m_state.SettingsIni, failure] {
+        try {
+            testrun::cleanUpBeforeRun(serverFolder, settings);
+        } catch (const Error &error) {
+            *failure = error.text();
+        }
+    });
+    m_runCleanUp = cleanUp;
+    connect(cleanUp, &QThread::finished, this, [this, cleanUp, failure, coreEntry] {
+        cleanUp->deleteLater();
+        if (!failure->isEmpty()) {
+            Messages::show(*failure);
+            return;
+        }
+        guarded([this, coreEntry] { startRun(coreEntry); })();
+    });
+    cleanUp->start();
+}
+
+void TForm1::startRun(const QString &coreEntry)
+{
+    const QString P = m_state.programFolder;
+    const QString serverFolder = P + testrun::kTestServerFolder;
     testrun::makePluginsFolder(serverFolder);
     // Its outcome is not examined: a failed build has shown its messages and
     // the server starts without the plugin. An error raised in it ends the run.
