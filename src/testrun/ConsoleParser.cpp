@@ -10,8 +10,9 @@ constexpr char32_t kFormatSign = 0xA7;
 // Longer sequences are consumed but not acted on, so a broken stream cannot
 // make the parser hold on to memory.
 constexpr qsizetype kSequenceLimit = 4096;
-// A longer line is broken: laying out one huge line would hold the window up.
-constexpr qsizetype kLineLengthLimit = 8192;
+constexpr qsizetype kLineLengthLimit = kConsoleLineLength;
+// What of one text of the console's own can be shown: as much as it keeps.
+constexpr qsizetype kConsoleCharacterLimitForText = 2000000;
 
 bool isControl(unsigned char byte)
 {
@@ -296,10 +297,14 @@ QString &ConsoleParser::textTarget()
         if (m_lineHasText)
             push(ConsoleEvent::Kind::LineStart);
         m_lineLength = 0;
+        m_styleRuns = 0;
     }
     m_lineHasText = true;
-    if (m_events.empty() || m_events.back().kind != ConsoleEvent::Kind::Text || m_events.back().style != m_style)
-        m_events.push_back(ConsoleEvent{ConsoleEvent::Kind::Text, QString(), m_style});
+    const bool afterText = !m_events.empty() && m_events.back().kind == ConsoleEvent::Kind::Text;
+    if (afterText && (m_events.back().style == m_style || m_styleRuns >= kConsoleStyleRunsPerLine))
+        return m_events.back().text;
+    ++m_styleRuns;
+    m_events.push_back(ConsoleEvent{ConsoleEvent::Kind::Text, QString(), m_style});
     return m_events.back().text;
 }
 
@@ -327,6 +332,28 @@ void ConsoleParser::endLine()
     push(ConsoleEvent::Kind::LineEnd);
     m_lineHasText = false;
     m_lineLength = 0;
+    m_styleRuns = 0;
+}
+
+std::vector<ConsoleEvent> consoleLines(const QString &text, const ConsoleStyle &style)
+{
+    std::vector<ConsoleEvent> events;
+    // A text longer than the console holds shows its end, as output would.
+    const qsizetype start = qMax(qsizetype(0), text.size() - kConsoleCharacterLimitForText);
+    for (qsizetype at = start; at < text.size();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        if (end < 0)
+            end = text.size();
+        const qsizetype length = qMin(end - at, kLineLengthLimit);
+        events.push_back(ConsoleEvent{ConsoleEvent::Kind::Text, text.mid(at, length), style});
+        events.push_back(ConsoleEvent{ConsoleEvent::Kind::LineEnd, {}, {}});
+        at += length;
+        if (at == end)
+            ++at; // past the line break
+    }
+    if (events.empty())
+        events.push_back(ConsoleEvent{ConsoleEvent::Kind::LineEnd, {}, {}});
+    return events;
 }
 
 void ConsoleParser::push(ConsoleEvent::Kind kind, const QString &text)

@@ -23,6 +23,16 @@ struct ConsoleEvent {
     friend bool operator==(const ConsoleEvent &, const ConsoleEvent &) = default;
 };
 
+// A longer line is broken: laying out one huge line would hold the window up.
+inline constexpr qsizetype kConsoleLineLength = 8192;
+// Style changes kept in one line; later text of the line keeps the last
+// style, so a colour per character costs no more than a plain line.
+inline constexpr int kConsoleStyleRunsPerLine = 256;
+
+// Text of the console's own (findings, notices) as lines in `style`, held
+// to the same limits as a server's output.
+std::vector<ConsoleEvent> consoleLines(const QString &text, const ConsoleStyle &style);
+
 // Turns a server's output into styled text. Bytes are UTF-8 with ANSI escape
 // sequences and "§" format codes; they may come split anywhere, so the
 // parser keeps its place between chunks.
@@ -71,6 +81,7 @@ private:
     bool m_carriageReturn = false;
     bool m_lineHasText = false;
     qsizetype m_lineLength = 0; // in UTF-16 units
+    int m_styleRuns = 0;        // in the current line
     std::vector<ConsoleEvent> m_events;
 };
 

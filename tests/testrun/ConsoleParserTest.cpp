@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune::testrun;
 
 namespace {
@@ -189,13 +191,62 @@ private Q_SLOTS:
             lines += "line " + QByteArray::number(i) + "\n";
         backlog.append(parser.feed(lines.first(lines.size() / 2)));
         backlog.append(parser.feed(lines.sliced(lines.size() / 2) + "tail"));
+        QCOMPARE(backlog.takeTitle(), std::optional<QString>(QStringLiteral("first")));
         std::vector<ConsoleEvent> kept;
         while (!backlog.isEmpty())
             kept.push_back(backlog.take());
-        QString expected = QStringLiteral("<title first>\n");
+        QString expected = QStringLiteral("\n");
         for (int i = 151; i <= 250; ++i)
             expected += QStringLiteral("%1line %2\n").arg(i == 151 ? QStringLiteral("[]") : QString()).arg(i);
         QCOMPARE(describe(kept), expected + QStringLiteral("tail"));
+    }
+
+    // Whatever a server sends, what waits to be shown stays bounded: in
+    // characters, in events (each costs memory of its own), in titles.
+    void hostileOutputStaysBounded_data()
+    {
+        QTest::addColumn<QByteArray>("chunk");  // sent again and again, 20 MB in all
+        QTest::addColumn<qsizetype>("events"); // at most this many wait
+        const qsizetype anyOutput = (kConsoleLineLimit + 1) * (kConsoleStyleRunsPerLine + 2);
+        QTest::newRow("a carriage-return storm") << QByteArray("x\r").repeated(4096) << qsizetype(3);
+        QTest::newRow("a title per line") << QByteArray("\x1b]0;title\x07line\n").repeated(512) << anyOutput;
+        QByteArray colours;
+        for (int i = 0; i < 4096; ++i)
+            colours += "\x1b[3" + QByteArray::number(i % 8) + "mx";
+        QTest::newRow("a colour per character") << colours + "\n" << anyOutput;
+        QTest::newRow("8 KB lines") << QByteArray(8192, 'w') + "\n" << anyOutput;
+        QTest::newRow("a line without end") << QByteArray(65536, 'n') << anyOutput;
+        QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfe\xc3").repeated(8192) << anyOutput;
+        QTest::newRow("emoji") << QByteArray("\xf0\x9f\x98\x80").repeated(8192) << anyOutput;
+    }
+    void hostileOutputStaysBounded()
+    {
+        QFETCH(QByteArray, chunk);
+        QFETCH(qsizetype, events);
+        ConsoleParser parser;
+        ConsoleBacklog backlog;
+        for (qsizetype sent = 0; sent < (qsizetype(20) << 20); sent += chunk.size())
+            backlog.append(parser.feed(chunk));
+        QVERIFY2(backlog.characters() <= kConsoleCharacterLimit + kConsoleLineLength,
+                 qPrintable(QString::number(backlog.characters())));
+        QVERIFY2(backlog.size() <= events, qPrintable(QString::number(backlog.size())));
+        const std::optional<QString> title = backlog.takeTitle();
+        QVERIFY(!title || *title == QLatin1String("title"));
+    }
+
+    // Texts of the console's own are held to the same limits.
+    void consoleTextsAreLinesWithinTheLimits()
+    {
+        ConsoleStyle style;
+        style.bold = true;
+        const std::vector<ConsoleEvent> events = consoleLines(QString(20000, QLatin1Char('q')) + QStringLiteral("\nend"), style);
+        const QString bold = QStringLiteral("[b]");
+        QCOMPARE(describe(events), bold + QString(8192, QLatin1Char('q')) + QLatin1Char('\n') +
+                                       QString(8192, QLatin1Char('q')) + QLatin1Char('\n') +
+                                       QString(3616, QLatin1Char('q')) + QStringLiteral("\nend\n"));
+        ConsoleBacklog backlog;
+        backlog.append(consoleLines(QString(5000000, QLatin1Char('f')), style));
+        QVERIFY(backlog.characters() <= kConsoleCharacterLimit);
     }
 };
 

@@ -50,6 +50,8 @@ QSize ConsoleView::sizeHint() const
 
 void ConsoleView::showFrom(testrun::ConsoleBacklog &backlog, int budgetMs)
 {
+    if (const std::optional<QString> title = backlog.takeTitle())
+        Q_EMIT titleSet(*title);
     if (backlog.isEmpty())
         return;
     QScrollBar *scrollBar = verticalScrollBar();
@@ -76,8 +78,7 @@ void ConsoleView::showFrom(testrun::ConsoleBacklog &backlog, int budgetMs)
             cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
             break;
-        case testrun::ConsoleEvent::Kind::Title:
-            Q_EMIT titleSet(event.text);
+        case testrun::ConsoleEvent::Kind::Title: // the backlog keeps titles apart
             break;
         }
         if (count % 256 == 0 && clock.elapsed() >= budgetMs)
@@ -90,14 +91,20 @@ void ConsoleView::showFrom(testrun::ConsoleBacklog &backlog, int budgetMs)
         scrollBar->setValue(scrollBar->maximum());
 }
 
+// By lines and by characters, so that long lines cannot fill the memory.
 // Done here rather than by the document's block limit: that one runs inside
 // the edit block, which makes the whole document one change to lay out anew.
 void ConsoleView::dropOldLines()
 {
-    const int excess = document()->blockCount() - testrun::kConsoleLineLimit;
-    if (excess <= 0)
+    QTextDocument *text = document();
+    int firstKept = qMax(0, text->blockCount() - testrun::kConsoleLineLimit);
+    const int excessCharacters = text->characterCount() - int(testrun::kConsoleCharacterLimit);
+    if (excessCharacters > 0)
+        firstKept = qMax(firstKept, text->findBlock(excessCharacters).blockNumber() + 1);
+    firstKept = qMin(firstKept, text->blockCount() - 1); // the line being written stays
+    if (firstKept <= 0)
         return;
-    QTextCursor cursor(document()->findBlockByNumber(excess));
+    QTextCursor cursor(text->findBlockByNumber(firstKept));
     cursor.setPosition(0, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
 }

@@ -47,7 +47,7 @@ std::vector<testrun::ConsoleEvent> styledLine(const QString &text, testrun::Cons
     testrun::ConsoleStyle style;
     style.bold = true;
     style.foreground = colour;
-    return {{testrun::ConsoleEvent::Kind::Text, text, style}, {testrun::ConsoleEvent::Kind::LineEnd, {}, {}}};
+    return testrun::consoleLines(text, style);
 }
 
 std::vector<testrun::ConsoleEvent> noticeLine(const QString &text)
