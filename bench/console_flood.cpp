@@ -1,5 +1,7 @@
 // Floods a server console with output and measures how it copes:
 //   console_flood [LINES]          (default 100,000; offscreen unless QT_QPA_PLATFORM is set)
+//   console_flood --kind KIND [MB] (an attacker's output, default 100 MB of it: cr-storm,
+//                                   title-storm, colour-per-char, 8k-lines, invalid-utf8, emoji)
 // The program runs itself as the "server", which writes LINES styled log lines as fast as it
 // can, then waits for "stop" on its input. Reports the time until the last line is shown, the
 // longest gap of a 10 ms timer (how long the window was held up), peak memory, whether the
@@ -54,6 +56,47 @@ int writeLines(int count)
     return 1;
 }
 
+// One piece of an attacker's output, sent again and again.
+QByteArray attackPiece(const QByteArray &kind)
+{
+    if (kind == "cr-storm")
+        return QByteArray("x\r").repeated(32768);
+    if (kind == "title-storm")
+        return QByteArray("\x1b]0;a title of the flood\x07a line\n").repeated(2048);
+    if (kind == "colour-per-char") {
+        QByteArray piece;
+        for (int i = 0; i < 8192; ++i)
+            piece += "\x1b[3" + QByteArray::number(i % 8) + "mx";
+        return piece + "\n";
+    }
+    if (kind == "8k-lines")
+        return (QByteArray(8192, 'w') + "\n").repeated(8);
+    if (kind == "invalid-utf8")
+        return QByteArray("\xff\xfe\xc3").repeated(21845) + "\n";
+    if (kind == "emoji")
+        return QByteArray("\xf0\x9f\x98\x80").repeated(16384) + "\n";
+    return {};
+}
+
+int writeAttack(const QByteArray &kind, int megabytes)
+{
+    const QByteArray piece = attackPiece(kind);
+    if (piece.isEmpty())
+        return 2;
+    for (qint64 sent = 0; sent < qint64(megabytes) << 20; sent += piece.size())
+        std::fwrite(piece.constData(), 1, size_t(piece.size()), stdout);
+    // The mark the console is watched for.
+    const QByteArray last = "\n" + logLine(1);
+    std::fwrite(last.constData(), 1, size_t(last.size()), stdout);
+    std::fflush(stdout);
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin)) {
+        if (std::strcmp(line, "stop\n") == 0)
+            return 0;
+    }
+    return 1;
+}
+
 rusage usage()
 {
     rusage result{};
@@ -83,15 +126,21 @@ int main(int argc, char *argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--write") == 0)
         return writeLines(std::atoi(argv[2]));
+    if (argc == 4 && std::strcmp(argv[1], "--attack") == 0)
+        return writeAttack(argv[2], std::atoi(argv[3]));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const bool attack = argc > 2 && std::strcmp(argv[1], "--kind") == 0;
+    const QString kind = attack ? QString::fromLatin1(argv[2]) : QString();
+    const int megabytes = attack && argc > 3 ? std::atoi(argv[3]) : 100;
+    const int lines = attack ? 1 : argc > 1 ? std::atoi(argv[1]) : 100000;
+    const QStringList writerArguments =
+        attack ? QStringList{QStringLiteral("--attack"), kind, QString::number(megabytes)}
+               : QStringList{QStringLiteral("--write"), QString::number(lines)};
 
-    auto *console = new vorlune::gui::ServerConsole(
-        {QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), QString::number(lines)},
-         QDir::tempPath()},
-        QIcon(), vorlune::app::consoleFormatCodes({85, 85, 85}));
+    auto *console = new vorlune::gui::ServerConsole({QCoreApplication::applicationFilePath(), writerArguments, QDir::tempPath()},
+                                                    QIcon(), vorlune::app::consoleFormatCodes({85, 85, 85}));
     QPointer<vorlune::gui::ServerConsole> alive(console);
 
     // Each step runs an event loop of its own: the application's would end
@@ -133,8 +182,11 @@ int main(int argc, char *argv[])
         phase.exec();
         stopped = alive.isNull();
     }
-    const bool rightOutput = drained >= 0 && blocks == qMin(lines + 1, 10000);
-    std::printf("lines written:   %d\n", lines);
+    const bool rightOutput = drained >= 0 && (attack || blocks == qMin(lines + 1, 10000));
+    if (attack)
+        std::printf("output:          %d MB of %s\n", megabytes, qPrintable(kind));
+    else
+        std::printf("lines written:   %d\n", lines);
     std::printf("time to drain:   %lld ms%s\n", drained, drained < 0 ? " (did not drain)" : "");
     std::printf("longest stall:   %lld ms (gap of a %d ms timer; target < %d ms)\n", longestGap, kTickMs,
                 kTargetStallMs);
