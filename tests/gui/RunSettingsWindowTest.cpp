@@ -15,16 +15,20 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QLabel>
-#include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <algorithm>
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace vorlune;
 using gui::TForm5;
@@ -307,6 +311,28 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(environment.messages(), QStringList());
         QCOMPARE(test::readFile(launcher), QByteArray("old launcher"));
+    }
+
+    // The bundled site is a file URL: a named pipe in a pack's place fails
+    // at once with its reason instead of holding the install, and the end.
+    void aPipeOnTheBundledSiteFailsAtOnce()
+    {
+        test::TestEnvironment environment;
+        const QString site = environment.path(QStringLiteral("site/"));
+        QVERIFY(QDir().mkpath(site + QStringLiteral("VL-Files/BINS/linux")));
+        const QString pack = site + QStringLiteral("VL-Files/BINS/linux/php7_64.zip");
+        QVERIFY(::mkfifo(QFile::encodeName(pack).constData(), 0600) == 0);
+        Window w(environment, QUrl::fromLocalFile(site).toString());
+        w.get<QComboBox>("sComboBox1")->setCurrentIndex(1);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(w.get<QPushButton>("sBitBtn1"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(usable(w.get<QPushButton>("sBitBtn1")), 10000);
+        QTRY_COMPARE(environment.messages().size(), 1);
+        QVERIFY2(environment.messages().first().contains(QLatin1String("it is not a regular file")),
+                 qPrintable(environment.messages().first()));
+        w.form->shutDown();
+        QVERIFY(clock.elapsed() < 10000);
     }
 
     void theManualInstallTakesOnlyCores()
