@@ -37,6 +37,17 @@ QByteArray logLine(int number)
            QByteArray::number(number) + " \xc2\xa7lof\xc2\xa7r the flood \x1b[1;31m\xd0\x96\x1b[0m\r\n";
 }
 
+// As a server does: runs until "stop" comes.
+int untilStop()
+{
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin)) {
+        if (std::strcmp(line, "stop\n") == 0)
+            return 0;
+    }
+    return 1;
+}
+
 int writeLines(int count)
 {
     QByteArray buffer;
@@ -48,12 +59,7 @@ int writeLines(int count)
         }
     }
     std::fflush(stdout);
-    char line[64];
-    while (std::fgets(line, sizeof line, stdin)) {
-        if (std::strcmp(line, "stop\n") == 0)
-            return 0;
-    }
-    return 1;
+    return untilStop();
 }
 
 // One piece of an attacker's output, sent again and again.
@@ -89,12 +95,7 @@ int writeAttack(const QByteArray &kind, int megabytes)
     const QByteArray last = "\n" + logLine(1);
     std::fwrite(last.constData(), 1, size_t(last.size()), stdout);
     std::fflush(stdout);
-    char line[64];
-    while (std::fgets(line, sizeof line, stdin)) {
-        if (std::strcmp(line, "stop\n") == 0)
-            return 0;
-    }
-    return 1;
+    return untilStop();
 }
 
 rusage usage()

@@ -100,6 +100,20 @@ void writeThroughTemporary(const QString &path, const QByteArray &bytes, bool du
         syncFolderOf(target);
 }
 
+// An empty regular file at `path`, never through a link.
+Descriptor openScratch(const QString &path, int access, mode_t mode)
+{
+    // O_NONBLOCK: a pipe in the way fails at once instead of waiting for a reader.
+    Descriptor file(::open(QFile::encodeName(path).constData(),
+                           access | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode));
+    if (file.get() < 0)
+        throw systemFailure("write", path, errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw failure("write", path, QStringLiteral("it is not a regular file"));
+    return file;
+}
+
 } // namespace
 
 QByteArray readAll(const QString &path, qint64 limit)
@@ -156,14 +170,7 @@ void replaceFile(const QString &path, const QByteArray &bytes)
 void writeScratch(const QString &path, const QByteArray &bytes)
 {
     const QByteArray native = QFile::encodeName(path);
-    // O_NONBLOCK: a pipe in the way fails at once instead of waiting for a reader.
-    Descriptor file(::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                           0666));
-    if (file.get() < 0)
-        throw systemFailure("write", path, errno);
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw failure("write", path, QStringLiteral("it is not a regular file"));
+    Descriptor file = openScratch(path, O_WRONLY, 0666);
     int error = writeFully(file.get(), bytes.constData(), bytes.size());
     const int closeError = file.close();
     if (error == 0)
@@ -175,17 +182,8 @@ void writeScratch(const QString &path, const QByteArray &bytes)
 }
 
 ScratchFile::ScratchFile(const QString &path)
-    : m_path(path)
+    : m_path(path), m_fd(openScratch(path, O_RDWR, 0600).release())
 {
-    const QByteArray native = QFile::encodeName(path);
-    // O_NONBLOCK: a pipe in the way fails at once instead of waiting for a reader.
-    Descriptor file(::open(native.constData(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-    if (file.get() < 0)
-        throw systemFailure("write", path, errno);
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw failure("write", path, QStringLiteral("it is not a regular file"));
-    m_fd = file.release();
 }
 
 ScratchFile::~ScratchFile()

@@ -49,6 +49,21 @@ private:
     int m_line = 1;
 };
 
+// Quoted text in markup: true while `c` is inside quotes or one of them.
+bool quoted(char c, char &quote)
+{
+    if (quote) {
+        if (c == quote)
+            quote = 0;
+        return true;
+    }
+    if (c == '"' || c == '\'') {
+        quote = c;
+        return true;
+    }
+    return false;
+}
+
 // A DOCTYPE, with an internal subset in brackets whose declarations hold
 // quoted text.
 void skipDoctype(Scanner &scan)
@@ -57,12 +72,9 @@ void skipDoctype(Scanner &scan)
     char quote = 0;
     while (!scan.atEnd()) {
         const char c = scan.next();
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '[') {
+        if (quoted(c, quote))
+            continue;
+        if (c == '[') {
             ++brackets;
         } else if (c == ']') {
             --brackets;
@@ -94,12 +106,9 @@ int lineOfTooManyAttributes(const QByteArray &xml)
             char quote = 0;
             while (!scan.atEnd()) {
                 const char c = scan.next();
-                if (quote) {
-                    if (c == quote)
-                        quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '=') {
+                if (quoted(c, quote))
+                    continue;
+                if (c == '=') {
                     if (++attributes > kMaxAttributes)
                         return line;
                 } else if (c == '>') {

@@ -1,7 +1,6 @@
 #include "testrun/HeadlessRun.h"
 
 #include "base/Error.h"
-#include "build/Compile.h"
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
 #include "project/PluginSettings.h"
@@ -128,15 +127,11 @@ bool prepare(const HeadlessRunOptions &options, const QString &serverFolder, pro
     QStringList findings;
     try {
         cleanUpBeforeRun(serverFolder, options.settings);
-        makePluginsFolder(serverFolder);
         findings = build::checkPlugin(session.document);
         for (const QString &finding : findings)
             report(QStringLiteral("warning: ") + finding);
-        // As in the window: a failed build has shown its messages and the
-        // server starts without the plugin, which the verdict then tells.
-        build::Compile(session.document, build::kPharArchive, serverFolder + QStringLiteral("plugins/bnop.phar"), true,
-                       false);
-        prepareServerProperties(serverFolder);
+        // A plugin that failed to build is missing, which the verdict tells.
+        buildIntoServer(session.document, serverFolder);
     } catch (const Error &error) {
         // A main class PHP cannot load is a finding too, already reported.
         if (!findings.contains(error.text()))

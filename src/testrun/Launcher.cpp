@@ -1,6 +1,7 @@
 #include "testrun/Launcher.h"
 
 #include "base/Descriptor.h"
+#include "build/Compile.h"
 #include "testrun/FolderEntries.h"
 #include "testrun/Installer.h"
 
@@ -126,6 +127,13 @@ QString missingPhpBinary(const QString &serverFolder)
 void makePluginsFolder(const QString &serverFolder)
 {
     QDir().mkpath(serverFolder + QStringLiteral("plugins"));
+}
+
+void buildIntoServer(project::ProjectDocument &document, const QString &serverFolder)
+{
+    makePluginsFolder(serverFolder);
+    build::Compile(document, build::kPharArchive, serverFolder + QStringLiteral("plugins/bnop.phar"), true, false);
+    prepareServerProperties(serverFolder);
 }
 
 ConsoleCommand consoleCommand(const QString &programFolder, const QString &coreEntry)

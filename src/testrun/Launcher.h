@@ -6,6 +6,10 @@
 
 #include <QString>
 
+namespace vorlune::project {
+class ProjectDocument;
+}
+
 namespace vorlune::testrun {
 
 // Below the test server folder: what the console runs.
@@ -30,6 +34,13 @@ QString missingPhpBinary(const QString &serverFolder);
 // Creates "plugins/" with its parents when missing. A failure is not
 // reported: the build that writes into it reports it.
 void makePluginsFolder(const QString &serverFolder);
+
+// The project built into the test server in `serverFolder` as a run needs
+// it: "plugins/" made, the plugin built into "plugins/bnop.phar" and
+// "server.properties" prepared. A failed build has shown its messages and
+// the server then starts without the plugin; an error raised in it (or
+// in preparing the settings) is thrown.
+void buildIntoServer(project::ProjectDocument &document, const QString &serverFolder);
 
 // The server console's process: the test server's PHP with the core entry,
 // run in the test server folder below `programFolder`.

@@ -177,22 +177,14 @@ private Q_SLOTS:
         if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
             QSKIP("php-cli is not installed, so the PHP build's stand-in cannot run");
         test::TestEnvironment environment;
-        test::LocalWebServer feedHost({.https = true});
-        test::LocalWebServer fileHost({.https = true});
-        VORLUNE_REQUIRE_STARTED(feedHost);
-        VORLUNE_REQUIRE_STARTED(fileHost);
-        const QString bothCas = environment.path(QStringLiteral("cas.pem"));
-        test::writeFile(bothCas, test::readFile(feedHost.caFile()) + '\n' + test::readFile(fileHost.caFile()));
-        const test::TrustedCa trust(bothCas);
-        writeTestCore(fileHost.root() + QStringLiteral("PocketMine-MP.phar"));
-        fileHost.addFile(QStringLiteral("PHP-Binaries/") + test::phpBuildPath(), test::phpBuildTarball());
-        const QString downloadUrl =
-            feedHost.url(QStringLiteral("redirect?to=") + fileHost.url(QStringLiteral("PocketMine-MP.phar")));
-        feedHost.addFile(QStringLiteral("api"), test::serverFeed(downloadUrl, fileHost.url(QStringLiteral("PHP-Binaries"))));
+        const QString core = environment.path(QStringLiteral("core.phar"));
+        writeTestCore(core);
+        test::TodaysServerSite site(test::readFile(core), environment.home());
+        VORLUNE_REQUIRE_STARTED(site);
 
         RunWindows w;
         w.window.runSettingsContext().settings->writeString(QStringLiteral("Run"), testrun::kCoreFeedKey,
-                                                            feedHost.url(QStringLiteral("api")));
+                                                            site.feedUrl());
         gui::ShowFormModal(&w.runSettings);
         QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
         QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn3")), Qt::LeftButton);

@@ -1,5 +1,6 @@
 #include "support/RealServerFormats.h"
 
+#include "support/TestEnvironment.h"
 #include "support/TestTar.h"
 
 namespace vorlune::test {
@@ -72,5 +73,21 @@ QByteArray asCore(const QByteArray &script)
         core += "\n__halt_compiler();\n";
     return core + QByteArray(1000001, '#');
 }
+
+TodaysServerSite::TodaysServerSite(const QByteArray &core, const QString &scratchFolder)
+{
+    if (!started())
+        return;
+    const QString bothCas = scratchFolder + QStringLiteral("/todays-server-cas.pem");
+    writeFile(bothCas, readFile(feedHost.caFile()) + '\n' + readFile(fileHost.caFile()));
+    m_trust = std::make_unique<TrustedCa>(bothCas);
+    fileHost.addFile(QStringLiteral("PocketMine-MP.phar"), core);
+    fileHost.addFile(QStringLiteral("PHP-Binaries/") + phpBuildPath(), phpBuildTarball());
+    const QString downloadUrl =
+        feedHost.url(QStringLiteral("redirect?to=") + fileHost.url(QStringLiteral("PocketMine-MP.phar")));
+    feedHost.addFile(QStringLiteral("api"), serverFeed(downloadUrl, fileHost.url(QStringLiteral("PHP-Binaries"))));
+}
+
+TodaysServerSite::~TodaysServerSite() = default;
 
 } // namespace vorlune::test

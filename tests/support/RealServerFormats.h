@@ -1,7 +1,11 @@
 #pragma once
 
+#include "support/LocalWebServer.h"
+
 #include <QByteArray>
 #include <QString>
+
+#include <memory>
 
 namespace vorlune::test {
 
@@ -29,5 +33,25 @@ QByteArray phpBuildTarball(bool runs = true);
 // `script` (PHP) made to pass for a core: it ends in __halt_compiler(); and
 // is padded past 1,000,000 bytes, which PHP never reads.
 QByteArray asCore(const QByteArray &script);
+
+// Today's server project on 127.0.0.1 over HTTPS: the update feed ("api")
+// on one port; the core, behind a redirect from the feed's host, and the
+// PHP builds on another. Both hosts are trusted while it lives.
+class TodaysServerSite {
+public:
+    // `core` is the core it offers; its CAs are kept in `scratchFolder`.
+    TodaysServerSite(const QByteArray &core, const QString &scratchFolder);
+    ~TodaysServerSite();
+
+    bool started() const { return feedHost.started() && fileHost.started(); }
+    QString failure() const { return feedHost.failure() + fileHost.failure(); }
+    QString feedUrl() const { return feedHost.url(QStringLiteral("api")); }
+
+    LocalWebServer feedHost{{.https = true}};
+    LocalWebServer fileHost{{.https = true}};
+
+private:
+    std::unique_ptr<TrustedCa> m_trust;
+};
 
 } // namespace vorlune::test

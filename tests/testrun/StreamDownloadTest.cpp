@@ -156,31 +156,22 @@ private Q_SLOTS:
         if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
             QSKIP("php-cli is not installed, so the PHP build's stand-in cannot run");
         test::TestEnvironment environment;
-        LocalWebServer feedHost({.https = true});
-        LocalWebServer fileHost({.https = true});
-        VORLUNE_REQUIRE_STARTED(feedHost);
-        VORLUNE_REQUIRE_STARTED(fileHost);
-        const QString bothCas = environment.path(QStringLiteral("cas.pem"));
-        writeFile(bothCas, readFile(feedHost.caFile()) + '\n' + readFile(fileHost.caFile()));
-        const test::TrustedCa trust(bothCas);
         const QByteArray core = test::asCore("<?php echo 'core';");
-        fileHost.addFile(QStringLiteral("PocketMine-MP.phar"), core);
-        fileHost.addFile(QStringLiteral("PHP-Binaries/") + test::phpBuildPath(), test::phpBuildTarball());
-        const QString downloadUrl =
-            feedHost.url(QStringLiteral("redirect?to=") + fileHost.url(QStringLiteral("PocketMine-MP.phar")));
-        feedHost.addFile(QStringLiteral("api"), test::serverFeed(downloadUrl, fileHost.url(QStringLiteral("PHP-Binaries"))));
+        test::TodaysServerSite site(core, environment.home());
+        VORLUNE_REQUIRE_STARTED(site);
+        LocalWebServer &feedHost = site.feedHost;
         feedHost.addFile(QStringLiteral("broken"), "{\"error\":\"Channel not found\"}");
-        feedHost.addFile(QStringLiteral("plain"), test::serverFeed(QStringLiteral("http://127.0.0.1:%1/x.phar").arg(fileHost.port()),
-                                                                  fileHost.url(QStringLiteral("PHP-Binaries"))));
+        feedHost.addFile(QStringLiteral("plain"), test::serverFeed(QStringLiteral("http://127.0.0.1:%1/x.phar").arg(site.fileHost.port()),
+                                                                  site.fileHost.url(QStringLiteral("PHP-Binaries"))));
 
-        const Outcome coreInstalled = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("api")));
+        const Outcome coreInstalled = download(environment.home(), kCoreFeed, site.feedUrl());
         QCOMPARE(coreInstalled.notifier, QString());
         QCOMPARE(coreInstalled.ended, int(kCoreFeed));
         const QString serverFolder = environment.home() + kTestServerFolder;
         QCOMPARE(readFile(serverFolder + kCoreFileName), core);
         QCOMPARE(installedCoreLabel(environment.home()), QStringLiteral("PocketMine-MP 5.43.2"));
 
-        const Outcome phpInstalled = download(environment.home(), kPhpBuild, feedHost.url(QStringLiteral("api")));
+        const Outcome phpInstalled = download(environment.home(), kPhpBuild, site.feedUrl());
         QCOMPARE(phpInstalled.notifier, QString());
         QCOMPARE(phpInstalled.ended, int(kPhpBuild));
         QCOMPARE(installedPhpLabel(environment.home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));

@@ -8,7 +8,6 @@
 #include "base/Error.h"
 #include "base/Messages.h"
 #include "base/gui/ErrorHandler.h"
-#include "build/Compile.h"
 #include "build/PluginCheck.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
@@ -81,12 +80,7 @@ void TForm1::startRun(const QString &coreEntry)
 {
     const QString P = m_state.programFolder;
     const QString serverFolder = P + testrun::kTestServerFolder;
-    testrun::makePluginsFolder(serverFolder);
-    // Its outcome is not examined: a failed build has shown its messages and
-    // the server starts without the plugin. An error raised in it ends the run.
-    build::Compile(m_state.project.document, build::kPharArchive, serverFolder + QStringLiteral("plugins/bnop.phar"),
-                   true, false);
-    testrun::prepareServerProperties(serverFolder);
+    testrun::buildIntoServer(m_state.project.document, serverFolder);
 
     const QString iconFile = P + testrun::kConsoleIconFileName;
     base::ExtractRes(base::kResourceType, testrun::kConsoleIconResource, iconFile);
