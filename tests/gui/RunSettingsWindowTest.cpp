@@ -127,10 +127,6 @@ private Q_SLOTS:
                  QStringLiteral("ClearSky(PHP5)|Genisys(PHP7)|ImagicalMine(PHP7)|ImagicalMine 0.14.0(PHP7)|ClearSky(PHP7)|"
                                 "PocketMine-MP(PHP8)"));
         QCOMPARE(w.get<QComboBox>("sComboBox2")->currentIndex(), 5);
-        // What is installed, below the check boxes.
-        QCOMPARE(w.get<QLabel>("installedPhp")->text(), QStringLiteral("PHP: не установлено"));
-        QCOMPARE(w.get<QLabel>("installedCore")->text(), QStringLiteral("Ядро сервера: не установлено"));
-        QVERIFY(w.get<QLabel>("installedPhp")->geometry().top() > w.box(5)->geometry().bottom());
         QCOMPARE(w.box(1)->text(), QStringLiteral("Удалять \"server.log\" перед запуском"));
         QCOMPARE(w.box(2)->text(), QStringLiteral("Удалять папку \"worlds\" перед запуском"));
         QCOMPARE(w.box(3)->text(), QStringLiteral("Удалять краш дампы перед запуском"));
@@ -141,6 +137,10 @@ private Q_SLOTS:
         // The lists' colours, as painted.
         w.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        // What is installed, below the check boxes, once shown.
+        QCOMPARE(w.get<QLabel>("installedPhp")->text(), QStringLiteral("PHP: не установлено"));
+        QCOMPARE(w.get<QLabel>("installedCore")->text(), QStringLiteral("Ядро сервера: не установлено"));
+        QVERIFY(w.get<QLabel>("installedPhp")->geometry().top() > w.box(5)->geometry().bottom());
         const QImage list = w.get<QComboBox>("sComboBox2")->grab().toImage();
         QHash<QRgb, int> colours;
         for (int y = 0; y < list.height(); ++y)

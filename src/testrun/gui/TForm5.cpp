@@ -213,7 +213,9 @@ void TForm5::applyTexts()
                                                 QLatin1String(kCheckBoxRows[row].placeholder));
         m_checkBoxes[row]->setText(text);
     }
-    showInstalled();
+    // Looked up on the disk: at start-up it waits for the first showing.
+    if (isVisible())
+        showInstalled();
 }
 
 void TForm5::showInstalled()
