@@ -7,14 +7,19 @@ namespace vorlune::project {
 
 PluginSettings PluginSettings::fromElement(const XmlElement &settings)
 {
+    return fromAttributes([&settings](const QString &name) { return settings.attribute(name); });
+}
+
+PluginSettings PluginSettings::fromAttributes(const std::function<QString(const QString &)> &attribute)
+{
     PluginSettings result;
-    result.name = settings.attribute(QStringLiteral("name"));
-    result.main = settings.attribute(QStringLiteral("main"));
-    result.version = settings.attribute(QStringLiteral("version"));
-    result.api = settings.attribute(QStringLiteral("api"));
-    result.creator = settings.attribute(QStringLiteral("creator"));
-    result.loading = settings.attribute(QStringLiteral("loading"));
-    result.site = settings.attribute(QStringLiteral("site"));
+    result.name = attribute(QStringLiteral("name"));
+    result.main = attribute(QStringLiteral("main"));
+    result.version = attribute(QStringLiteral("version"));
+    result.api = attribute(QStringLiteral("api"));
+    result.creator = attribute(QStringLiteral("creator"));
+    result.loading = attribute(QStringLiteral("loading"));
+    result.site = attribute(QStringLiteral("site"));
     return result;
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vorlune::project {
 
 // The seven plugin settings as the `settings` element stores them; a
@@ -19,6 +21,8 @@ struct PluginSettings {
     QString site;
 
     static PluginSettings fromElement(const XmlElement &settings);
+    // The same from any reader of the element's attributes by name.
+    static PluginSettings fromAttributes(const std::function<QString(const QString &)> &attribute);
     // Sets all seven attributes: existing ones keep their place, missing ones
     // are added after the others in the order name, creator, version, site,
     // api, loading, main.

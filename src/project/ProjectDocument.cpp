@@ -3,25 +3,24 @@
 #include "base/Error.h"
 #include "base/FileIo.h"
 #include "base/TextCodecs.h"
-#include "project/AttributeCount.h"
+#include "project/ProjectScan.h"
+#include "project/XmlParseErrors.h"
 
 #include <QHash>
-#include <QLocale>
 #include <QSet>
 #include <QStringList>
 
 #include <libxml/entities.h>
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <memory>
 
 namespace vorlune::project {
 namespace {
+
+constexpr qsizetype kParseFirstSize = 1 << 20;
 
 xmlDocPtr asDoc(void *doc) { return static_cast<xmlDocPtr>(doc); }
 
@@ -59,151 +58,6 @@ void dropBlankTextNodesOf(xmlDocPtr doc)
     }
 }
 
-QString location(const QString &sourceName)
-{
-    return sourceName.isEmpty() ? QStringLiteral("XML") : sourceName;
-}
-
-QString withLine(const QString &sourceName, int line, const QString &message)
-{
-    if (line > 0)
-        return QStringLiteral("%1, line %2: %3").arg(location(sourceName)).arg(line).arg(message);
-    return QStringLiteral("%1: %2").arg(location(sourceName), message);
-}
-
-// References to entities are expanded on every attribute read, so a small
-// file could otherwise stand for gigabytes of text.
-constexpr quint64 kMaxEntityText = 1024 * 1024;
-
-QString entityRefusal(const QString &sourceName)
-{
-    return QStringLiteral("%1: the entities it declares (<!ENTITY ...>) expand to more than 1 MB of text or refer "
-                          "to themselves, so the file is not opened.")
-        .arg(location(sourceName));
-}
-
-// The first error names the cause; what follows is libxml2 stumbling over
-// the rest of the construct it gave up on.
-struct FirstError {
-    bool seen = false;
-    int code = XML_ERR_OK;
-    int line = 0;
-    QByteArray message;
-    // What libxml2 writes outside its structured errors (its encoding
-    // errors), which would otherwise go to standard error as it is.
-    QByteArray unstructured;
-};
-
-thread_local FirstError *t_firstError = nullptr;
-
-void recordError(void *, xmlErrorPtr error)
-{
-    // Namespace complaints and warnings do not stop the parser; they are
-    // never the cause of a refused file.
-    if (!t_firstError || t_firstError->seen || !error || error->level < XML_ERR_ERROR ||
-        error->domain != XML_FROM_PARSER)
-        return;
-    t_firstError->seen = true;
-    t_firstError->code = error->code;
-    t_firstError->line = error->line;
-    t_firstError->message = QByteArray(error->message ? error->message : "");
-}
-
-void recordUnstructured(void *, const char *format, ...)
-{
-    if (!t_firstError || t_firstError->unstructured.size() > 4096)
-        return;
-    char text[512];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    t_firstError->unstructured += text;
-}
-
-class FirstErrorScope {
-public:
-    FirstErrorScope(xmlParserCtxtPtr context, FirstError &error)
-        : m_previous(t_firstError), m_previousGeneric(xmlGenericError), m_previousGenericContext(xmlGenericErrorContext)
-    {
-        t_firstError = &error;
-        // Also keeps libxml2 from printing the few errors it would write
-        // to standard error despite XML_PARSE_NOERROR.
-        context->sax->serror = recordError;
-        xmlSetGenericErrorFunc(nullptr, recordUnstructured);
-    }
-    ~FirstErrorScope()
-    {
-        xmlSetGenericErrorFunc(m_previousGenericContext, m_previousGeneric);
-        t_firstError = m_previous;
-    }
-    FirstErrorScope(const FirstErrorScope &) = delete;
-    FirstErrorScope &operator=(const FirstErrorScope &) = delete;
-
-private:
-    FirstError *m_previous;
-    xmlGenericErrorFunc m_previousGeneric;
-    void *m_previousGenericContext;
-};
-
-// "input conversion failed due to input error, bytes 0x98 0x42 ...", then "encoder error"
-QString encodingMessage(const FirstError &error, const QString &sourceName, int line)
-{
-    if (!error.unstructured.contains("conversion failed") && !error.unstructured.contains("encoder error"))
-        return {};
-    const qsizetype bytesAt = error.unstructured.indexOf("bytes 0x");
-    const QByteArray bad = bytesAt < 0 ? QByteArray() : error.unstructured.mid(bytesAt + 6, 4);
-    return withLine(sourceName, line,
-                    QStringLiteral("it holds bytes that are not text in the encoding it declares%1, so the file is "
-                                   "not opened.")
-                        .arg(bad.isEmpty() ? QString() : QStringLiteral(" (the byte %1)").arg(QString::fromLatin1(bad))));
-}
-
-QString number(quint64 value) { return QLocale(QLocale::English).toString(value); }
-
-// libxml2's own words for its size limits send the user after a parser
-// option; these say what in the file is too big. Empty for other errors.
-QString limitMessage(const FirstError &error, const QString &sourceName)
-{
-    if (!error.seen)
-        return {};
-    // libxml2 reports both a reference loop and too much expansion this way.
-    if (error.code == XML_ERR_ENTITY_LOOP)
-        return entityRefusal(sourceName);
-    const QString textLimit = number(XML_MAX_TEXT_LENGTH);
-    const auto says = [&error](const char *words) { return error.message.contains(words); };
-    QString cause;
-    if (error.code == XML_ERR_NAME_TOO_LONG)
-        cause = QStringLiteral("a name of an element, attribute or entity is too long (the limit is %1 bytes).")
-                    .arg(number(XML_MAX_NAME_LENGTH));
-    else if (error.code == XML_ERR_ATTRIBUTE_NOT_FINISHED && says("length too long"))
-        cause = QStringLiteral("an attribute value is too long (the limit is %1 bytes).").arg(textLimit);
-    else if (says("Excessive depth in document"))
-        cause = QStringLiteral("elements are nested too deeply (the limit is %1 levels).").arg(xmlParserMaxDepth);
-    else if (says("too deep"))
-        cause = QStringLiteral("a declaration in the DOCTYPE is nested too deeply.");
-    else if (says("huge text node") || says("Huge input lookup") || says("too big found") || says("value too long") ||
-             says("text too long"))
-        cause = QStringLiteral("a text, comment or other part is too long (the limit is %1 bytes).").arg(textLimit);
-    else if (says("XML_PARSE_HUGE"))
-        cause = QStringLiteral("a part of the file is larger than a project file may be.");
-    return cause.isEmpty() ? QString() : withLine(sourceName, error.line, cause);
-}
-
-QString parserMessage(xmlParserCtxtPtr context, const FirstError &first, const QString &sourceName)
-{
-    const QString limit = limitMessage(first, sourceName);
-    if (!limit.isEmpty())
-        return limit;
-    const xmlError *error = xmlCtxtGetLastError(context);
-    const QString encoding = encodingMessage(first, sourceName, error ? error->line : 0);
-    if (!encoding.isEmpty())
-        return encoding;
-    const QString message = error && error->message ? QString::fromUtf8(error->message).trimmed()
-                                                    : QStringLiteral("the document could not be parsed");
-    return withLine(sourceName, error ? error->line : 0, message);
-}
-
 // Sums what the entity references in attributes and text stand for, each
 // entity measured once through its nested references.
 class EntityExpansion {
@@ -220,6 +74,7 @@ public:
     }
 
 private:
+    static constexpr quint64 kMaxEntityText = xmlparse::kMaxEntityText;
     static constexpr quint64 kOver = kMaxEntityText + 1;
     // libxml2 refuses references nested deeper than 40, so a longer chain
     // can only hide where it never looks (comments, CDATA); refusing it
@@ -342,25 +197,20 @@ ProjectDocument ProjectDocument::newProject()
 
 ProjectDocument ProjectDocument::fromBytes(const QByteArray &bytes, const QString &sourceName)
 {
-    if (const int line = lineOfTooManyAttributes(bytes))
-        throw Error(withLine(sourceName, line,
-                             QStringLiteral("an element has more than %1 attributes, more than a project can have, "
-                                            "so the file is not opened.")
-                                 .arg(kMaxAttributes)));
-    std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(), xmlFreeParserCtxt);
-    if (!context)
-        throw Error(QStringLiteral("Out of memory while parsing %1").arg(sourceName));
-    FirstError firstError;
-    const FirstErrorScope scope(context.get(), firstError);
-    // No network, no external DTD, no entity substitution: nothing outside
-    // these bytes is ever read.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr, options);
+    xmlparse::refuseTooManyAttributes(bytes, sourceName);
+    // The tree of a large file takes seconds to build; a file the parser
+    // refuses is refused in a fraction of that by a pass that builds none.
+    if (bytes.size() > kParseFirstSize)
+        refuseIfParserRefuses(bytes, sourceName);
+    const xmlparse::Context context = xmlparse::newContext(sourceName);
+    const xmlparse::ErrorCapture errors(context.get());
+    xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr,
+                                      xmlparse::kReadOptions);
     ProjectDocument document(doc);
     if (!doc || !xmlDocGetRootElement(doc))
-        throw Error(parserMessage(context.get(), firstError, sourceName));
+        throw Error(errors.message(context.get(), sourceName));
     if (!EntityExpansion(doc).withinBound())
-        throw Error(entityRefusal(sourceName));
+        throw Error(xmlparse::entityRefusal(sourceName));
     dropBlankTextNodesOf(doc);
     return document;
 }
@@ -396,8 +246,7 @@ QByteArray serialize(xmlDocPtr doc, const QByteArray &encoding)
 // serve encoding names iconv does not know), so parsing alone proves nothing.
 bool readsBackAs(const QByteArray &bytes, xmlDocPtr doc)
 {
-    xmlDocPtr copy = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr,
-                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlDocPtr copy = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr, xmlparse::kReadOptions);
     if (!copy)
         return false;
     dropBlankTextNodesOf(copy);
@@ -461,12 +310,17 @@ XmlElement ProjectDocument::mainScript() const
 
 XmlElement ProjectDocument::requireMainScript() const
 {
-    if (phpscripts().isNull())
-        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
     const XmlElement found = mainScript();
-    if (found.isNull())
-        throw Error(QStringLiteral("The project has no main-script element \"%1\".").arg(kMainScriptElementName));
+    refuseWithoutMainScript(!phpscripts().isNull(), !found.isNull());
     return found;
+}
+
+void refuseWithoutMainScript(bool hasPhpscripts, bool hasMainScript)
+{
+    if (!hasPhpscripts)
+        throw Error(QStringLiteral("The project has no \"phpscripts\" element."));
+    if (!hasMainScript)
+        throw Error(QStringLiteral("The project has no main-script element \"%1\".").arg(kMainScriptElementName));
 }
 
 } // namespace vorlune::project

@@ -56,4 +56,7 @@ private:
     std::unique_ptr<void, Deleter> m_doc;
 };
 
+// Throws vorlune::Error naming what is missing, as requireMainScript does.
+void refuseWithoutMainScript(bool hasPhpscripts, bool hasMainScript);
+
 } // namespace vorlune::project
