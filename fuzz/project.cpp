@@ -8,6 +8,7 @@
 #include "build/CodeGenerator.h"
 #include "build/PluginCheck.h"
 #include "project/ProjectDocument.h"
+#include "project/ProjectScan.h"
 #include "script/EventLists.h"
 #include "script/EventRegistry.h"
 
@@ -63,6 +64,40 @@ void generate(project::ProjectDocument &document)
     }
 }
 
+// The command line reads a file front to back instead of opening it; it
+// must find and build what the opened document holds.
+void compareWithScan(const QByteArray &bytes, project::ProjectDocument &document)
+{
+    build::MessageCheck messages;
+    build::MainClassWriter writer;
+    project::BothVisitors both(messages, writer);
+    std::optional<project::ProjectOutline> outline;
+    try {
+        outline = project::scanProject(bytes, {}, both);
+    } catch (const Error &error) {
+        fuzzCheck(false, "a file that opens is read front to back", error.text());
+    }
+    if (!outline)
+        return; // a DOCTYPE: only the document reads it
+    const QStringList findings = build::checkSettings(outline->settings) + messages.findings();
+    fuzzCheck(findings == build::checkPlugin(document), "the same findings", findings.join(u'\n'));
+    if (!outline->hasMainScript)
+        return;
+    QString scanned;
+    QString opened;
+    try {
+        scanned = QString::fromUtf8(build::generatePlugin(outline->settings, writer).mainClass);
+    } catch (const Error &error) {
+        scanned = error.text();
+    }
+    try {
+        opened = QString::fromUtf8(build::generatePlugin(document).mainClass);
+    } catch (const Error &error) {
+        opened = error.text();
+    }
+    fuzzCheck(scanned == opened, "the same main class", scanned);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -71,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         load(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     if (!document)
         return 0;
+    compareWithScan(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), *document);
     const bool hasScript = editScript(*document);
     generate(*document);
     const QByteArray saved = document->toBytes();

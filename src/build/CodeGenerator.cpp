@@ -9,48 +9,21 @@
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"
 
-#include <vector>
-
 namespace vorlune::build {
 namespace {
 
-struct EventBody {
-    QString id;
-    QString method;
-    std::vector<project::XmlElement> actions;
-};
-
-// Events in the order of their first element. Elements that name no event
-// of the registry have no method name and are left out; a repeated event
-// adds its actions to the first one, since PHP refuses a method declared
-// twice. The script editor reads such files the same way.
-std::vector<EventBody> collectEvents(const project::XmlElement &mainScript)
+QString statementFor(const QString &id, const QString &args)
 {
-    std::vector<EventBody> events;
-    for (const project::XmlElement &element : mainScript.childElements()) {
-        const QString id = element.name();
-        const QString method = script::getFunctionNameFromId(id);
-        if (method.isEmpty())
-            continue;
-        EventBody *body = nullptr;
-        for (EventBody &known : events) {
-            if (known.id == id)
-                body = &known;
-        }
-        if (!body)
-            body = &events.emplace_back(EventBody{id, method, {}});
-        for (const project::XmlElement &action : element.childElements())
-            body->actions.push_back(action);
-    }
-    return events;
+    if (script::parseActionId(id) != 1)
+        return {};
+    const QString message = script::getArgumentValue(args, 1);
+    return QStringLiteral("$this->getLogger()->info(\"") + phpStringBody(message) + QStringLiteral("\");");
 }
 
-QString statementFor(const project::XmlElement &action)
+void appendLine(QByteArray &bytes, QStringView line)
 {
-    if (script::parseActionId(action.attribute(QStringLiteral("id"))) != 1)
-        return {};
-    const QString message = script::getArgumentValue(action.attribute(QStringLiteral("args")), 1);
-    return QStringLiteral("$this->getLogger()->info(\"") + phpStringBody(message) + QStringLiteral("\");");
+    bytes += line.toUtf8();
+    bytes += "\r\n";
 }
 
 } // namespace
@@ -99,33 +72,61 @@ bool declaresVoidReturns(const QString &api)
     return apiMajorVersion(api.trimmed()).value_or(0) >= 4;
 }
 
-QStringList makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,
-                          const QString &api)
+void MainClassWriter::event(const QString &name)
+{
+    m_current = -1;
+    const QString method = script::getFunctionNameFromId(name);
+    if (method.isEmpty())
+        return;
+    for (size_t i = 0; i < m_events.size(); ++i) {
+        if (m_events[i].id == name)
+            m_current = qsizetype(i);
+    }
+    if (m_current < 0) {
+        m_current = qsizetype(m_events.size());
+        m_events.push_back(EventBody{name, method, {}});
+    }
+}
+
+void MainClassWriter::action(const QString &id, const QString &args)
+{
+    if (m_current < 0)
+        return;
+    const QString statement = statementFor(id, args);
+    if (!statement.isEmpty())
+        appendLine(m_events[size_t(m_current)].statements, statement);
+}
+
+QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &className, const QString &api) const
 {
     // Servers of API 4 and later declare the event methods with ": void"; a
     // method without it cannot override them and the class does not load.
     const QString opening = declaresVoidReturns(api) ? QStringLiteral("() : void{") : QStringLiteral("(){");
-    QStringList lines = {
-        QStringLiteral("<?php "),
-        QString(),
-        QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'),
-        QString(),
-        QStringLiteral("use pocketmine\\plugin\\PluginBase;"),
-        QString(),
-        QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"),
-        QString(),
-    };
-    for (const EventBody &event : collectEvents(mainScript)) {
-        lines << QStringLiteral("public function ") + event.method + opening;
-        for (const project::XmlElement &action : event.actions) {
-            const QString statement = statementFor(action);
-            if (!statement.isEmpty())
-                lines << statement;
-        }
-        lines << QStringLiteral("}");
+    qsizetype size = 1024;
+    for (const EventBody &event : m_events)
+        size += event.statements.size() + 64;
+    QByteArray bytes;
+    bytes.reserve(size);
+    for (const QString &line : {QStringLiteral("<?php "), QString(), QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'),
+                                QString(), QStringLiteral("use pocketmine\\plugin\\PluginBase;"), QString(),
+                                QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"), QString()})
+        appendLine(bytes, line);
+    for (const EventBody &event : m_events) {
+        appendLine(bytes, QStringLiteral("public function ") + event.method + opening);
+        bytes += event.statements;
+        appendLine(bytes, u"}");
     }
-    lines << QStringLiteral("}") << QString() << QStringLiteral("?>");
-    return lines;
+    for (QStringView line : {u"}", u"", u"?>"})
+        appendLine(bytes, line);
+    return bytes;
+}
+
+QByteArray makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,
+                         const QString &api)
+{
+    MainClassWriter writer;
+    project::visitMainScript(mainScript, writer);
+    return writer.mainClass(nameSpace, className, api);
 }
 
 QList<QPair<QString, QString>> makeParams(const PluginSettings &settings)
@@ -159,21 +160,25 @@ QString classFilePath(const QString &main)
            QLatin1Char('/') + split.className + QStringLiteral(".php");
 }
 
+GeneratedPlugin generatePlugin(const PluginSettings &settings, const MainClassWriter &script)
+{
+    const MainSplit split = splitMain(settings.main);
+    GeneratedPlugin plugin;
+    plugin.classFilePath = classFilePath(settings.main);
+    plugin.pluginYml = joinLines(makePluginYml(settings));
+    plugin.mainClass = script.mainClass(split.nameSpace, split.className, settings.api);
+    plugin.params = makeParams(settings);
+    return plugin;
+}
+
 GeneratedPlugin generatePlugin(project::ProjectDocument &document)
 {
     if (document.root().isNull())
         throw Error(QStringLiteral("The project has no root element."));
     const project::XmlElement mainScript = document.requireMainScript();
-
-    const PluginSettings settings = PluginSettings::fromElement(document.settings());
-    const MainSplit split = splitMain(settings.main);
-
-    GeneratedPlugin plugin;
-    plugin.classFilePath = classFilePath(settings.main);
-    plugin.pluginYml = joinLines(makePluginYml(settings));
-    plugin.mainClass = joinLines(makeMainClass(split.nameSpace, split.className, mainScript, settings.api));
-    plugin.params = makeParams(settings);
-    return plugin;
+    MainClassWriter script;
+    project::visitMainScript(mainScript, script);
+    return generatePlugin(PluginSettings::fromElement(document.settings()), script);
 }
 
 } // namespace vorlune::build

@@ -7,8 +7,10 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 #include "project/PluginSettings.h"
+#include "project/ScriptVisitor.h"
 
 namespace vorlune::project {
 class ProjectDocument;
@@ -37,9 +39,31 @@ struct GeneratedPlugin {
 MainSplit splitMain(const QString &main);
 // Each value plain, or double-quoted when YAML would not read it back as typed.
 QStringList makePluginYml(const PluginSettings &settings);
-// An api whose first number is 4 or more gets "() : void{" method lines.
-QStringList makeMainClass(const QString &nameSpace, const QString &className,
-                          const project::XmlElement &mainScript, const QString &api = {});
+// Collects the main class's methods as the main script is told: events in
+// the order of their first element. Elements that name no event of the
+// registry are left out with their actions; a repeated event adds its
+// actions to the first one, since PHP refuses a method declared twice. The
+// script editor reads such files the same way.
+class MainClassWriter final : public project::ScriptVisitor {
+public:
+    void event(const QString &name) override;
+    void action(const QString &id, const QString &args) override;
+    // The whole class, as joinLines writes lines. An api whose first number
+    // is 4 or more gets "() : void{" method lines.
+    QByteArray mainClass(const QString &nameSpace, const QString &className, const QString &api) const;
+
+private:
+    struct EventBody {
+        QString id;
+        QString method;
+        QByteArray statements;
+    };
+    std::vector<EventBody> m_events;
+    qsizetype m_current = -1;
+};
+
+QByteArray makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,
+                         const QString &api = {});
 // The number the ASCII digits at the start of text make (capped past
 // 100,000,000), if it starts with one.
 std::optional<int> leadingNumber(QStringView text);
@@ -62,5 +86,8 @@ QString classFilePath(const QString &main);
 // it does). Throws vorlune::Error when the document has no root element,
 // no `phpscripts`, no main-script element, or an unusable main class.
 GeneratedPlugin generatePlugin(project::ProjectDocument &document);
+// The plugin of these settings and this main class; throws vorlune::Error
+// for an unusable main class.
+GeneratedPlugin generatePlugin(const PluginSettings &settings, const MainClassWriter &script);
 
 } // namespace vorlune::build

@@ -97,7 +97,7 @@ QString archiveTarget(int typec, const QString &tmp_file)
     return tmp_file.endsWith(extension, Qt::CaseSensitive) ? tmp_file : tmp_file + extension;
 }
 
-QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
+QString Compile(const std::function<GeneratedPlugin()> &generate, int typec, const QString &tmp_file, bool show_err,
                 bool show_compl)
 {
     const QString target = archiveTarget(typec, tmp_file);
@@ -106,7 +106,7 @@ QString Compile(project::ProjectDocument &document, int typec, const QString &tm
     // An old archive that cannot be removed must not pass for the new one.
     bool written = !QFileInfo::exists(target) || QFile::remove(target);
 
-    const GeneratedPlugin plugin = generatePlugin(document);
+    const GeneratedPlugin plugin = generate();
     const BuildFolder folder(buildFolder);
     // A link on the way to the target may lead into the folder only now that it exists.
     refuseTargetInside(target, buildFolder);
@@ -122,6 +122,12 @@ QString Compile(project::ProjectDocument &document, int typec, const QString &tm
     if (show_err)
         Messages::show(i18n::tx("MSG.msg11"));
     return {};
+}
+
+QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
+                bool show_compl)
+{
+    return Compile([&document] { return generatePlugin(document); }, typec, tmp_file, show_err, show_compl);
 }
 
 } // namespace vorlune::build

@@ -2,11 +2,15 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace vorlune::project {
 class ProjectDocument;
 }
 
 namespace vorlune::build {
+
+struct GeneratedPlugin;
 
 inline constexpr int kPharArchive = 1;
 inline const QString kCompilerResourceName = QStringLiteral("PHARcompiler");
@@ -25,6 +29,10 @@ QString archiveTarget(int typec, const QString &tmp_file);
 // vorlune::Error. Builds of several processes take turns: the build folder is
 // shared, and a build waits for another one for a minute at most.
 QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
+                bool show_compl);
+// The same for the plugin generate makes; what it throws comes after the
+// old archive is gone, as a project that cannot be generated does above.
+QString Compile(const std::function<GeneratedPlugin()> &generate, int typec, const QString &tmp_file, bool show_err,
                 bool show_compl);
 
 } // namespace vorlune::build

@@ -105,35 +105,34 @@ QString visiblePrinting(const QByteArray &printed)
     return text;
 }
 
-// The generator makes every message compile and print as typed, except
-// what PHP reads on purpose: escapes and calls on the plugin.
-void checkMessages(const project::XmlElement &mainScript, QStringList &findings)
-{
-    for (const project::XmlElement &event : mainScript.childElements()) {
-        if (script::getFunctionNameFromId(event.name()).isEmpty())
-            continue; // never generated
-        const QString eventName = script::getEventFromId(event.name());
-        for (const project::XmlElement &action : event.childElements()) {
-            if (script::parseActionId(action.attribute(QStringLiteral("id"))) != 1)
-                continue;
-            const QString message = script::getArgumentValue(action.attribute(QStringLiteral("args")), 1);
-            const PhpPrinting printing = phpPrinting(message);
-            const QString shown = shortened(message);
-            if (printing.hasEscapes)
-                findings << finding("check_message_escape", {{"text", shown},
-                                                             {"event", eventName},
-                                                             {"printed", shortened(visiblePrinting(printing.printed))}});
-            if (!printing.values.isEmpty())
-                findings << finding("check_message_value", {{"text", shown},
-                                                            {"event", eventName},
-                                                            {"value", shortened(printing.values.join(QStringLiteral(", ")))}});
-        }
-    }
-}
-
 } // namespace
 
-QStringList checkPlugin(const project::PluginSettings &settings, const project::XmlElement &mainScript)
+void MessageCheck::event(const QString &name)
+{
+    m_generated = !script::getFunctionNameFromId(name).isEmpty();
+    m_eventName = m_generated ? script::getEventFromId(name) : QString();
+}
+
+// The generator makes every message compile and print as typed, except
+// what PHP reads on purpose: escapes and calls on the plugin.
+void MessageCheck::action(const QString &id, const QString &args)
+{
+    if (!m_generated || script::parseActionId(id) != 1)
+        return; // never generated
+    const QString message = script::getArgumentValue(args, 1);
+    const PhpPrinting printing = phpPrinting(message);
+    const QString shown = shortened(message);
+    if (printing.hasEscapes)
+        m_findings << finding("check_message_escape", {{"text", shown},
+                                                       {"event", m_eventName},
+                                                       {"printed", shortened(visiblePrinting(printing.printed))}});
+    if (!printing.values.isEmpty())
+        m_findings << finding("check_message_value", {{"text", shown},
+                                                      {"event", m_eventName},
+                                                      {"value", shortened(printing.values.join(QStringLiteral(", ")))}});
+}
+
+QStringList checkSettings(const project::PluginSettings &settings)
 {
     QStringList findings;
     const QString effect = refusalEffect(settings.api);
@@ -143,9 +142,15 @@ QStringList checkPlugin(const project::PluginSettings &settings, const project::
     if (settings.loading.compare(QLatin1String("STARTUP"), Qt::CaseInsensitive) != 0 &&
         settings.loading.compare(QLatin1String("POSTWORLD"), Qt::CaseInsensitive) != 0)
         findings << finding("check_load", {{"load", shortened(settings.loading)}, {"effect", effect}});
-    if (!mainScript.isNull())
-        checkMessages(mainScript, findings);
     return findings;
+}
+
+QStringList checkPlugin(const project::PluginSettings &settings, const project::XmlElement &mainScript)
+{
+    MessageCheck messages;
+    if (!mainScript.isNull())
+        project::visitMainScript(mainScript, messages);
+    return checkSettings(settings) + messages.findings();
 }
 
 QStringList checkPlugin(project::ProjectDocument &document)

@@ -126,7 +126,7 @@ private Q_SLOTS:
         ProjectDocument document = projectFor(QStringLiteral("3.0.0"));
         const QByteArray mainClass = build::generatePlugin(document).mainClass;
         const build::MainSplit split = build::splitMain(QStringLiteral("Plugin\\Main"));
-        QCOMPARE(mainClass, build::joinLines(build::makeMainClass(split.nameSpace, split.className, document.mainScript())));
+        QCOMPARE(mainClass, build::makeMainClass(split.nameSpace, split.className, document.mainScript()));
         QVERIFY(mainClass.contains("public function onEnable(){\r\n"));
     }
 

@@ -11,6 +11,7 @@
 #include "base/Messages.h"
 #include "base/ProgramFolder.h"
 #include "build/Compile.h"
+#include "build/PluginFromFile.h"
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
@@ -182,10 +183,13 @@ int main(int argc, char *argv[])
 
     QStringList findings;
     try {
-        project::ProjectSession session;
-        if (!session.OpenPlugin(arguments.at(0)))
+        const QString &path = arguments.at(0);
+        if (project::ProjectSession::extensionOf(path) != QLatin1String(".vlk")) {
+            Messages::show(i18n::tx("MSG.msg5"));
             return 1;
-        findings = build::checkPlugin(session.document);
+        }
+        build::PluginFromFile read = build::readPlugin(path, !checkOnly);
+        findings = read.findings;
         if (checkOnly) {
             for (const QString &finding : findings)
                 print(stdout, finding);
@@ -193,7 +197,12 @@ int main(int argc, char *argv[])
         }
         for (const QString &finding : findings)
             print(stderr, QStringLiteral("warning: ") + finding);
-        return build::Compile(session.document, typec, arguments.at(1), true, true).isEmpty() ? 1 : 0;
+        const auto plugin = [&read] {
+            if (!read.plugin)
+                throw Error(read.refusal);
+            return *read.plugin;
+        };
+        return build::Compile(plugin, typec, arguments.at(1), true, true).isEmpty() ? 1 : 0;
     } catch (const Error &error) {
         // A main class PHP cannot load is a finding too, already printed.
         if (!findings.contains(error.text()))

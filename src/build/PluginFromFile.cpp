@@ -1,0 +1,60 @@
+#include "build/PluginFromFile.h"
+
+#include "base/Error.h"
+#include "base/FileIo.h"
+#include "build/PluginCheck.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectScan.h"
+
+namespace vorlune::build {
+namespace {
+
+// Elements and actions go nowhere when no plugin is asked for.
+class NoVisitor final : public project::ScriptVisitor {
+public:
+    void event(const QString &) override {}
+    void action(const QString &, const QString &) override {}
+};
+
+PluginFromFile fromDocument(const QByteArray &bytes, const QString &path, bool generate)
+{
+    project::ProjectDocument document = project::ProjectDocument::fromBytes(bytes, path);
+    PluginFromFile result;
+    result.findings = checkPlugin(document);
+    if (generate) {
+        try {
+            result.plugin = generatePlugin(document);
+        } catch (const Error &error) {
+            result.refusal = error.text();
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+PluginFromFile readPlugin(const QString &path, bool generate)
+{
+    const QByteArray bytes = fileio::readAll(path, fileio::kProjectFileLimit);
+    MessageCheck messages;
+    MainClassWriter writer;
+    NoVisitor nothing;
+    project::BothVisitors both(messages, generate ? static_cast<project::ScriptVisitor &>(writer) : nothing);
+    const std::optional<project::ProjectOutline> outline = project::scanProject(bytes, path, both);
+    if (!outline)
+        return fromDocument(bytes, path, generate);
+
+    PluginFromFile result;
+    result.findings = checkSettings(outline->settings) + messages.findings();
+    if (generate) {
+        try {
+            project::refuseWithoutMainScript(outline->hasPhpscripts, outline->hasMainScript);
+            result.plugin = generatePlugin(outline->settings, writer);
+        } catch (const Error &error) {
+            result.refusal = error.text();
+        }
+    }
+    return result;
+}
+
+} // namespace vorlune::build
