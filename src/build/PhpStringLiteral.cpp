@@ -168,7 +168,10 @@ char simpleEscape(QChar c)
 
 class MessageReader {
 public:
-    explicit MessageReader(const QString &message) : m_text(message) {}
+    // Only what is asked for is made: a build wants the body, the check
+    // the printing, and each is a copy of the message.
+    enum Wanted { kBody, kPrinting };
+    MessageReader(const QString &message, Wanted wanted) : m_text(message), m_wanted(wanted) {}
 
     Reading read()
     {
@@ -183,7 +186,7 @@ public:
             else if (c == u'{' && methodCall())
                 continue;
             else
-                plain();
+                plainRun();
         }
         return std::move(m_reading);
     }
@@ -191,17 +194,20 @@ public:
 private:
     QChar at(qsizetype i) const { return i < m_text.size() ? m_text.at(i) : QChar(); }
 
-    void put(const QString &body, const QByteArray &printed, qsizetype typed = 1)
+    void put(QStringView body, QByteArrayView printed, qsizetype typed = 1)
     {
-        m_reading.body += body;
-        m_reading.printing.printed += printed;
+        if (m_wanted == kBody)
+            m_reading.body += body;
+        else
+            m_reading.printing.printed += printed;
+        m_bodyEndsWithBrace = body.endsWith(u'{');
         m_at += typed;
     }
 
     void escape(qsizetype length, const QByteArray &printed)
     {
         m_reading.printing.hasEscapes = true;
-        put(m_text.mid(m_at, length), printed, length);
+        put(QStringView(m_text).mid(m_at, length), printed, length);
     }
 
     // A backslash PHP would read otherwise than as itself, or as an error.
@@ -232,7 +238,7 @@ private:
             return codePoint();
         // PHP prints an unknown escape as typed and skips its second character.
         const qsizetype length = next.isSurrogate() ? 1 : 2;
-        put(m_text.mid(m_at, length), m_text.mid(m_at, length).toUtf8(), length);
+        put(QStringView(m_text).mid(m_at, length), QStringView(m_text).mid(m_at, length).toUtf8(), length);
     }
 
     void codePoint()
@@ -251,7 +257,7 @@ private:
     void dollar()
     {
         const QChar next = at(m_at + 1);
-        const bool startsVariable = isPhpNameStart(next) || next == u'{' || m_reading.body.endsWith(u'{');
+        const bool startsVariable = isPhpNameStart(next) || next == u'{' || m_bodyEndsWithBrace;
         put(startsVariable ? QStringLiteral("\\$") : QStringLiteral("$"), "$");
     }
 
@@ -266,15 +272,29 @@ private:
         return true;
     }
 
-    void plain()
+    static bool isPlain(QChar c) { return c != u'\\' && c != u'"' && c != u'$' && c != u'{'; }
+
+    // The character at m_at and those after it up to the next one that may
+    // start something PHP reads, as typed. A surrogate pair is never split:
+    // neither half is such a character.
+    void plainRun()
     {
-        const bool pair = m_text.at(m_at).isHighSurrogate() && at(m_at + 1).isLowSurrogate();
-        const QString typed = m_text.mid(m_at, pair ? 2 : 1);
-        put(typed, typed.toUtf8(), typed.size());
+        qsizetype end = m_at + 1;
+        while (end < m_text.size() && isPlain(m_text.at(end)))
+            ++end;
+        const QStringView typed = QStringView(m_text).mid(m_at, end - m_at);
+        if (m_wanted == kBody)
+            m_reading.body += typed;
+        else
+            m_reading.printing.printed += typed.toUtf8();
+        m_bodyEndsWithBrace = typed.endsWith(u'{');
+        m_at = end;
     }
 
     const QString &m_text;
+    const Wanted m_wanted;
     qsizetype m_at = 0;
+    bool m_bodyEndsWithBrace = false;
     Reading m_reading;
 };
 
@@ -282,12 +302,12 @@ private:
 
 QString phpStringBody(const QString &message)
 {
-    return MessageReader(message).read().body;
+    return MessageReader(message, MessageReader::kBody).read().body;
 }
 
 PhpPrinting phpPrinting(const QString &message)
 {
-    return MessageReader(message).read().printing;
+    return MessageReader(message, MessageReader::kPrinting).read().printing;
 }
 
 } // namespace vorlune::build

@@ -2,6 +2,8 @@
 
 #include "i18n/TextTable.h"
 
+#include <algorithm>
+
 namespace vorlune::script {
 
 QString openingMarker()
@@ -32,25 +34,25 @@ int ArgumentsCount(const QString &arguments)
 
 QString getArgumentValue(const QString &arguments, int Id)
 {
-    const QString opening = openingMarker();
-    const QString closing = closingMarker();
-    QString rest = arguments;
-    QString value;
+    static const QString opening = openingMarker();
+    static const QString closing = closingMarker();
+    QStringView rest(arguments);
+    QStringView value;
     for (int i = 0; i < Id; ++i) {
         const qsizetype open = rest.indexOf(opening);
         if (open < 0)
             break;
-        rest.remove(0, open + opening.size());
+        rest = rest.sliced(open + opening.size());
         const qsizetype close = rest.indexOf(closing);
         if (close < 0) {
-            value.clear();
-            rest.remove(0, 1);
+            value = {};
+            rest = rest.sliced(std::min<qsizetype>(1, rest.size()));
         } else {
-            value = rest.left(close);
-            rest.remove(0, close + closing.size());
+            value = rest.first(close);
+            rest = rest.sliced(close + closing.size());
         }
     }
-    return value;
+    return value.toString();
 }
 
 QString makeArgumentBlock(const QStringList &values)
