@@ -33,7 +33,8 @@ constexpr int kQuietMs = 3000;
 
 QByteArray logLine(int number)
 {
-    return "\x1b[38;5;87m[12:00:00] \x1b[38;5;145m[Server thread/INFO]: \x1b[m\xc2\xa7" "aline " +
+    return "\x1b[38;5;87m[12:00:00] \x1b[38;5;145m[Server thread/INFO]: \x1b[m\xc2\xa7"
+           "aline " +
            QByteArray::number(number) + " \xc2\xa7lof\xc2\xa7r the flood \x1b[1;31m\xd0\x96\x1b[0m\r\n";
 }
 
@@ -115,10 +116,9 @@ qint64 cpuMicroseconds()
 bool allShown(const vorlune::gui::ServerConsole &console, int lines)
 {
     const QTextDocument *document = console.findChild<QPlainTextEdit *>()->document();
-    return !console.hasPendingOutput() &&
-           document->findBlockByNumber(document->blockCount() - 2)
-               .text()
-               .contains(QStringLiteral("line %1 of the flood Ж").arg(lines));
+    return !console.hasPendingOutput() && document->findBlockByNumber(document->blockCount() - 2)
+                                              .text()
+                                              .contains(QStringLiteral("line %1 of the flood Ж").arg(lines));
 }
 
 } // namespace
@@ -136,12 +136,13 @@ int main(int argc, char *argv[])
     const QString kind = attack ? QString::fromLatin1(argv[2]) : QString();
     const int megabytes = attack && argc > 3 ? std::atoi(argv[3]) : 100;
     const int lines = attack ? 1 : argc > 1 ? std::atoi(argv[1]) : 100000;
-    const QStringList writerArguments =
-        attack ? QStringList{QStringLiteral("--attack"), kind, QString::number(megabytes)}
-               : QStringList{QStringLiteral("--write"), QString::number(lines)};
+    const QStringList writerArguments = attack
+                                            ? QStringList{QStringLiteral("--attack"), kind, QString::number(megabytes)}
+                                            : QStringList{QStringLiteral("--write"), QString::number(lines)};
 
-    auto *console = new vorlune::gui::ServerConsole({QCoreApplication::applicationFilePath(), writerArguments, QDir::tempPath()},
-                                                    QIcon(), vorlune::app::consoleFormatCodes({85, 85, 85}));
+    auto *console =
+        new vorlune::gui::ServerConsole({QCoreApplication::applicationFilePath(), writerArguments, QDir::tempPath()},
+                                        QIcon(), vorlune::app::consoleFormatCodes({85, 85, 85}));
     QPointer<vorlune::gui::ServerConsole> alive(console);
 
     // Each step runs an event loop of its own: the application's would end
@@ -193,8 +194,7 @@ int main(int argc, char *argv[])
                 kTargetStallMs);
     std::printf("peak memory:     %.1f MiB (maximum resident set)\n", usage().ru_maxrss / 1024.0);
     std::printf("lines kept:      %d blocks, %s\n", blocks, rightOutput ? "right" : "WRONG");
-    std::printf("quiet CPU:       %.1f ms in %d ms with the server running and silent\n", quietCpu / 1000.0,
-                kQuietMs);
+    std::printf("quiet CPU:       %.1f ms in %d ms with the server running and silent\n", quietCpu / 1000.0, kQuietMs);
     std::printf("stop:            %s\n", stopped ? "server ended, console closed" : "CONSOLE STILL OPEN");
     delete alive.data();
     const bool met = rightOutput && stopped && longestGap < kTargetStallMs;

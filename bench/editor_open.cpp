@@ -44,7 +44,8 @@ int main(int argc, char *argv[])
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const auto cpuMs = [](const rusage &u) {
-        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+               double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
     };
     const double before = cpuMs(usage);
     QTimer::singleShot(10000, &application, &QApplication::quit);

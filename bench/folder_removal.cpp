@@ -71,7 +71,8 @@ int main(int argc, char *argv[])
         clock.restart();
         vorlune::testrun::installPhpPack(home.path() + QLatin1Char('/'), pack);
         met = report("pack installed over a deep bin/", clock.elapsed(),
-                     !QFileInfo::exists(server + QStringLiteral("bin/d"))) && met;
+                     !QFileInfo::exists(server + QStringLiteral("bin/d"))) &&
+              met;
     }
     return met ? 0 : 1;
 }

@@ -66,11 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const std::vector<ConsoleEvent> whole = parse(bytes, qMax<qsizetype>(bytes.size(), 1));
     const std::vector<ConsoleEvent> split = parse(bytes, step);
-    fuzzCheck(split == whole, "split output reads the same", describe(whole) + QStringLiteral("--\n") + describe(split));
+    fuzzCheck(split == whole, "split output reads the same",
+              describe(whole) + QStringLiteral("--\n") + describe(split));
 
     qsizetype lineLength = 0;
     for (const ConsoleEvent &event : whole) {
-        lineLength = event.kind == ConsoleEvent::Kind::Text ? lineLength + event.text.size()
+        lineLength = event.kind == ConsoleEvent::Kind::Text    ? lineLength + event.text.size()
                      : event.kind == ConsoleEvent::Kind::Title ? lineLength
                                                                : 0;
         fuzzCheck(lineLength <= 8192, "long lines are broken");

@@ -1,10 +1,10 @@
 #include "app/AppState.h"
 
+#include "app/Settings.h"
 #include "base/Error.h"
 #include "base/Messages.h"
 #include "base/ProgramFolder.h"
 #include "base/RuntimeFiles.h"
-#include "app/Settings.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "testrun/DownloadSources.h"

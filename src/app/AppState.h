@@ -34,8 +34,7 @@ QString joinArguments(const QStringList &arguments);
 // that may show a message, so those boxes already wear it. Each step that
 // fails has its error shown through the message interface and the later
 // steps still run, so the state is always complete.
-void runCreationSteps(AppState &state, const QStringList &arguments,
-                      const std::function<void()> &applyTheme = {});
+void runCreationSteps(AppState &state, const QStringList &arguments, const std::function<void()> &applyTheme = {});
 
 // Steps of their own, used by runCreationSteps.
 void extractThemeIfMissing(const AppState &state);

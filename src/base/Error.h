@@ -9,8 +9,7 @@ namespace vorlune {
 // (a system error text, a parser message, a localized message).
 class Error : public std::runtime_error {
 public:
-    explicit Error(const QString &text)
-        : std::runtime_error(text.toStdString()), m_text(text) {}
+    explicit Error(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
     const QString &text() const noexcept { return m_text; }
 
 private:

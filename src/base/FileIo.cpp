@@ -20,15 +20,9 @@ namespace {
 
 constexpr qint64 kWritePiece = qint64(1) << 20;
 
-Error failure(const char *verb, const QString &path, const QString &reason)
-{
-    return fileError(verb, path, reason);
-}
+Error failure(const char *verb, const QString &path, const QString &reason) { return fileError(verb, path, reason); }
 
-Error systemFailure(const char *verb, const QString &path, int error)
-{
-    return fileError(verb, path, error);
-}
+Error systemFailure(const char *verb, const QString &path, int error) { return fileError(verb, path, error); }
 
 QString kindOf(mode_t mode)
 {
@@ -37,10 +31,7 @@ QString kindOf(mode_t mode)
 
 using base::Descriptor;
 
-QString limitText(qint64 limit)
-{
-    return QStringLiteral("the file is larger than %1 MB").arg(limit >> 20);
-}
+QString limitText(qint64 limit) { return QStringLiteral("the file is larger than %1 MB").arg(limit >> 20); }
 
 // The file a link at `path` names, so that saving through a link keeps it.
 QString resolvedTarget(const QString &path)
@@ -183,10 +174,7 @@ void writeScratch(const QString &path, const QByteArray &bytes)
     }
 }
 
-ScratchFile::ScratchFile(const QString &path)
-    : m_path(path), m_fd(openScratch(path, O_RDWR, 0600).release())
-{
-}
+ScratchFile::ScratchFile(const QString &path) : m_path(path), m_fd(openScratch(path, O_RDWR, 0600).release()) {}
 
 ScratchFile::~ScratchFile()
 {
@@ -194,20 +182,14 @@ ScratchFile::~ScratchFile()
     ::unlink(QFile::encodeName(m_path).constData());
 }
 
-QString systemText(int error)
-{
-    return QString::fromStdString(std::generic_category().message(error));
-}
+QString systemText(int error) { return QString::fromStdString(std::generic_category().message(error)); }
 
 Error fileError(const char *verb, const QString &path, const QString &reason)
 {
     return Error(QStringLiteral("Cannot %1 \"%2\": %3").arg(QLatin1String(verb), path, reason));
 }
 
-Error fileError(const char *verb, const QString &path, int error)
-{
-    return fileError(verb, path, systemText(error));
-}
+Error fileError(const char *verb, const QString &path, int error) { return fileError(verb, path, systemText(error)); }
 
 int writeFully(int fd, const char *data, qint64 size)
 {
@@ -235,9 +217,6 @@ QByteArray randomSuffix()
     return suffix;
 }
 
-void reportOversizeWritesAsErrors()
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-}
+void reportOversizeWritesAsErrors() { std::signal(SIGXFSZ, SIG_IGN); }
 
 } // namespace vorlune::fileio

@@ -11,10 +11,7 @@
 namespace vorlune::base {
 namespace {
 
-std::string quoted(const std::string &path)
-{
-    return "\"" + path + "\"";
-}
+std::string quoted(const std::string &path) { return "\"" + path + "\""; }
 
 std::string joined(const std::string &rootPath, const std::string &path)
 {
@@ -26,15 +23,13 @@ std::string joined(const std::string &rootPath, const std::string &path)
     throw FolderTreeError(what + " " + quoted(path) + ": " + systemText(error));
 }
 
-bool sameFile(const struct ::stat &a, const struct ::stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+bool sameFile(const struct ::stat &a, const struct ::stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Reads through a duplicate so that `folder` stays open, from the start
 // whatever was read through it before.
 // `path` makes the folder's name for an error.
-template <typename Path> std::vector<std::string> namesIn(int folder, const Path &path)
+template <typename Path>
+std::vector<std::string> namesIn(int folder, const Path &path)
 {
     const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
     if (copy < 0)
@@ -81,10 +76,7 @@ std::string joinedPath(const std::vector<std::string> &folders, const std::strin
 
 } // namespace
 
-std::string FolderEntry::path() const
-{
-    return joinedPath(folders, &name);
-}
+std::string FolderEntry::path() const { return joinedPath(folders, &name); }
 
 void walkFolder(int root, const std::string &rootPath, const std::function<bool(const FolderEntry &)> &enter,
                 const std::function<void(const FolderEntry &)> &leave)
@@ -177,10 +169,7 @@ std::string describeKind(mode_t mode)
     return "a file";
 }
 
-std::string systemText(int error)
-{
-    return std::strerror(error);
-}
+std::string systemText(int error) { return std::strerror(error); }
 
 namespace {
 
@@ -208,8 +197,8 @@ void removeEntries(int folder, const std::string &shownPath, dev_t device, const
             makeWritable(entry.folder, entry.name, entry.status);
         if (policy.keepGoing) {
             // A folder that cannot be opened would end the walk: it stays.
-            const Descriptor probe(::openat(entry.folder, entry.name.c_str(),
-                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            const Descriptor probe(
+                ::openat(entry.folder, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             return probe.get() >= 0;
         }
         return true;

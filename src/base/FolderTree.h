@@ -23,7 +23,7 @@ public:
 struct FolderEntry {
     int folder; // the open folder that holds the entry
     const std::string &name;
-    const struct ::stat &status; // of the entry itself: a link is a link
+    const struct ::stat &status;             // of the entry itself: a link is a link
     const std::vector<std::string> &folders; // the names of the folders from the root down to `folder`
 
     // Below the root, "/" between folders. Made on demand: it grows with the

@@ -151,10 +151,7 @@ QByteArray IniImage::toBytes() const
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-void IniImage::save(const QString &path) const
-{
-    fileio::writeAtomically(path, toBytes());
-}
+void IniImage::save(const QString &path) const { fileio::writeAtomically(path, toBytes()); }
 
 QStringList IniImage::sectionNames() const
 {

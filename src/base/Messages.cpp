@@ -5,10 +5,7 @@
 namespace vorlune::Messages {
 namespace {
 
-void printToStderr(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-}
+void printToStderr(const QString &text) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); }
 
 Sink &currentSink()
 {
@@ -18,10 +15,7 @@ Sink &currentSink()
 
 } // namespace
 
-void show(const QString &text)
-{
-    currentSink()(text);
-}
+void show(const QString &text) { currentSink()(text); }
 
 Sink setSink(Sink sink)
 {

@@ -45,8 +45,7 @@ void removeIfLeft(int folder, const char *name)
 {
     const base::Descriptor file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat opened {};
-    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        opened.st_uid != ::geteuid())
+    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != ::geteuid())
         return;
     if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
         return; // a live writer's
@@ -93,8 +92,8 @@ int createLockedTemporary(const QByteArray &target, QByteArray &temporary)
 void removeLeftTemporaries(const QByteArray &target)
 {
     const SplitPath parts = split(target);
-    const base::Descriptor folder(::open(parts.folder.isEmpty() ? "." : parts.folder.constData(),
-                                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const base::Descriptor folder(
+        ::open(parts.folder.isEmpty() ? "." : parts.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0)
         return;
     const int listed = ::dup(folder.get());

@@ -22,30 +22,15 @@ using base::systemText;
 
 using Clock = std::chrono::steady_clock;
 
-QByteArray encoded(const QString &path)
-{
-    return QFile::encodeName(path);
-}
+QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
 
-QString reason(int error)
-{
-    return QString::fromLocal8Bit(systemText(error));
-}
+QString reason(int error) { return QString::fromLocal8Bit(systemText(error)); }
 
-QString kindOf(mode_t mode)
-{
-    return QString::fromLatin1(describeKind(mode));
-}
+QString kindOf(mode_t mode) { return QString::fromLatin1(describeKind(mode)); }
 
-bool sameFile(const struct ::stat &a, const struct ::stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+bool sameFile(const struct ::stat &a, const struct ::stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-QString seconds(std::chrono::milliseconds wait)
-{
-    return QString::number(double(wait.count()) / 1000.0, 'g', 3);
-}
+QString seconds(std::chrono::milliseconds wait) { return QString::number(double(wait.count()) / 1000.0, 'g', 3); }
 
 // A lock or build folder of the wrong kind or of another user is left alone:
 // whoever put it there has to say what becomes of it.
@@ -200,11 +185,11 @@ BuildFolder::BuildFolder(const QString &folder, std::chrono::milliseconds wait)
     // A folder left by an earlier build must not leak stale files.
     emptyFolder(m_folder.get(), m_path);
     if (::fchmod(m_folder.get(), 0700) != 0)
-        throw Error(QStringLiteral("Cannot set the permissions of the build folder \"%1\": %2")
-                        .arg(m_path, reason(errno)));
+        throw Error(
+            QStringLiteral("Cannot set the permissions of the build folder \"%1\": %2").arg(m_path, reason(errno)));
     if (::mkdirat(m_folder.get(), "compile", 0777) != 0)
-        throw Error(QStringLiteral("Cannot create the folder \"%1\": %2")
-                        .arg(path(QStringLiteral("compile")), reason(errno)));
+        throw Error(
+            QStringLiteral("Cannot create the folder \"%1\": %2").arg(path(QStringLiteral("compile")), reason(errno)));
 }
 
 BuildFolder::~BuildFolder()

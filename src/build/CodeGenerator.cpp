@@ -62,15 +62,9 @@ std::optional<int> leadingNumber(QStringView text)
     return value;
 }
 
-std::optional<int> apiMajorVersion(const QString &api)
-{
-    return leadingNumber(api);
-}
+std::optional<int> apiMajorVersion(const QString &api) { return leadingNumber(api); }
 
-bool declaresVoidReturns(const QString &api)
-{
-    return apiMajorVersion(api.trimmed()).value_or(0) >= 4;
-}
+bool declaresVoidReturns(const QString &api) { return apiMajorVersion(api.trimmed()).value_or(0) >= 4; }
 
 void MainClassWriter::event(const QString &name)
 {
@@ -107,9 +101,10 @@ QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &c
         size += event.statements.size() + 64;
     QByteArray bytes;
     bytes.reserve(size);
-    for (const QString &line : {QStringLiteral("<?php "), QString(), QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'),
-                                QString(), QStringLiteral("use pocketmine\\plugin\\PluginBase;"), QString(),
-                                QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"), QString()})
+    for (const QString &line :
+         {QStringLiteral("<?php "), QString(), QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'), QString(),
+          QStringLiteral("use pocketmine\\plugin\\PluginBase;"), QString(),
+          QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"), QString()})
         appendLine(bytes, line);
     for (const EventBody &event : m_events) {
         appendLine(bytes, QStringLiteral("public function ") + event.method + opening);
@@ -132,12 +127,9 @@ QByteArray makeMainClass(const QString &nameSpace, const QString &className, con
 QList<QPair<QString, QString>> makeParams(const PluginSettings &settings)
 {
     return {
-        {QStringLiteral("name"), settings.name},
-        {QStringLiteral("version"), settings.version},
-        {QStringLiteral("main"), settings.main},
-        {QStringLiteral("api"), settings.api},
-        {QStringLiteral("authors"), settings.creator},
-        {QStringLiteral("website"), settings.site},
+        {QStringLiteral("name"), settings.name},       {QStringLiteral("version"), settings.version},
+        {QStringLiteral("main"), settings.main},       {QStringLiteral("api"), settings.api},
+        {QStringLiteral("authors"), settings.creator}, {QStringLiteral("website"), settings.site},
     };
 }
 
@@ -156,8 +148,8 @@ QString classFilePath(const QString &main)
     if (const MainClassFault fault = mainClassFault(main))
         throw Error(describeMainClassFault(main, fault));
     const MainSplit split = splitMain(main);
-    return QStringLiteral("src/") + split.nameSpace.split(QLatin1Char('\\')).join(QLatin1Char('/')) +
-           QLatin1Char('/') + split.className + QStringLiteral(".php");
+    return QStringLiteral("src/") + split.nameSpace.split(QLatin1Char('\\')).join(QLatin1Char('/')) + QLatin1Char('/') +
+           split.className + QStringLiteral(".php");
 }
 
 GeneratedPlugin generatePlugin(const PluginSettings &settings, const MainClassWriter &script)

@@ -124,8 +124,7 @@ QString Compile(const std::function<GeneratedPlugin()> &generate, int typec, con
     return {};
 }
 
-QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
-                bool show_compl)
+QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err, bool show_compl)
 {
     return Compile([&document] { return generatePlugin(document); }, typec, tmp_file, show_err, show_compl);
 }

@@ -28,8 +28,7 @@ QString archiveTarget(int typec, const QString &tmp_file);
 // folder, or a build folder that cannot be taken, emptied or written throws
 // vorlune::Error. Builds of several processes take turns: the build folder is
 // shared, and a build waits for another one for a minute at most.
-QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err,
-                bool show_compl);
+QString Compile(project::ProjectDocument &document, int typec, const QString &tmp_file, bool show_err, bool show_compl);
 // The same for the plugin generate makes; what it throws comes after the
 // old archive is gone, as a project that cannot be generated does above.
 QString Compile(const std::function<GeneratedPlugin()> &generate, int typec, const QString &tmp_file, bool show_err,

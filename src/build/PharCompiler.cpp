@@ -1,7 +1,7 @@
 #include "build/PharCompiler.h"
 
-#include "build/Cp1251.h"
 #include "base/FolderTree.h"
+#include "build/Cp1251.h"
 
 #include <algorithm>
 #include <array>
@@ -26,10 +26,7 @@ namespace {
 
 const std::string pluginYml = "plugin.yml";
 
-std::string inQuotes(const fs::path &path)
-{
-    return "\"" + path.string() + "\"";
-}
+std::string inQuotes(const fs::path &path) { return "\"" + path.string() + "\""; }
 
 // Only a regular file is read: a link is not followed, and a pipe is neither
 // opened for long nor waited on.
@@ -140,9 +137,8 @@ std::string_view trimmed(std::string_view text)
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 } // namespace
@@ -175,8 +171,8 @@ std::vector<PharEntry> collectEntries(const fs::path &folder)
 std::optional<PharMetadata> parseParams(std::string_view cnfgBytes)
 {
     const std::string_view utf8Mark = "\xEF\xBB\xBF";
-    const std::string text = cnfgBytes.starts_with(utf8Mark) ? std::string(cnfgBytes.substr(utf8Mark.size()))
-                                                             : cp1251ToUtf8(cnfgBytes);
+    const std::string text =
+        cnfgBytes.starts_with(utf8Mark) ? std::string(cnfgBytes.substr(utf8Mark.size())) : cp1251ToUtf8(cnfgBytes);
 
     // Only the first [Params] section counts, and in it the first entry of each key.
     bool inParams = false;

@@ -61,10 +61,7 @@ void checkNames(const std::vector<PharEntry> &entries)
     }
 }
 
-std::string systemReason(int error)
-{
-    return std::generic_category().message(error);
-}
+std::string systemReason(int error) { return std::generic_category().message(error); }
 
 } // namespace
 
@@ -80,8 +77,8 @@ std::string serializeMetadata(const PharMetadata &metadata)
     return out + '}';
 }
 
-std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &metadata,
-                     std::uint32_t timestamp, std::string_view customStub)
+std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &metadata, std::uint32_t timestamp,
+                     std::string_view customStub)
 {
     checkNames(entries);
     // PHP finds the manifest right after the stub's closing call.
@@ -129,8 +126,8 @@ std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &
     return out;
 }
 
-void writePhar(const std::filesystem::path &path, const std::vector<PharEntry> &entries,
-               const PharMetadata &metadata, std::uint32_t timestamp)
+void writePhar(const std::filesystem::path &path, const std::vector<PharEntry> &entries, const PharMetadata &metadata,
+               std::uint32_t timestamp)
 {
     const std::string bytes = makePhar(entries, metadata, timestamp);
     const std::string shown = "Cannot write \"" + path.string() + "\": ";

@@ -36,12 +36,12 @@ std::string serializeMetadata(const PharMetadata &metadata);
 // one unless customStub is given (PHP code ending in "__HALT_COMPILER(); ?>"
 // and a line end), which runs when PHP runs the archive.
 // Throws PharError for an empty list, an empty or repeated name.
-std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &metadata,
-                     std::uint32_t timestamp, std::string_view customStub = {});
+std::string makePhar(const std::vector<PharEntry> &entries, const PharMetadata &metadata, std::uint32_t timestamp,
+                     std::string_view customStub = {});
 
 // makePhar() written over `path` through a temporary file in the same folder,
 // so a failed run never leaves half an archive under the real name.
-void writePhar(const std::filesystem::path &path, const std::vector<PharEntry> &entries,
-               const PharMetadata &metadata, std::uint32_t timestamp);
+void writePhar(const std::filesystem::path &path, const std::vector<PharEntry> &entries, const PharMetadata &metadata,
+               std::uint32_t timestamp);
 
 } // namespace vorlune::build

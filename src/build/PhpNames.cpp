@@ -12,32 +12,84 @@ namespace {
 bool isReservedWord(const QString &part)
 {
     static const QStringList words = {
-        QStringLiteral("__halt_compiler"), QStringLiteral("abstract"),   QStringLiteral("and"),
-        QStringLiteral("array"),           QStringLiteral("as"),         QStringLiteral("break"),
-        QStringLiteral("callable"),        QStringLiteral("case"),       QStringLiteral("catch"),
-        QStringLiteral("class"),           QStringLiteral("clone"),      QStringLiteral("const"),
-        QStringLiteral("continue"),        QStringLiteral("declare"),    QStringLiteral("default"),
-        QStringLiteral("die"),             QStringLiteral("do"),         QStringLiteral("echo"),
-        QStringLiteral("else"),            QStringLiteral("elseif"),     QStringLiteral("empty"),
-        QStringLiteral("enddeclare"),      QStringLiteral("endfor"),     QStringLiteral("endforeach"),
-        QStringLiteral("endif"),           QStringLiteral("endswitch"),  QStringLiteral("endwhile"),
-        QStringLiteral("eval"),            QStringLiteral("exit"),       QStringLiteral("extends"),
-        QStringLiteral("final"),           QStringLiteral("finally"),    QStringLiteral("fn"),
-        QStringLiteral("for"),             QStringLiteral("foreach"),    QStringLiteral("function"),
-        QStringLiteral("global"),          QStringLiteral("goto"),       QStringLiteral("if"),
-        QStringLiteral("implements"),      QStringLiteral("include"),    QStringLiteral("include_once"),
-        QStringLiteral("instanceof"),      QStringLiteral("insteadof"),  QStringLiteral("interface"),
-        QStringLiteral("isset"),           QStringLiteral("list"),       QStringLiteral("match"),
-        QStringLiteral("namespace"),       QStringLiteral("new"),        QStringLiteral("or"),
-        QStringLiteral("print"),           QStringLiteral("private"),    QStringLiteral("protected"),
-        QStringLiteral("public"),          QStringLiteral("readonly"),   QStringLiteral("require"),
-        QStringLiteral("require_once"),    QStringLiteral("return"),     QStringLiteral("static"),
-        QStringLiteral("switch"),          QStringLiteral("throw"),      QStringLiteral("trait"),
-        QStringLiteral("try"),             QStringLiteral("unset"),      QStringLiteral("use"),
-        QStringLiteral("var"),             QStringLiteral("while"),      QStringLiteral("xor"),
-        QStringLiteral("yield"),           QStringLiteral("__class__"),  QStringLiteral("__dir__"),
-        QStringLiteral("__file__"),        QStringLiteral("__function__"), QStringLiteral("__line__"),
-        QStringLiteral("__method__"),      QStringLiteral("__namespace__"), QStringLiteral("__trait__"),
+        QStringLiteral("__halt_compiler"),
+        QStringLiteral("abstract"),
+        QStringLiteral("and"),
+        QStringLiteral("array"),
+        QStringLiteral("as"),
+        QStringLiteral("break"),
+        QStringLiteral("callable"),
+        QStringLiteral("case"),
+        QStringLiteral("catch"),
+        QStringLiteral("class"),
+        QStringLiteral("clone"),
+        QStringLiteral("const"),
+        QStringLiteral("continue"),
+        QStringLiteral("declare"),
+        QStringLiteral("default"),
+        QStringLiteral("die"),
+        QStringLiteral("do"),
+        QStringLiteral("echo"),
+        QStringLiteral("else"),
+        QStringLiteral("elseif"),
+        QStringLiteral("empty"),
+        QStringLiteral("enddeclare"),
+        QStringLiteral("endfor"),
+        QStringLiteral("endforeach"),
+        QStringLiteral("endif"),
+        QStringLiteral("endswitch"),
+        QStringLiteral("endwhile"),
+        QStringLiteral("eval"),
+        QStringLiteral("exit"),
+        QStringLiteral("extends"),
+        QStringLiteral("final"),
+        QStringLiteral("finally"),
+        QStringLiteral("fn"),
+        QStringLiteral("for"),
+        QStringLiteral("foreach"),
+        QStringLiteral("function"),
+        QStringLiteral("global"),
+        QStringLiteral("goto"),
+        QStringLiteral("if"),
+        QStringLiteral("implements"),
+        QStringLiteral("include"),
+        QStringLiteral("include_once"),
+        QStringLiteral("instanceof"),
+        QStringLiteral("insteadof"),
+        QStringLiteral("interface"),
+        QStringLiteral("isset"),
+        QStringLiteral("list"),
+        QStringLiteral("match"),
+        QStringLiteral("namespace"),
+        QStringLiteral("new"),
+        QStringLiteral("or"),
+        QStringLiteral("print"),
+        QStringLiteral("private"),
+        QStringLiteral("protected"),
+        QStringLiteral("public"),
+        QStringLiteral("readonly"),
+        QStringLiteral("require"),
+        QStringLiteral("require_once"),
+        QStringLiteral("return"),
+        QStringLiteral("static"),
+        QStringLiteral("switch"),
+        QStringLiteral("throw"),
+        QStringLiteral("trait"),
+        QStringLiteral("try"),
+        QStringLiteral("unset"),
+        QStringLiteral("use"),
+        QStringLiteral("var"),
+        QStringLiteral("while"),
+        QStringLiteral("xor"),
+        QStringLiteral("yield"),
+        QStringLiteral("__class__"),
+        QStringLiteral("__dir__"),
+        QStringLiteral("__file__"),
+        QStringLiteral("__function__"),
+        QStringLiteral("__line__"),
+        QStringLiteral("__method__"),
+        QStringLiteral("__namespace__"),
+        QStringLiteral("__trait__"),
         QStringLiteral("__property__"),
     };
     return words.contains(part.toLower());
@@ -47,10 +99,10 @@ bool isReservedWord(const QString &part)
 bool isReservedClassName(const QString &part)
 {
     static const QStringList names = {
-        QStringLiteral("int"),    QStringLiteral("float"),    QStringLiteral("bool"),   QStringLiteral("string"),
-        QStringLiteral("true"),   QStringLiteral("false"),    QStringLiteral("null"),   QStringLiteral("void"),
-        QStringLiteral("iterable"), QStringLiteral("object"), QStringLiteral("mixed"),  QStringLiteral("never"),
-        QStringLiteral("self"),   QStringLiteral("parent"),
+        QStringLiteral("int"),      QStringLiteral("float"),  QStringLiteral("bool"),  QStringLiteral("string"),
+        QStringLiteral("true"),     QStringLiteral("false"),  QStringLiteral("null"),  QStringLiteral("void"),
+        QStringLiteral("iterable"), QStringLiteral("object"), QStringLiteral("mixed"), QStringLiteral("never"),
+        QStringLiteral("self"),     QStringLiteral("parent"),
     };
     return names.contains(part.toLower());
 }
@@ -83,10 +135,7 @@ QString shown(QChar c)
 
 } // namespace
 
-bool isAsciiDigit(QChar c)
-{
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
+bool isAsciiDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
 
 bool isPhpNameStart(QChar c)
 {
@@ -94,10 +143,7 @@ bool isPhpNameStart(QChar c)
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'_' || u >= 0x80;
 }
 
-bool isPhpNameCharacter(QChar c)
-{
-    return isPhpNameStart(c) || isAsciiDigit(c);
-}
+bool isPhpNameCharacter(QChar c) { return isPhpNameStart(c) || isAsciiDigit(c); }
 
 MainClassFault mainClassFault(const QString &main)
 {
@@ -122,9 +168,8 @@ QString describeMainClassFault(const QString &main, const MainClassFault &fault)
         "check_main_keyword",
         "check_main_class",
     };
-    return i18n::fillPlaceholders(i18n::extraText(keys[fault.kind]), {{"main", main},
-                                                                       {"part", fault.part},
-                                                                       {"character", shown(fault.character)}});
+    return i18n::fillPlaceholders(i18n::extraText(keys[fault.kind]),
+                                  {{"main", main}, {"part", fault.part}, {"character", shown(fault.character)}});
 }
 
 } // namespace vorlune::build

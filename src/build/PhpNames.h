@@ -8,12 +8,12 @@ namespace vorlune::build {
 struct MainClassFault {
     enum Kind {
         None,
-        NoNamespace,    // no backslash: the server looks for a class the build cannot declare
-        EmptyPart,      // a backslash first, last or doubled
-        BadCharacter,   // `character` is not allowed in a PHP name
-        LeadingDigit,   // a PHP name starts with a letter, "_" or a character beyond ASCII
-        ReservedWord,   // a keyword of PHP, in any letter case
-        ReservedClass,  // the class is named as one of PHP's own types
+        NoNamespace,   // no backslash: the server looks for a class the build cannot declare
+        EmptyPart,     // a backslash first, last or doubled
+        BadCharacter,  // `character` is not allowed in a PHP name
+        LeadingDigit,  // a PHP name starts with a letter, "_" or a character beyond ASCII
+        ReservedWord,  // a keyword of PHP, in any letter case
+        ReservedClass, // the class is named as one of PHP's own types
     };
     Kind kind = None;
     QString part;

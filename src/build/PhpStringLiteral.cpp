@@ -153,16 +153,26 @@ struct Reading {
 char simpleEscape(QChar c)
 {
     switch (c.unicode()) {
-    case u'n': return '\n';
-    case u't': return '\t';
-    case u'r': return '\r';
-    case u'v': return '\v';
-    case u'e': return '\x1B';
-    case u'f': return '\f';
-    case u'\\': return '\\';
-    case u'$': return '$';
-    case u'"': return '"';
-    default: return 0;
+    case u'n':
+        return '\n';
+    case u't':
+        return '\t';
+    case u'r':
+        return '\r';
+    case u'v':
+        return '\v';
+    case u'e':
+        return '\x1B';
+    case u'f':
+        return '\f';
+    case u'\\':
+        return '\\';
+    case u'$':
+        return '$';
+    case u'"':
+        return '"';
+    default:
+        return 0;
     }
 }
 
@@ -300,10 +310,7 @@ private:
 
 } // namespace
 
-QString phpStringBody(const QString &message)
-{
-    return MessageReader(message, MessageReader::kBody).read().body;
-}
+QString phpStringBody(const QString &message) { return MessageReader(message, MessageReader::kBody).read().body; }
 
 PhpPrinting phpPrinting(const QString &message)
 {

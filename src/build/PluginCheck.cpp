@@ -123,13 +123,14 @@ void MessageCheck::action(const QString &id, const QString &args)
     const PhpPrinting printing = phpPrinting(message);
     const QString shown = shortened(message);
     if (printing.hasEscapes)
-        m_findings << finding("check_message_escape", {{"text", shown},
-                                                       {"event", m_eventName},
-                                                       {"printed", shortened(visiblePrinting(printing.printed))}});
+        m_findings << finding(
+            "check_message_escape",
+            {{"text", shown}, {"event", m_eventName}, {"printed", shortened(visiblePrinting(printing.printed))}});
     if (!printing.values.isEmpty())
-        m_findings << finding("check_message_value", {{"text", shown},
-                                                      {"event", m_eventName},
-                                                      {"value", shortened(printing.values.join(QStringLiteral(", ")))}});
+        m_findings << finding("check_message_value",
+                              {{"text", shown},
+                               {"event", m_eventName},
+                               {"value", shortened(printing.values.join(QStringLiteral(", ")))}});
 }
 
 QStringList checkSettings(const project::PluginSettings &settings)

@@ -9,9 +9,8 @@ namespace {
 // Characters a YAML stream may hold as they are; others need an escape.
 bool isPrintable(char32_t c)
 {
-    return c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0x7E) || c == 0x85 ||
-           (c >= 0xA0 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD && c != 0xFEFF) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
+    return c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0x7E) || c == 0x85 || (c >= 0xA0 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD && c != 0xFEFF) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 // Tabs and line breaks (YAML 1.1 counts NEL, LS and PS as breaks) are
@@ -49,23 +48,40 @@ bool mayReadAsNumberOrDate(const QString &value)
 QString escaped(char32_t c)
 {
     switch (c) {
-    case 0x00: return QStringLiteral("\\0");
-    case 0x07: return QStringLiteral("\\a");
-    case 0x08: return QStringLiteral("\\b");
-    case 0x09: return QStringLiteral("\\t");
-    case 0x0A: return QStringLiteral("\\n");
-    case 0x0B: return QStringLiteral("\\v");
-    case 0x0C: return QStringLiteral("\\f");
-    case 0x0D: return QStringLiteral("\\r");
-    case 0x1B: return QStringLiteral("\\e");
-    case 0x22: return QStringLiteral("\\\"");
-    case 0x5C: return QStringLiteral("\\\\");
-    case 0x85: return QStringLiteral("\\N");
-    case 0x2028: return QStringLiteral("\\L");
-    case 0x2029: return QStringLiteral("\\P");
-    default: break;
+    case 0x00:
+        return QStringLiteral("\\0");
+    case 0x07:
+        return QStringLiteral("\\a");
+    case 0x08:
+        return QStringLiteral("\\b");
+    case 0x09:
+        return QStringLiteral("\\t");
+    case 0x0A:
+        return QStringLiteral("\\n");
+    case 0x0B:
+        return QStringLiteral("\\v");
+    case 0x0C:
+        return QStringLiteral("\\f");
+    case 0x0D:
+        return QStringLiteral("\\r");
+    case 0x1B:
+        return QStringLiteral("\\e");
+    case 0x22:
+        return QStringLiteral("\\\"");
+    case 0x5C:
+        return QStringLiteral("\\\\");
+    case 0x85:
+        return QStringLiteral("\\N");
+    case 0x2028:
+        return QStringLiteral("\\L");
+    case 0x2029:
+        return QStringLiteral("\\P");
+    default:
+        break;
     }
-    const auto hex = [c](int width) { return QStringLiteral("%1").arg(uint(c), width, 16, QLatin1Char('0')).toUpper(); };
+    const auto hex = [c](int width) {
+        return QStringLiteral("%1").arg(uint(c), width, 16, QLatin1Char('0')).toUpper();
+    };
     if (c <= 0xFF)
         return QStringLiteral("\\x") + hex(2);
     // A lone surrogate has no UTF-8 form and readers refuse its escape.
@@ -110,9 +126,6 @@ bool isPlainYamlSafe(const QString &value)
     return !isWordOfAnotherType(value) && !mayReadAsNumberOrDate(value);
 }
 
-QString yamlScalar(const QString &value)
-{
-    return isPlainYamlSafe(value) ? value : doubleQuoted(value);
-}
+QString yamlScalar(const QString &value) { return isPlainYamlSafe(value) ? value : doubleQuoted(value); }
 
 } // namespace vorlune::build

@@ -27,10 +27,7 @@ void loadExtraTexts(const base::IniImage &languageIni)
     store() = std::move(loaded);
 }
 
-QString extraText(const QString &key, const QString &defaultText)
-{
-    return store().value(key.toLower(), defaultText);
-}
+QString extraText(const QString &key, const QString &defaultText) { return store().value(key.toLower(), defaultText); }
 
 QString extraTextDefault(std::string_view key)
 {

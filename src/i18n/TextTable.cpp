@@ -6,17 +6,11 @@
 namespace vorlune::i18n {
 namespace {
 
-QString fromView(std::string_view view)
-{
-    return QString::fromUtf8(view.data(), qsizetype(view.size()));
-}
+QString fromView(std::string_view view) { return QString::fromUtf8(view.data(), qsizetype(view.size())); }
 
 } // namespace
 
-TextTable::TextTable()
-{
-    resetToDefaults();
-}
+TextTable::TextTable() { resetToDefaults(); }
 
 void TextTable::resetToDefaults()
 {
@@ -55,8 +49,7 @@ void TextTable::fillFrom(base::IniImage &languageIni)
 {
     for (size_t i = 0; i < kTextRows.size(); ++i) {
         const TextRow &row = kTextRows[i];
-        GetStringFromLanguage(languageIni, fromView(row.section), fromView(row.key), fromView(row.defaultText),
-                              int(i));
+        GetStringFromLanguage(languageIni, fromView(row.section), fromView(row.key), fromView(row.defaultText), int(i));
     }
 }
 

@@ -47,8 +47,7 @@ bool isValidVersion(const QString &text, const QString &chars)
 
 bool isValidMain(const QString &text)
 {
-    static const QString allowed =
-        QStringLiteral("\\0987654321abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_-");
+    static const QString allowed = QStringLiteral("\\0987654321abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_-");
     const QLatin1Char backslash('\\');
     if (text.isEmpty() || text.startsWith(backslash) || text.endsWith(backslash) || !text.contains(backslash) ||
         text.contains(QLatin1String("\\\\")))

@@ -178,10 +178,7 @@ QString newProjectText()
     return lines.join(QStringLiteral("\r\n"));
 }
 
-void ProjectDocument::Deleter::operator()(void *doc) const
-{
-    xmlFreeDoc(asDoc(doc));
-}
+void ProjectDocument::Deleter::operator()(void *doc) const { xmlFreeDoc(asDoc(doc)); }
 
 ProjectDocument::ProjectDocument() = default;
 ProjectDocument::~ProjectDocument() = default;
@@ -279,10 +276,7 @@ QByteArray ProjectDocument::toBytes() const
     return bytes;
 }
 
-void ProjectDocument::save(const QString &path) const
-{
-    fileio::writeAtomically(path, toBytes());
-}
+void ProjectDocument::save(const QString &path) const { fileio::writeAtomically(path, toBytes()); }
 
 XmlElement ProjectDocument::root() const
 {
@@ -298,15 +292,9 @@ XmlElement ProjectDocument::settings()
     return found;
 }
 
-XmlElement ProjectDocument::phpscripts() const
-{
-    return root().firstChildElement(QStringLiteral("phpscripts"));
-}
+XmlElement ProjectDocument::phpscripts() const { return root().firstChildElement(QStringLiteral("phpscripts")); }
 
-XmlElement ProjectDocument::mainScript() const
-{
-    return phpscripts().firstChildElement(kMainScriptElementName);
-}
+XmlElement ProjectDocument::mainScript() const { return phpscripts().firstChildElement(kMainScriptElementName); }
 
 XmlElement ProjectDocument::requireMainScript() const
 {

@@ -68,9 +68,8 @@ void startElement(void *user, const xmlChar *name, const xmlChar *, const xmlCha
     if (depth == kRootChild) {
         if (element == "settings" && !scan.seenSettings) {
             scan.seenSettings = true;
-            scan.outline.settings = PluginSettings::fromAttributes([&](const QString &key) {
-                return attributeOf(key.toStdString(), attributeCount, attributes);
-            });
+            scan.outline.settings = PluginSettings::fromAttributes(
+                [&](const QString &key) { return attributeOf(key.toStdString(), attributeCount, attributes); });
         } else if (element == "phpscripts" && !scan.outline.hasPhpscripts) {
             scan.outline.hasPhpscripts = scan.inPhpscripts = true;
         }
@@ -143,9 +142,6 @@ std::optional<ProjectOutline> scanProject(const QByteArray &bytes, const QString
     return scan(bytes, sourceName, &visitor);
 }
 
-void refuseIfParserRefuses(const QByteArray &bytes, const QString &sourceName)
-{
-    scan(bytes, sourceName, nullptr);
-}
+void refuseIfParserRefuses(const QByteArray &bytes, const QString &sourceName) { scan(bytes, sourceName, nullptr); }
 
 } // namespace vorlune::project

@@ -7,10 +7,7 @@
 
 namespace vorlune::project {
 
-QString ProjectSession::untitledName()
-{
-    return i18n::tx("OTHR.othr1") + QStringLiteral(".vlk");
-}
+QString ProjectSession::untitledName() { return i18n::tx("OTHR.othr1") + QStringLiteral(".vlk"); }
 
 void ProjectSession::NewPlugin()
 {
@@ -61,10 +58,7 @@ QString ProjectSession::extensionOf(const QString &path)
     return path.mid(dot);
 }
 
-QString ProjectSession::fileNamePart(const QString &path)
-{
-    return QFileInfo(path).fileName();
-}
+QString ProjectSession::fileNamePart(const QString &path) { return QFileInfo(path).fileName(); }
 
 QString getMainClassName(const QString &main)
 {

@@ -18,10 +18,7 @@ QString fromXml(const xmlChar *text)
 
 } // namespace
 
-QString XmlElement::name() const
-{
-    return m_node ? fromXml(asNode(m_node)->name) : QString();
-}
+QString XmlElement::name() const { return m_node ? fromXml(asNode(m_node)->name) : QString(); }
 
 QString XmlElement::attribute(const QString &name) const
 {
@@ -58,7 +55,8 @@ QString withoutForbiddenCharacters(const QString &text)
             kept += text.at(++i);
             continue;
         }
-        const bool allowed = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
+        const bool allowed =
+            c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
         if (allowed)
             kept += text.at(i);
     }

@@ -13,10 +13,7 @@
 namespace vorlune::project::xmlparse {
 namespace {
 
-QString location(const QString &sourceName)
-{
-    return sourceName.isEmpty() ? QStringLiteral("XML") : sourceName;
-}
+QString location(const QString &sourceName) { return sourceName.isEmpty() ? QStringLiteral("XML") : sourceName; }
 
 // The first error names the cause; what follows is libxml2 stumbling over
 // the rest of the construct it gave up on.
@@ -54,10 +51,11 @@ QString encodingMessage(const ErrorCapture::State &error, const QString &sourceN
         return {};
     const qsizetype bytesAt = error.unstructured.indexOf("bytes 0x");
     const QByteArray bad = bytesAt < 0 ? QByteArray() : error.unstructured.mid(bytesAt + 6, 4);
-    return withLine(sourceName, line,
-                    QStringLiteral("it holds bytes that are not text in the encoding it declares%1, so the file is "
-                                   "not opened.")
-                        .arg(bad.isEmpty() ? QString() : QStringLiteral(" (the byte %1)").arg(QString::fromLatin1(bad))));
+    return withLine(
+        sourceName, line,
+        QStringLiteral("it holds bytes that are not text in the encoding it declares%1, so the file is "
+                       "not opened.")
+            .arg(bad.isEmpty() ? QString() : QStringLiteral(" (the byte %1)").arg(QString::fromLatin1(bad))));
 }
 
 QString number(quint64 value) { return QLocale(QLocale::English).toString(value); }

@@ -6,15 +6,9 @@
 
 namespace vorlune::script {
 
-QString openingMarker()
-{
-    return QString(QChar(kArgumentSeparator)) + QStringLiteral(":[");
-}
+QString openingMarker() { return QString(QChar(kArgumentSeparator)) + QStringLiteral(":["); }
 
-QString closingMarker()
-{
-    return QStringLiteral("]") + QChar(kArgumentSeparator);
-}
+QString closingMarker() { return QStringLiteral("]") + QChar(kArgumentSeparator); }
 
 int getActionId(const QString &strs)
 {
@@ -22,15 +16,9 @@ int getActionId(const QString &strs)
     return strs.startsWith(i18n::tx("FNCT.fnct1")) ? 1 : 0;
 }
 
-QString getActionName(int id)
-{
-    return id == 1 ? i18n::tx("FNCT.fnct1") : QString();
-}
+QString getActionName(int id) { return id == 1 ? i18n::tx("FNCT.fnct1") : QString(); }
 
-int ArgumentsCount(const QString &arguments)
-{
-    return int(arguments.count(QChar(kArgumentSeparator)) / 2);
-}
+int ArgumentsCount(const QString &arguments) { return int(arguments.count(QChar(kArgumentSeparator)) / 2); }
 
 QString getArgumentValue(const QString &arguments, int Id)
 {
@@ -105,10 +93,7 @@ QString readableActionLine(const QString &line)
     return text.remove(QChar(kArgumentSeparator));
 }
 
-int actionIconIndex(const QString &line)
-{
-    return getActionId(line) - 1;
-}
+int actionIconIndex(const QString &line) { return getActionId(line) - 1; }
 
 std::optional<int> parseActionId(const QString &text)
 {

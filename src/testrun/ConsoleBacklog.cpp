@@ -51,10 +51,7 @@ ConsoleEvent ConsoleBacklog::popFront()
     return event;
 }
 
-ConsoleEvent ConsoleBacklog::take()
-{
-    return popFront();
-}
+ConsoleEvent ConsoleBacklog::take() { return popFront(); }
 
 void ConsoleBacklog::dropOldLines()
 {

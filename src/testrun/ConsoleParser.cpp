@@ -14,10 +14,7 @@ constexpr qsizetype kLineLengthLimit = kConsoleLineLength;
 // What of one text of the console's own can be shown: as much as it keeps.
 constexpr qsizetype kConsoleCharacterLimitForText = 2000000;
 
-bool isControl(unsigned char byte)
-{
-    return byte < 0x20 || byte == 0x7F;
-}
+bool isControl(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
 
 } // namespace
 

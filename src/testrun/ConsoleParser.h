@@ -12,7 +12,7 @@ namespace vorlune::testrun {
 
 struct ConsoleEvent {
     enum class Kind {
-        Text,      // text in a style, never holding a line break
+        Text, // text in a style, never holding a line break
         LineEnd,
         LineStart, // a lone carriage return: the text after it replaces the current line
         Title,     // the window title a program set

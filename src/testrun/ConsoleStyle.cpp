@@ -25,7 +25,6 @@ std::optional<ConsoleColour> rgb(int red, int green, int blue)
 
 } // namespace
 
-
 ConsoleColour paletteColour(int index)
 {
     // The common terminal defaults: normal colours first, then the bright ones.

@@ -47,10 +47,7 @@ void passOn(const QByteArray &bytes)
 }
 
 // The server names a plugin with its spaces turned into "_".
-QString serverName(QString name)
-{
-    return name.replace(QLatin1Char(' '), QLatin1Char('_'));
-}
+QString serverName(QString name) { return name.replace(QLatin1Char(' '), QLatin1Char('_')); }
 
 // Signals that ask this program to end, passed to the event loop through a
 // pipe: the server is stopped first, killed on the second one.
@@ -211,8 +208,9 @@ RunResult RunVerdict::judge(const ServerEnd &end) const
         return {kRunPluginFailed, QStringLiteral("the server did not load plugin ") + plugin};
     }
     if (!m_enabled)
-        return {kRunPluginFailed, QStringLiteral("the server loaded plugin %1 but did not enable it; it %2")
-                                      .arg(plugin, describeEnd(end))};
+        return {
+            kRunPluginFailed,
+            QStringLiteral("the server loaded plugin %1 but did not enable it; it %2").arg(plugin, describeEnd(end))};
     if (!m_ready)
         return {kRunServerFailed, QStringLiteral("the server %1 before it was ready").arg(describeEnd(end))};
     if (end.killed)
@@ -278,8 +276,9 @@ int runHeadless(const HeadlessRunOptions &options)
         if (signalled != 0)
             result = {128 + signalled, QStringLiteral("interrupted; the server %1").arg(describeEnd(end))};
         else if (timedOut)
-            result = {kRunTimedOut, QStringLiteral("the server did not end within %1 seconds and was killed")
-                                        .arg(options.timeoutSeconds)};
+            result = {
+                kRunTimedOut,
+                QStringLiteral("the server did not end within %1 seconds and was killed").arg(options.timeoutSeconds)};
         else if (options.stopWhenReady)
             result = verdict.judge(end);
         else

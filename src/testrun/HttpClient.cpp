@@ -37,7 +37,7 @@ struct Transfer {
     bool hasLocation = false;
 
     qint64 knownSize = -1; // a local file's size, which curl does not report
-    int fd = -1; // the body goes here when set, else into `body`
+    int fd = -1;           // the body goes here when set, else into `body`
     QByteArray body;
     qint64 received = 0;
     bool begun = false;
@@ -93,9 +93,8 @@ QByteArray schemeOf(const QByteArray &url)
 {
     QByteArray scheme;
     CURLU *parsed = curl_url();
-    if (parsed
-        && curl_url_set(parsed, CURLUPART_URL, url.constData(), CURLU_NON_SUPPORT_SCHEME | CURLU_GUESS_SCHEME)
-               == CURLUE_OK) {
+    if (parsed && curl_url_set(parsed, CURLUPART_URL, url.constData(), CURLU_NON_SUPPORT_SCHEME | CURLU_GUESS_SCHEME) ==
+                      CURLUE_OK) {
         char *part = nullptr;
         if (curl_url_get(parsed, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
             scheme = QByteArray(part).toLower();
@@ -251,7 +250,8 @@ struct HttpClient::Private {
     char errorText[CURL_ERROR_SIZE] = {};
     std::mutex mutex;
 
-    template <typename Value> void set(CURLoption option, Value value)
+    template <typename Value>
+    void set(CURLoption option, Value value)
     {
         const CURLcode code = curl_easy_setopt(handle, option, value);
         if (code != CURLE_OK)
@@ -289,8 +289,7 @@ void HttpClient::Private::setUpTrust()
     set(CURLOPT_CAINFO_BLOB, &blob);
 }
 
-HttpClient::HttpClient(HttpClientOptions options)
-    : d(std::make_unique<Private>())
+HttpClient::HttpClient(HttpClientOptions options) : d(std::make_unique<Private>())
 {
     initCurlOnce();
     d->options = std::move(options);
@@ -306,8 +305,8 @@ HttpClient::HttpClient(HttpClientOptions options)
     try {
         const HttpClientOptions &o = d->options;
         const bool https = !o.plainHttpOnly;
-        const char *protocols = o.plainHttpOnly ? "http"
-                                : o.httpsOnly   ? "https"
+        const char *protocols = o.plainHttpOnly   ? "http"
+                                : o.httpsOnly     ? "https"
                                 : o.allowFileUrls ? "http,https,file"
                                                   : "http,https";
         d->set(CURLOPT_PROTOCOLS_STR, protocols);
@@ -353,10 +352,7 @@ HttpClient::~HttpClient()
     curl_slist_free_all(d->headers);
 }
 
-const HttpClientOptions &HttpClient::options() const
-{
-    return d->options;
-}
+const HttpClientOptions &HttpClient::options() const { return d->options; }
 
 QByteArray HttpClient::get(const QString &url, const HttpProgress &progress, qint64 maxBodyBytes)
 {
@@ -415,12 +411,14 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
     case Transfer::Stop::Cancelled:
         throw Error(QStringLiteral("The download of \"%1\" was cancelled").arg(url));
     case Transfer::Stop::WriteFailed:
-        throw Error(QStringLiteral("Cannot save the download of \"%1\": %2").arg(url, fileio::systemText(transfer.writeError)));
+        throw Error(
+            QStringLiteral("Cannot save the download of \"%1\": %2").arg(url, fileio::systemText(transfer.writeError)));
     case Transfer::Stop::None:
         break;
     }
     // curl keeps its own clock, a little ahead of this one; a stall ends far sooner.
-    if (result == CURLE_OPERATION_TIMEDOUT && took >= std::chrono::seconds(d->options.totalSeconds) - std::chrono::seconds(1))
+    if (result == CURLE_OPERATION_TIMEDOUT &&
+        took >= std::chrono::seconds(d->options.totalSeconds) - std::chrono::seconds(1))
         throw Error(QStringLiteral("The download of \"%1\" took longer than the limit of %2 seconds")
                         .arg(url)
                         .arg(d->options.totalSeconds));

@@ -23,7 +23,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 namespace vorlune::testrun {
 namespace {
 
@@ -370,7 +369,8 @@ void installPhpPack(const QString &programFolder, const QString &packFile, const
 
 void installCore(const QString &programFolder, const QString &downloadedFile)
 {
-    const Fd core(::open(QFile::encodeName(downloadedFile).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const Fd core(
+        ::open(QFile::encodeName(downloadedFile).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
     if (core.get() < 0 || ::fstat(core.get(), &status) != 0)
         throw failure("open", downloadedFile, errno);
@@ -445,8 +445,8 @@ QByteArray coreStamp(const QString &core)
     struct stat status {};
     if (::stat(QFile::encodeName(core).constData(), &status) != 0)
         return {};
-    return QByteArray::number(qint64(status.st_size)) + ' ' + QByteArray::number(qint64(status.st_mtim.tv_sec)) +
-           '.' + QByteArray::number(qint64(status.st_mtim.tv_nsec));
+    return QByteArray::number(qint64(status.st_size)) + ' ' + QByteArray::number(qint64(status.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qint64(status.st_mtim.tv_nsec));
 }
 
 QByteArray smallFile(const QString &path)

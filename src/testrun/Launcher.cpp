@@ -18,14 +18,11 @@ using base::Descriptor;
 
 // The cores the test server knows, the first one found wins.
 const char *const kCoreNames[] = {
-    "PocketMine-MP.phar",      "Genisys.phar",  "PocketMine-Soft.phar",          "ImagicalMine.phar",
-    "ClearSky.phar",           "BukkitPE.phar", "src/pocketmine/PocketMine.php", "src/BukkitPE/BukkitPE.php",
+    "PocketMine-MP.phar", "Genisys.phar",  "PocketMine-Soft.phar",          "ImagicalMine.phar",
+    "ClearSky.phar",      "BukkitPE.phar", "src/pocketmine/PocketMine.php", "src/BukkitPE/BukkitPE.php",
 };
 
-QByteArray nativePath(const QString &path)
-{
-    return QFile::encodeName(path);
-}
+QByteArray nativePath(const QString &path) { return QFile::encodeName(path); }
 
 // Links are followed: a core kept elsewhere and linked in is the user's own
 // set-up, and PHP follows the link as well.
@@ -124,10 +121,7 @@ QString missingPhpBinary(const QString &serverFolder)
     return {};
 }
 
-void makePluginsFolder(const QString &serverFolder)
-{
-    QDir().mkpath(serverFolder + QStringLiteral("plugins"));
-}
+void makePluginsFolder(const QString &serverFolder) { QDir().mkpath(serverFolder + QStringLiteral("plugins")); }
 
 void buildIntoServer(project::ProjectDocument &document, const QString &serverFolder)
 {

@@ -51,12 +51,13 @@ void tryPhp(const QString &aside, const QString &extensions)
     if (ended && php.exitStatus() == QProcess::NormalExit && php.exitCode() == 0 && out == "1")
         return;
     QString why = !ended ? QStringLiteral("it did not answer within %1 s").arg(kTryMs / 1000)
-                         : php.error() == QProcess::FailedToStart ? php.errorString()
-                                                                  : QStringLiteral("exit code %1").arg(php.exitCode());
+                  : php.error() == QProcess::FailedToStart ? php.errorString()
+                                                           : QStringLiteral("exit code %1").arg(php.exitCode());
     const QString said = firstLines(php.readAllStandardError() + out);
     if (!said.isEmpty())
         why += QStringLiteral(": ") + said;
-    throw Error(QStringLiteral("The new PHP does not run on this system (%1). The PHP installed before is kept.").arg(why));
+    throw Error(
+        QStringLiteral("The new PHP does not run on this system (%1). The PHP installed before is kept.").arg(why));
 }
 
 } // namespace
@@ -89,13 +90,13 @@ void installPhpBuild(const QString &programFolder, const QString &tarball, const
         if (!QDir().mkpath(aside + QStringLiteral("php")))
             throw fileio::fileError("create the folder", aside + QStringLiteral("php"), QStringLiteral("failed"));
         fileio::writeScratch(aside + QStringLiteral("php/php"), kLauncher);
-        QFile::setPermissions(aside + QStringLiteral("php/php"), QFile::ReadOwner | QFile::WriteOwner |
-                                                                     QFile::ExeOwner | QFile::ReadGroup |
-                                                                     QFile::ExeGroup | QFile::ReadOther |
-                                                                     QFile::ExeOther);
+        QFile::setPermissions(aside + QStringLiteral("php/php"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                  QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
         QFile::remove(aside + QStringLiteral("php/php.ini"));
         if (!QFile::link(QStringLiteral("../php7/bin/php.ini"), aside + QStringLiteral("php/php.ini")))
-            throw fileio::fileError("write", aside + QStringLiteral("php/php.ini"), QStringLiteral("cannot make the link"));
+            throw fileio::fileError("write", aside + QStringLiteral("php/php.ini"),
+                                    QStringLiteral("cannot make the link"));
         tryPhp(aside, aside + extensions);
     };
     installPhpPack(programFolder, tarball, layout);

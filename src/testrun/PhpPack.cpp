@@ -16,10 +16,7 @@
 namespace vorlune::testrun {
 namespace {
 
-QString quoted(const QByteArray &name)
-{
-    return QLatin1Char('"') + QString::fromUtf8(name) + QLatin1Char('"');
-}
+QString quoted(const QByteArray &name) { return QLatin1Char('"') + QString::fromUtf8(name) + QLatin1Char('"'); }
 
 QString archiveText(struct archive *archive)
 {
@@ -27,10 +24,7 @@ QString archiveText(struct archive *archive)
     return text ? QString::fromLocal8Bit(text) : QStringLiteral("unknown error");
 }
 
-QString megabytes(qint64 bytes)
-{
-    return QStringLiteral("%1 MB").arg(bytes >> 20);
-}
+QString megabytes(qint64 bytes) { return QStringLiteral("%1 MB").arg(bytes >> 20); }
 
 // Only plain relative paths within the limits: what a reader on another
 // system would take as a separator or a way up is refused as well.
@@ -50,14 +44,16 @@ QByteArray checkedName(QByteArray name, bool folder)
         name.chop(1);
     const QList<QByteArray> parts = name.split('/');
     if (parts.size() > kPackDepthLimit)
-        packRefused(QStringLiteral("the entry %1 lies more than %2 folders deep").arg(quoted(name)).arg(kPackDepthLimit));
+        packRefused(
+            QStringLiteral("the entry %1 lies more than %2 folders deep").arg(quoted(name)).arg(kPackDepthLimit));
     for (const QByteArray &part : parts) {
         if (part == "..")
             packDamaged(QStringLiteral("the entry %1 leads outside the test server folder").arg(quoted(name)));
         if (part.isEmpty() || part == ".")
             packDamaged(QStringLiteral("the entry %1 is not a plain relative path").arg(quoted(name)));
         if (part.size() > kPackNameLimit)
-            packRefused(QStringLiteral("the entry %1 has a part longer than %2 bytes").arg(quoted(name)).arg(kPackNameLimit));
+            packRefused(
+                QStringLiteral("the entry %1 has a part longer than %2 bytes").arg(quoted(name)).arg(kPackNameLimit));
     }
     return name;
 }
@@ -87,7 +83,8 @@ void checkLinkInsideBin(const PackEntry &entry)
                         .arg(quoted(entry.name), quoted(entry.linkTarget)));
     };
     if (!entry.name.startsWith("bin/"))
-        packRefused(QStringLiteral("the entry %1 is a link; a pack holds links only inside bin/").arg(quoted(entry.name)));
+        packRefused(
+            QStringLiteral("the entry %1 is a link; a pack holds links only inside bin/").arg(quoted(entry.name)));
     if (entry.linkTarget.isEmpty() || entry.linkTarget.startsWith('/') || entry.linkTarget.contains('\\'))
         refuse();
     const qsizetype depth = entry.name.count('/') - 1; // folders between bin/ and the link
@@ -107,15 +104,9 @@ void checkLinkInsideBin(const PackEntry &entry)
 
 } // namespace
 
-void packDamaged(const QString &reason)
-{
-    throw Error(QStringLiteral("The PHP pack is damaged: ") + reason);
-}
+void packDamaged(const QString &reason) { throw Error(QStringLiteral("The PHP pack is damaged: ") + reason); }
 
-void packRefused(const QString &reason)
-{
-    throw Error(QStringLiteral("The PHP pack is refused: ") + reason);
-}
+void packRefused(const QString &reason) { throw Error(QStringLiteral("The PHP pack is refused: ") + reason); }
 
 PackReader::PackReader(int fd)
 {
@@ -249,9 +240,9 @@ PackOutline checkPack(int fd, const QList<QByteArray> &required)
 
         if (entry.kind == PackEntryKind::SymbolicLink)
             checkLinkInsideBin(entry);
-        if (entry.kind == PackEntryKind::HardLink
-            && (uses.value(entry.linkTarget, Use::Folder) != Use::File
-                || entry.linkTarget.startsWith("bin/") != entry.name.startsWith("bin/")))
+        if (entry.kind == PackEntryKind::HardLink &&
+            (uses.value(entry.linkTarget, Use::Folder) != Use::File ||
+             entry.linkTarget.startsWith("bin/") != entry.name.startsWith("bin/")))
             packDamaged(QStringLiteral("the entry %1 links to %2, which is no file before it in its part of the pack")
                             .arg(quoted(entry.name), quoted(entry.linkTarget)));
         if (entry.name == "bin" && use != Use::Folder)

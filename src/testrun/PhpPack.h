@@ -14,10 +14,10 @@ namespace vorlune::testrun {
 // anything is written.
 inline constexpr qint64 kPackUnpackedLimit = qint64(1) << 30;
 inline constexpr int kPackEntryLimit = 50000;
-inline constexpr int kPackPathLimit = 512;   // bytes of a whole name
-inline constexpr int kPackNameLimit = 255;   // bytes of one part of a name
-inline constexpr int kPackDepthLimit = 32;   // parts of a name
-inline constexpr int kPackRatioLimit = 50;   // unpacked bytes per packed byte...
+inline constexpr int kPackPathLimit = 512;                  // bytes of a whole name
+inline constexpr int kPackNameLimit = 255;                  // bytes of one part of a name
+inline constexpr int kPackDepthLimit = 32;                  // parts of a name
+inline constexpr int kPackRatioLimit = 50;                  // unpacked bytes per packed byte...
 inline constexpr qint64 kPackRatioFloor = qint64(32) << 20; // ...counted once this much is unpacked
 
 enum class PackEntryKind { File, Folder, SymbolicLink, HardLink };

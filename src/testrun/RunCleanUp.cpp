@@ -20,10 +20,7 @@ using base::Descriptor;
 
 enum class Kind { File, Folder };
 
-bool isCrashDumpFolder(const std::string &lower)
-{
-    return lower == "crashdump" || lower == "crashdumps";
-}
+bool isCrashDumpFolder(const std::string &lower) { return lower == "crashdump" || lower == "crashdumps"; }
 
 // "CrashDump_*.log"
 bool isCrashDumpLog(const std::string &lower)

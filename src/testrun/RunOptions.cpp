@@ -25,10 +25,7 @@ bool parseBoolean(const QString &value)
     throw Error(QStringLiteral("'%1' is not a valid boolean value").arg(value));
 }
 
-QString booleanText(bool value)
-{
-    return value ? QStringLiteral("-1") : QStringLiteral("0");
-}
+QString booleanText(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
 
 bool readRunOption(const base::IniImage &settings, const QString &key)
 {

@@ -21,10 +21,7 @@ QString text(const QJsonObject &feed, const char *key)
     return value.isString() ? value.toString().trimmed() : QString();
 }
 
-QString majorOf(const QString &version)
-{
-    return version.section(QLatin1Char('.'), 0, 0);
-}
+QString majorOf(const QString &version) { return version.section(QLatin1Char('.'), 0, 0); }
 
 } // namespace
 
@@ -39,9 +36,9 @@ ServerRelease parseServerFeed(const QByteArray &json)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        refuse(QStringLiteral("its answer is not JSON (%1)").arg(error.error != QJsonParseError::NoError
-                                                                      ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
+        refuse(
+            QStringLiteral("its answer is not JSON (%1)")
+                .arg(error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not an object")));
     const QJsonObject feed = document.object();
     if (feed.contains(QLatin1String("error")))
         refuse(QStringLiteral("it answers \"%1\"").arg(feed.value(QLatin1String("error")).toVariant().toString()));
@@ -62,7 +59,8 @@ QString phpBuildUrl(const ServerRelease &release)
 {
     static const QString tagPath = QStringLiteral("/releases/tag/");
     const qsizetype at = release.phpDownloadUrl.indexOf(tagPath);
-    const QString tag = at < 0 ? QString() : release.phpDownloadUrl.mid(at + tagPath.size()).section(QLatin1Char('/'), 0, 0);
+    const QString tag =
+        at < 0 ? QString() : release.phpDownloadUrl.mid(at + tagPath.size()).section(QLatin1Char('/'), 0, 0);
     const QString major = majorOf(release.baseVersion);
     if (tag.isEmpty() || release.phpVersion.isEmpty() || major.isEmpty())
         refuse(QStringLiteral("it names no PHP build for its core (\"php_download_url\", \"php_version\", "
@@ -71,19 +69,13 @@ QString phpBuildUrl(const ServerRelease &release)
            QStringLiteral("/PHP-%1-Linux-x86_64-PM%2.tar.gz").arg(release.phpVersion, major);
 }
 
-QString coreLabel(const ServerRelease &release)
-{
-    return QStringLiteral("PocketMine-MP ") + release.baseVersion;
-}
+QString coreLabel(const ServerRelease &release) { return QStringLiteral("PocketMine-MP ") + release.baseVersion; }
 
 QString phpBuildLabel(const ServerRelease &release)
 {
     return QStringLiteral("PHP %1 (PocketMine-MP %2)").arg(release.phpVersion, majorOf(release.baseVersion));
 }
 
-bool phpBuildExistsFor(const QString &cpu)
-{
-    return cpu == QLatin1String("x86_64");
-}
+bool phpBuildExistsFor(const QString &cpu) { return cpu == QLatin1String("x86_64"); }
 
 } // namespace vorlune::testrun

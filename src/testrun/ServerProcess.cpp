@@ -94,10 +94,7 @@ ServerProcess::ServerProcess(const ConsoleCommand &command, QObject *parent) : Q
     connect(&m_leftoverTimer, &QTimer::timeout, this, &ServerProcess::endLeftovers);
 }
 
-ServerProcess::~ServerProcess()
-{
-    shutDownNow();
-}
+ServerProcess::~ServerProcess() { shutDownNow(); }
 
 void ServerProcess::start()
 {
@@ -109,10 +106,7 @@ void ServerProcess::start()
     m_group = m_process.processId();
 }
 
-bool ServerProcess::serverUp() const
-{
-    return m_state == State::Starting || m_state == State::Running;
-}
+bool ServerProcess::serverUp() const { return m_state == State::Starting || m_state == State::Running; }
 
 void ServerProcess::write(const QByteArray &bytes)
 {

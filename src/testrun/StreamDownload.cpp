@@ -12,15 +12,10 @@
 
 namespace vorlune::testrun {
 
-TStreamDownload::TStreamDownload(const QString &programFolder, DownloadClients clients,
-                                 const QString &networkMessage, SharedDownloadState &shared, QObject *parent)
-    : QThread(parent)
-    , m_programFolder(programFolder)
-    , m_clients(clients)
-    , m_networkMessage(networkMessage)
-    , m_shared(shared)
-    , m_startWork(shared.downloadMode())
-    , m_url(shared.downloadUrl())
+TStreamDownload::TStreamDownload(const QString &programFolder, DownloadClients clients, const QString &networkMessage,
+                                 SharedDownloadState &shared, QObject *parent)
+    : QThread(parent), m_programFolder(programFolder), m_clients(clients), m_networkMessage(networkMessage),
+      m_shared(shared), m_startWork(shared.downloadMode()), m_url(shared.downloadUrl())
 {
 }
 

@@ -35,17 +35,11 @@ constexpr std::array<FormatOption, kFormatOptionCount> kOptions{{
     plain("RDOBTN.rdobtn19", u'o', Ink::NormalText, Emphasis::Italic),
 }};
 
-bool inTable(int index)
-{
-    return index >= 0 && index < kFormatOptionCount;
-}
+bool inTable(int index) { return index >= 0 && index < kFormatOptionCount; }
 
 } // namespace
 
-const std::array<FormatOption, kFormatOptionCount> &formatOptions()
-{
-    return kOptions;
-}
+const std::array<FormatOption, kFormatOptionCount> &formatOptions() { return kOptions; }
 
 QString formatCode(int index)
 {

@@ -1,5 +1,5 @@
-#include "app/AppState.h"
 #include "app/CommandLine.h"
+#include "app/AppState.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
+#include "i18n/ExtraTexts.h"
 #include "app/AppState.h"
 #include "base/IniImage.h"
-#include "i18n/ExtraTexts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -25,8 +25,9 @@ private Q_SLOTS:
         QCOMPARE(i18n::extraText(QStringLiteral("console_stop"), QStringLiteral("Стоп")), QStringLiteral("Halt"));
         QCOMPARE(i18n::extraText(QStringLiteral("missing"), QStringLiteral("Нет")), QStringLiteral("Нет"));
         const base::IniImage written = base::IniImage::load(env.path(QStringLiteral("Language.ini")));
-        QCOMPARE(written.keys(QStringLiteral("VORLUNE")),
-                 QStringList({QStringLiteral("Console_Stop"), QStringLiteral("console_stop"), QStringLiteral("other")}));
+        QCOMPARE(
+            written.keys(QStringLiteral("VORLUNE")),
+            QStringList({QStringLiteral("Console_Stop"), QStringLiteral("console_stop"), QStringLiteral("other")}));
         QCOMPARE(written.readString(QStringLiteral("VORLUNE"), QStringLiteral("other"), QString()),
                  QStringLiteral("kept"));
         QVERIFY(env.messages().isEmpty());

@@ -1,6 +1,6 @@
 #include "app/AppState.h"
-#include "base/ProgramFolder.h"
 #include "app/FileImportant.h"
+#include "base/ProgramFolder.h"
 #include "base/RuntimeFiles.h"
 #include "i18n/TextTable.h"
 #include "support/TestEnvironment.h"
@@ -11,8 +11,8 @@
 #include <QTest>
 
 using namespace vorlune;
-using vorlune::test::TestEnvironment;
 using vorlune::test::readFile;
+using vorlune::test::TestEnvironment;
 using vorlune::test::writeFile;
 
 class StartupTest : public QObject {

@@ -1,5 +1,5 @@
-#include "base/Error.h"
 #include "base/FileIo.h"
+#include "base/Error.h"
 #include "base/IniImage.h"
 #include "base/RuntimeFiles.h"
 #include "project/ProjectDocument.h"
@@ -16,8 +16,8 @@
 
 #include <atomic>
 #include <csignal>
-#include <thread>
 #include <functional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -71,7 +71,8 @@ private Q_SLOTS:
             {"writeAtomically", [&] { fileio::writeAtomically(target, big); }},
             {"replaceFile", [&] { fileio::replaceFile(target, big); }},
             {"project", [&] { project::ProjectDocument::newProject().save(target); }},
-            {"ini", [&] {
+            {"ini",
+             [&] {
                  base::IniImage image;
                  image.writeString(QStringLiteral("Run"), QStringLiteral("k"), QString(40000, QLatin1Char('v')));
                  image.save(target);
@@ -122,8 +123,8 @@ private Q_SLOTS:
         fileio::writeAtomically(link, "new");
         QCOMPARE(readFile(real), QByteArray("new"));
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(QFile::permissions(real), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                                               QFileDevice::WriteUser);
+        QCOMPARE(QFile::permissions(real),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
         QCOMPARE(namesIn(dir.path()), (QStringList{QStringLiteral("link.vlk"), QStringLiteral("real.vlk")}));
 
         // Or the link itself is replaced, and what it names stays as it was.
@@ -163,8 +164,8 @@ private Q_SLOTS:
         const QStringList kept{QStringLiteral(".q.vlk.tmp-abcd1234"), QStringLiteral(".p.vlk.tmp-ABCD1234"),
                                QStringLiteral(".p.vlk.tmp-link0000"), QStringLiteral("p.vlk"),
                                QStringLiteral("victim")};
-        for (const QString &name : {QStringLiteral(".p.vlk.tmp-left0000"), QStringLiteral(".p.vlk.tmp-held0000"),
-                                    kept.at(0), kept.at(1)})
+        for (const QString &name :
+             {QStringLiteral(".p.vlk.tmp-left0000"), QStringLiteral(".p.vlk.tmp-held0000"), kept.at(0), kept.at(1)})
             writeFile(dir.filePath(name), "part of a write");
         QVERIFY(QFile::link(victim, dir.filePath(kept.at(2))));
         // Held the way a live writer in another process holds its temporary.
@@ -221,10 +222,12 @@ private Q_SLOTS:
 
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(errorOf([&] { fileio::readAll(fifo, fileio::kProjectFileLimit); })
-                    .endsWith(QStringLiteral("it is not a regular file")));
-        QVERIFY(errorOf([&] { fileio::readAll(zero, fileio::kProjectFileLimit); })
-                    .endsWith(QStringLiteral("it is not a regular file")));
+        QVERIFY(errorOf([&] {
+                    fileio::readAll(fifo, fileio::kProjectFileLimit);
+                }).endsWith(QStringLiteral("it is not a regular file")));
+        QVERIFY(errorOf([&] {
+                    fileio::readAll(zero, fileio::kProjectFileLimit);
+                }).endsWith(QStringLiteral("it is not a regular file")));
         QVERIFY(errorOf([&] { fileio::readAll(dir.path()); }).endsWith(QStringLiteral("it is a folder")));
         QVERIFY(errorOf([&] { fileio::writeScratch(fifo, "x"); }).contains(fifo));
         QVERIFY(errorOf([&] { fileio::writeAtomically(fifo, "x"); }).endsWith(QStringLiteral("not a regular file")));

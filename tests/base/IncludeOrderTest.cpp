@@ -9,8 +9,8 @@
 
 namespace {
 
-const QStringList kLayers{QStringLiteral("base"),    QStringLiteral("i18n"),    QStringLiteral("project"),
-                          QStringLiteral("script"),  QStringLiteral("build"),   QStringLiteral("testrun"),
+const QStringList kLayers{QStringLiteral("base"),       QStringLiteral("i18n"),  QStringLiteral("project"),
+                          QStringLiteral("script"),     QStringLiteral("build"), QStringLiteral("testrun"),
                           QStringLiteral("textformat"), QStringLiteral("app")};
 
 // What is wrong with the includes of one file, given by its path below src/.
@@ -44,8 +44,9 @@ class IncludeOrderTest : public QObject {
 private Q_SLOTS:
     void theRuleNamesTheFileAndTheInclude()
     {
-        QCOMPARE(violations(QStringLiteral("project/X.cpp"), "#include \"app/AppState.h\"\n"),
-                 QStringList{QStringLiteral("src/project/X.cpp includes \"app/AppState.h\": app stands after project")});
+        QCOMPARE(
+            violations(QStringLiteral("project/X.cpp"), "#include \"app/AppState.h\"\n"),
+            QStringList{QStringLiteral("src/project/X.cpp includes \"app/AppState.h\": app stands after project")});
         QCOMPARE(violations(QStringLiteral("build/X.h"), "  # include \"script/gui/ScriptEditor.h\"\n"),
                  QStringList{QStringLiteral("src/build/X.h includes \"script/gui/ScriptEditor.h\": window-free code "
                                             "includes a window header")});
@@ -55,7 +56,8 @@ private Q_SLOTS:
                            "#include \"base/gui/IconList.h\"\n#include \"app/gui/TForm1.h\"\n#include <QWidget>\n"
                            "#include \"zip.h\"\n")
                     .isEmpty());
-        QVERIFY(violations(QStringLiteral("textformat/gui/X.cpp"), "#include \"textformat/FormatCodes.h\"\n").isEmpty());
+        QVERIFY(
+            violations(QStringLiteral("textformat/gui/X.cpp"), "#include \"textformat/FormatCodes.h\"\n").isEmpty());
     }
 
     void everyFileOfTheTreeKeepsTheOrder()

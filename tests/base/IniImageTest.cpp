@@ -1,5 +1,5 @@
-#include "base/Error.h"
 #include "base/IniImage.h"
+#include "base/Error.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -16,27 +16,26 @@ class IniImageTest : public QObject {
 private Q_SLOTS:
     void readingRules()
     {
-        const IniImage image = IniImage::fromBytes(
-            "ignored=before any section\r\n"
-            "  [ Run ]  \r\n"
-            "; a comment\r\n"
-            "\r\n"
-            "  DELETE_WORLDS  =  -1  \r\n"
-            "delete_worlds=0\r\n"
-            "a line without equals\r\n"
-            "empty=\r\n"
-            "eq=a=b\n"
-            "[Other]\n"
-            "key=value\n");
+        const IniImage image = IniImage::fromBytes("ignored=before any section\r\n"
+                                                   "  [ Run ]  \r\n"
+                                                   "; a comment\r\n"
+                                                   "\r\n"
+                                                   "  DELETE_WORLDS  =  -1  \r\n"
+                                                   "delete_worlds=0\r\n"
+                                                   "a line without equals\r\n"
+                                                   "empty=\r\n"
+                                                   "eq=a=b\n"
+                                                   "[Other]\n"
+                                                   "key=value\n");
         QCOMPARE(image.sectionNames(), QStringList({QStringLiteral("Run"), QStringLiteral("Other")}));
         // Case-insensitive lookup, first match counts, values trimmed.
         QCOMPARE(image.readString(QStringLiteral("run"), QStringLiteral("delete_worlds"), QStringLiteral("x")),
                  QStringLiteral("-1"));
         QCOMPARE(image.readString(QStringLiteral("Run"), QStringLiteral("empty"), QStringLiteral("x")), QString());
         QCOMPARE(image.readString(QStringLiteral("Run"), QStringLiteral("eq"), {}), QStringLiteral("a=b"));
-        QCOMPARE(image.readString(QStringLiteral("Run"), QStringLiteral("a line without equals"),
-                                  QStringLiteral("dflt")),
-                 QStringLiteral("dflt"));
+        QCOMPARE(
+            image.readString(QStringLiteral("Run"), QStringLiteral("a line without equals"), QStringLiteral("dflt")),
+            QStringLiteral("dflt"));
         QCOMPARE(image.readString(QStringLiteral("Missing"), QStringLiteral("k"), QStringLiteral("dflt")),
                  QStringLiteral("dflt"));
         QVERIFY(!image.hasEntry(QStringLiteral("Run"), QStringLiteral("ignored")));
@@ -70,8 +69,8 @@ private Q_SLOTS:
             QCOMPARE(IniImage::fromBytes(bytes).readString(QStringLiteral("S"), QStringLiteral("k"), {}), word);
 
         // UTF-8 without a mark is read as windows-1251: garbled, but intact bytes survive a write.
-        const QString garbled = IniImage::fromBytes("[S]\r\nk=" + word.toUtf8())
-                                    .readString(QStringLiteral("S"), QStringLiteral("k"), {});
+        const QString garbled =
+            IniImage::fromBytes("[S]\r\nk=" + word.toUtf8()).readString(QStringLiteral("S"), QStringLiteral("k"), {});
         QVERIFY(garbled != word);
         QCOMPARE(garbled.size(), word.toUtf8().size());
     }
@@ -91,8 +90,8 @@ private Q_SLOTS:
     // UTF-8 can hold it, so the file written back read as another name.
     void anUnpairedSurrogateReadsAsTheReplacementCharacter()
     {
-        const IniImage image = IniImage::fromBytes(vorlune::test::readFile(
-            vorlune::test::fixture(QStringLiteral("fuzz/ini-unpaired-surrogate.ini"))));
+        const IniImage image = IniImage::fromBytes(
+            vorlune::test::readFile(vorlune::test::fixture(QStringLiteral("fuzz/ini-unpaired-surrogate.ini"))));
         QCOMPARE(image.sectionNames(), QStringList{QString(QChar::ReplacementCharacter)});
         QCOMPARE(IniImage::fromBytes(image.toBytes()).sectionNames(), image.sectionNames());
         // A pair that belongs together stays one character.

@@ -1,8 +1,8 @@
+#include "build/BuildFolder.h"
 #include "base/Error.h"
 #include "base/ProgramFolder.h"
-#include "build/BuildFolder.h"
-#include "support/TestEnvironment.h"
 #include "support/Programs.h"
+#include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
 
@@ -47,8 +47,9 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         const QString text = errorOf([&] { BuildFolder taken(folder, std::chrono::milliseconds(400)); });
-        QVERIFY2(text.contains(QStringLiteral("\"%1\" was still in use by another build after 0.4 seconds").arg(folder)),
-                 qPrintable(text));
+        QVERIFY2(
+            text.contains(QStringLiteral("\"%1\" was still in use by another build after 0.4 seconds").arg(folder)),
+            qPrintable(text));
         QVERIFY(clock.elapsed() >= 400 && clock.elapsed() < 3000);
         QVERIFY(!QFileInfo::exists(folder));
 
@@ -75,9 +76,8 @@ private Q_SLOTS:
         QVERIFY(QFile::link(env.path(QStringLiteral("nowhere")), folder + QStringLiteral("/compile/dangling")));
         QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/compile/pipe")).constData(), 0600), 0);
         test::writeFile(folder + QStringLiteral("/compile/.hidden"), "stale");
-        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                  QFileDevice::ExeOther));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                                  QFileDevice::ReadOther | QFileDevice::ExeOther));
         const QStringList before = test::snapshotTree(bystander);
         {
             const BuildFolder taken(folder);

@@ -1,10 +1,10 @@
-#include "base/Error.h"
 #include "build/CodeGenerator.h"
+#include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "support/Programs.h"
 #include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
-#include "support/Programs.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
@@ -20,10 +20,7 @@ using vorlune::test::errorOf;
 
 namespace {
 
-QString block(const QString &value)
-{
-    return script::makeArgumentBlock({value});
-}
+QString block(const QString &value) { return script::makeArgumentBlock({value}); }
 
 XmlElement addEvent(ProjectDocument &document, const QString &id)
 {
@@ -76,9 +73,12 @@ private Q_SLOTS:
         QCOMPARE(plugin.mainClass, mainClass);
         QCOMPARE(plugin.classFilePath, QStringLiteral("src/Plugin/Main.php"));
         const QList<QPair<QString, QString>> params{
-            {QStringLiteral("name"), QStringLiteral("Plugin")},   {QStringLiteral("version"), QStringLiteral("1.0.0")},
-            {QStringLiteral("main"), QStringLiteral("Plugin\\Main")}, {QStringLiteral("api"), QStringLiteral("1.0.0")},
-            {QStringLiteral("authors"), QStringLiteral("YourName")}, {QStringLiteral("website"), project::kDefaultSiteText},
+            {QStringLiteral("name"), QStringLiteral("Plugin")},
+            {QStringLiteral("version"), QStringLiteral("1.0.0")},
+            {QStringLiteral("main"), QStringLiteral("Plugin\\Main")},
+            {QStringLiteral("api"), QStringLiteral("1.0.0")},
+            {QStringLiteral("authors"), QStringLiteral("YourName")},
+            {QStringLiteral("website"), project::kDefaultSiteText},
         };
         QCOMPARE(plugin.params, params);
         // Reading does not change the document.
@@ -97,7 +97,7 @@ private Q_SLOTS:
         XmlElement disable = addEvent(document, QStringLiteral("ev_3"));
         addAction(disable, QStringLiteral("1"), block(QStringLiteral("first")));
         addAction(disable, QStringLiteral("1"), block(QStringLiteral("say \"hi\" \\ $x")));
-        addAction(disable, QStringLiteral("1"), QString());            // no argument
+        addAction(disable, QStringLiteral("1"), QString()); // no argument
         addAction(disable, QStringLiteral("2"), block(QStringLiteral("unknown action")));
         addAction(disable, QStringLiteral("x1"), block(QStringLiteral("not a number")));
         addAction(disable, QString(), block(QStringLiteral("no id")));
@@ -173,8 +173,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("nameSpace");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("path");
-        QTest::newRow("two parts") << QStringLiteral("Plugin\\Main") << QStringLiteral("Plugin") << QStringLiteral("Main") << QStringLiteral("src/Plugin/Main.php");
-        QTest::newRow("three parts") << QStringLiteral("A\\B\\C") << QStringLiteral("A\\B") << QStringLiteral("C") << QStringLiteral("src/A/B/C.php");
+        QTest::newRow("two parts") << QStringLiteral("Plugin\\Main") << QStringLiteral("Plugin")
+                                   << QStringLiteral("Main") << QStringLiteral("src/Plugin/Main.php");
+        QTest::newRow("three parts") << QStringLiteral("A\\B\\C") << QStringLiteral("A\\B") << QStringLiteral("C")
+                                     << QStringLiteral("src/A/B/C.php");
     }
 
     void mainSetting()
@@ -230,11 +232,12 @@ private Q_SLOTS:
     void settingsYamlWouldMisreadAreQuoted()
     {
         TestEnvironment env;
-        ProjectDocument document = ProjectDocument::fromBytes(
-            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><settings main=\"P\\M\" name=\"Плагин &amp; co: &quot;x&quot;\"/>"
-                           "<phpscripts><%1/></phpscripts></root>")
-                .arg(project::kMainScriptElementName)
-                .toUtf8());
+        ProjectDocument document =
+            ProjectDocument::fromBytes(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><settings "
+                                                      "main=\"P\\M\" name=\"Плагин &amp; co: &quot;x&quot;\"/>"
+                                                      "<phpscripts><%1/></phpscripts></root>")
+                                           .arg(project::kMainScriptElementName)
+                                           .toUtf8());
         const GeneratedPlugin plugin = generatePlugin(document);
         QCOMPARE(plugin.pluginYml, QStringLiteral("name: \"Плагин & co: \\\"x\\\"\"\r\n"
                                                   "main: P\\M\r\n"
@@ -263,8 +266,10 @@ private Q_SLOTS:
         QVERIFY(!errorOf([&] { generatePlugin(nothing); }).isEmpty());
 
         // Without settings the element is added, and values read empty.
-        ProjectDocument noSettings = ProjectDocument::fromBytes(
-            QStringLiteral("<plugin><phpscripts><%1/></phpscripts></plugin>").arg(project::kMainScriptElementName).toUtf8());
+        ProjectDocument noSettings =
+            ProjectDocument::fromBytes(QStringLiteral("<plugin><phpscripts><%1/></phpscripts></plugin>")
+                                           .arg(project::kMainScriptElementName)
+                                           .toUtf8());
         QVERIFY(!errorOf([&] { generatePlugin(noSettings); }).isEmpty());
         QVERIFY(!noSettings.root().firstChildElement(QStringLiteral("settings")).isNull());
     }

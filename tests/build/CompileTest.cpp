@@ -1,7 +1,7 @@
+#include "build/Compile.h"
 #include "base/Error.h"
 #include "base/ProgramFolder.h"
 #include "build/CodeGenerator.h"
-#include "build/Compile.h"
 #include "build/PhpPeer.h"
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
@@ -20,23 +20,21 @@ namespace {
 
 const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
 
-project::ProjectDocument helloDocument()
-{
-    return project::ProjectDocument::fromFile(kHello);
-}
+project::ProjectDocument helloDocument() { return project::ProjectDocument::fromFile(kHello); }
 
 // Lists a ZIP with Python's zipfile: one line "name|compress_type|utf8flag|hex(content)" per entry.
 QStringList listZipWithPython(const QString &path)
 {
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import sys, zipfile\n"
-                                 "z = zipfile.ZipFile(sys.argv[1])\n"
-                                 "assert z.testzip() is None\n"
-                                 "for i in z.infolist():\n"
-                                 "    print(i.filename, i.compress_type, i.flag_bits & 0x800, z.read(i).hex(), sep='|')\n"),
-                  path});
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys, zipfile\n"
+                        "z = zipfile.ZipFile(sys.argv[1])\n"
+                        "assert z.testzip() is None\n"
+                        "for i in z.infolist():\n"
+                        "    print(i.filename, i.compress_type, i.flag_bits & 0x800, z.read(i).hex(), sep='|')\n"),
+         path});
     if (!python.waitForFinished(60000) || python.exitCode() != 0)
         return {QStringLiteral("python failed: ") + QString::fromUtf8(python.readAllStandardError())};
     return QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -60,7 +58,8 @@ private Q_SLOTS:
 
         const build::GeneratedPlugin expected = build::generatePlugin(document);
         const QJsonObject opened = test::openWithPhp(archive);
-        QVERIFY2(!opened.contains(QStringLiteral("error")), qPrintable(opened.value(QStringLiteral("error")).toString()));
+        QVERIFY2(!opened.contains(QStringLiteral("error")),
+                 qPrintable(opened.value(QStringLiteral("error")).toString()));
         const QJsonObject files = opened.value(QStringLiteral("files")).toObject();
         QCOMPARE(files.keys(), QStringList({QStringLiteral("plugin.yml"), QStringLiteral("src/Plugin/Main.php")}));
         QCOMPARE(QByteArray::fromBase64(files.value(QStringLiteral("plugin.yml")).toString().toLatin1()),
@@ -91,9 +90,9 @@ namespace {
         QVERIFY(env.messages().isEmpty());
         const build::GeneratedPlugin expected = build::generatePlugin(document);
         QCOMPARE(listZipWithPython(archive),
-                 QStringList({QStringLiteral("plugin.yml|8|0|") + QString::fromLatin1(expected.pluginYml.toHex()),
-                              QStringLiteral("src/Plugin/Main.php|8|0|") +
-                                  QString::fromLatin1(expected.mainClass.toHex())}));
+                 QStringList(
+                     {QStringLiteral("plugin.yml|8|0|") + QString::fromLatin1(expected.pluginYml.toHex()),
+                      QStringLiteral("src/Plugin/Main.php|8|0|") + QString::fromLatin1(expected.mainClass.toHex())}));
     }
 
     void archiveNamesGetTheirExtension()
@@ -126,8 +125,8 @@ namespace {
                 build::Compile(document, typec, target, true, true);
                 QFAIL("a build into a missing folder succeeded");
             } catch (const Error &error) {
-                QVERIFY2(error.text().contains(target) && error.text().endsWith(QStringLiteral(
-                                                              ": No such file or directory")),
+                QVERIFY2(error.text().contains(target) &&
+                             error.text().endsWith(QStringLiteral(": No such file or directory")),
                          qPrintable(error.text()));
             }
             QVERIFY(env.messages().isEmpty());

@@ -45,15 +45,18 @@ private Q_SLOTS:
         builds("digits and underscores", QStringLiteral("_1a\\b_2"), QStringLiteral("src/_1a/b_2.php"));
         builds("beyond ASCII", QStringLiteral("Плагин\\Главный"), QStringLiteral("src/Плагин/Главный.php"));
         builds("a type's name as namespace", QStringLiteral("String\\Main"), QStringLiteral("src/String/Main.php"));
-        builds("keyword inside a name", QStringLiteral("Classic\\Listener"), QStringLiteral("src/Classic/Listener.php"));
+        builds("keyword inside a name", QStringLiteral("Classic\\Listener"),
+               QStringLiteral("src/Classic/Listener.php"));
         refused("no backslash", QStringLiteral("Main"), QStringLiteral("namespace Main"));
         refused("empty", QString(), QStringLiteral("namespace "));
         refused("leading backslash", QStringLiteral("\\Main"), QStringLiteral("empty \\Main"));
         refused("trailing backslash", QStringLiteral("Plugin\\"), QStringLiteral("empty Plugin\\"));
         refused("double backslash", QStringLiteral("A\\\\B"), QStringLiteral("empty A\\\\B"));
-        refused("hyphen", QStringLiteral("My-Plug\\Main"), QStringLiteral("character \"-\" in My-Plug of My-Plug\\Main"));
+        refused("hyphen", QStringLiteral("My-Plug\\Main"),
+                QStringLiteral("character \"-\" in My-Plug of My-Plug\\Main"));
         refused("star", QStringLiteral("Plugin\\Ma*in"), QStringLiteral("character \"*\" in Ma*in of Plugin\\Ma*in"));
-        refused("dot", QStringLiteral("Plugin\\Main.php"), QStringLiteral("character \".\" in Main.php of Plugin\\Main.php"));
+        refused("dot", QStringLiteral("Plugin\\Main.php"),
+                QStringLiteral("character \".\" in Main.php of Plugin\\Main.php"));
         refused("dot dot", QStringLiteral("..\\Main"), QStringLiteral("character \".\" in .. of ..\\Main"));
         refused("slash", QStringLiteral("a/b\\Main"), QStringLiteral("character \"/\" in a/b of a/b\\Main"));
         refused("space", QStringLiteral("Plugin\\Ma in"), QStringLiteral("character \" \" in Ma in of Plugin\\Ma in"));
@@ -62,7 +65,8 @@ private Q_SLOTS:
         refused("leading digit", QStringLiteral("1st\\Main"), QStringLiteral("digit 1st of 1st\\Main"));
         refused("keyword as class", QStringLiteral("Foo\\List"), QStringLiteral("keyword List of Foo\\List"));
         refused("keyword any case", QStringLiteral("Plugin\\eCHO"), QStringLiteral("keyword eCHO of Plugin\\eCHO"));
-        refused("keyword as namespace", QStringLiteral("Function\\Main"), QStringLiteral("keyword Function of Function\\Main"));
+        refused("keyword as namespace", QStringLiteral("Function\\Main"),
+                QStringLiteral("keyword Function of Function\\Main"));
         refused("type as class", QStringLiteral("Plugin\\String"), QStringLiteral("class String of Plugin\\String"));
         refused("int", QStringLiteral("A\\Int"), QStringLiteral("class Int of A\\Int"));
         refused("self", QStringLiteral("A\\Self"), QStringLiteral("class Self of A\\Self"));

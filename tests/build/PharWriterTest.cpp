@@ -26,15 +26,9 @@ namespace {
 
 const QByteArray stub("<?php __HALT_COMPILER(); ?>\r\n");
 
-QByteArray bytesOf(const std::string &text)
-{
-    return QByteArray::fromStdString(text);
-}
+QByteArray bytesOf(const std::string &text) { return QByteArray::fromStdString(text); }
 
-std::filesystem::path pathOf(const QString &path)
-{
-    return std::filesystem::path(path.toStdString());
-}
+std::filesystem::path pathOf(const QString &path) { return std::filesystem::path(path.toStdString()); }
 
 quint32 u32At(const QByteArray &bytes, qsizetype offset)
 {
@@ -60,10 +54,7 @@ QStringList namesOf(const std::vector<PharEntry> &entries)
     return names;
 }
 
-QStringList filesIn(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
-}
+QStringList filesIn(const QString &folder) { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
 
 // "[Params]" with a Cyrillic name, in windows-1251 as the tool writes it.
 const QByteArray params = "[Params]\r\nname=\xCF\xEB\xE0\xE3\xE8\xED\r\nversion=1.0.0\r\nmain=Plugin\\Main\r\n"
@@ -260,7 +251,8 @@ private Q_SLOTS:
         for (int byte = 0; byte < 256; ++byte) {
             const char one = char(byte);
             const QString ours = QString::fromStdString(cp1251ToUtf8(std::string_view(&one, 1)));
-            const QString expected = byte == 0x98 ? QString(QChar::ReplacementCharacter) : qt.decode(QByteArray(1, one));
+            const QString expected =
+                byte == 0x98 ? QString(QChar::ReplacementCharacter) : qt.decode(QByteArray(1, one));
             QVERIFY2(ours == expected, qPrintable(QStringLiteral("byte 0x%1").arg(byte, 2, 16, QLatin1Char('0'))));
         }
         QCOMPARE(bytesOf(cp1251ToUtf8("\xCF\xEB\xE0\xE3\xE8\xED v1\x98")),
@@ -273,10 +265,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("as the tool writes it")
             << params
-            << QByteArray("name=" + QByteArray::fromStdString(plaginUtf8)
-                          + ";version=1.0.0;main=Plugin\\Main;api=3.0.0;authors=me;website=http://example.org;");
+            << QByteArray("name=" + QByteArray::fromStdString(plaginUtf8) +
+                          ";version=1.0.0;main=Plugin\\Main;api=3.0.0;authors=me;website=http://example.org;");
         QTest::newRow("fixed key order, missing keys left out, empty value kept")
-            << QByteArray("[Params]\r\nwebsite=\r\napi=4.0.0\r\nname=P\r\nother=x\r\n") << QByteArray("name=P;api=4.0.0;website=;");
+            << QByteArray("[Params]\r\nwebsite=\r\napi=4.0.0\r\nname=P\r\nother=x\r\n")
+            << QByteArray("name=P;api=4.0.0;website=;");
         QTest::newRow("section and keys in any case")
             << QByteArray("[ PARAMS ]\r\nNAME=P\r\nVersion=2\r\n") << QByteArray("name=P;version=2;");
         QTest::newRow("first section and first key count")
@@ -289,8 +282,8 @@ private Q_SLOTS:
         QTest::newRow("trimmed, split at the first =")
             << QByteArray("  [Params]  \r\n\tname = Plug in \xA0\r\n website = http://x/?a=b \r\n")
             << QByteArray("name=Plug in;website=http://x/?a=b;");
-        QTest::newRow("LF and CR line ends") << QByteArray("[Params]\nname=a\rversion=b\n\nmain=c")
-                                             << QByteArray("name=a;version=b;main=c;");
+        QTest::newRow("LF and CR line ends")
+            << QByteArray("[Params]\nname=a\rversion=b\n\nmain=c") << QByteArray("name=a;version=b;main=c;");
         QTest::newRow("UTF-8 after a byte-order mark")
             << QByteArray("\xEF\xBB\xBF[Params]\r\nname=" + QByteArray::fromStdString(plaginUtf8) + "\r\n")
             << QByteArray("name=" + QByteArray::fromStdString(plaginUtf8) + ";");
@@ -321,7 +314,7 @@ private Q_SLOTS:
 
         const QByteArray phar = test::readFile(dir.filePath(QStringLiteral("comp.phar")));
         const PharMetadata metadata{{"name", plaginUtf8}, {"version", "1.0.0"}, {"main", "Plugin\\Main"},
-                                    {"api", "3.0.0"}, {"authors", "me"}, {"website", "http://example.org"}};
+                                    {"api", "3.0.0"},     {"authors", "me"},    {"website", "http://example.org"}};
         const std::vector<PharEntry> entries{{"plugin.yml", "name: x"}, {"src/Plugin/Main.php", "<?php"}};
         // The timestamp is the only free field: find it and rebuild the archive around it.
         const qsizetype firstEntry = stub.size() + 4 + 18 + qsizetype(serializeMetadata(metadata).size());
@@ -342,8 +335,7 @@ private Q_SLOTS:
         QTest::newRow("no [Params]") << true << QByteArray("[Other]\r\nname=x\r\n") << QStringLiteral("plugin.yml")
                                      << QStringLiteral("[Params]");
         QTest::newRow("no compile folder") << true << params << QString() << QStringLiteral("compile");
-        QTest::newRow("only hidden files") << true << params << QStringLiteral(".hidden")
-                                           << QStringLiteral("no files");
+        QTest::newRow("only hidden files") << true << params << QStringLiteral(".hidden") << QStringLiteral("no files");
     }
 
     void compileFailsWithoutWritingOnBadInput()
@@ -385,7 +377,8 @@ private Q_SLOTS:
         writePhar(pathOf(path), entries, peerMetadata(), 1700000000);
 
         const QJsonObject result = test::openWithPhp(path);
-        QVERIFY2(!result.contains(QStringLiteral("error")), qPrintable(result.value(QStringLiteral("error")).toString()));
+        QVERIFY2(!result.contains(QStringLiteral("error")),
+                 qPrintable(result.value(QStringLiteral("error")).toString()));
         const QJsonObject signature = result.value(QStringLiteral("signature")).toObject();
         QCOMPARE(signature.value(QStringLiteral("hash_type")).toString(), QStringLiteral("SHA-256"));
         const QByteArray bytes = test::readFile(path);
@@ -410,8 +403,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("run.phar"));
         test::writeFile(path, bytesOf(makePhar({{"start.php", "<?php echo 'ran ', $argv[1];"}}, {}, 1,
-                                         "<?php Phar::mapPhar('run.phar'); require 'phar://run.phar/start.php';"
-                                         " __HALT_COMPILER(); ?>\r\n")));
+                                               "<?php Phar::mapPhar('run.phar'); require 'phar://run.phar/start.php';"
+                                               " __HALT_COMPILER(); ?>\r\n")));
         QProcess php;
         php.start(test::phpProgram(), {path, QStringLiteral("%*")});
         QVERIFY(php.waitForFinished(30000));
@@ -449,10 +442,7 @@ echo json_encode(array_values(array_unique($times)));
     }
 
 private:
-    static PharMetadata peerMetadata()
-    {
-        return {{"name", plaginUtf8}, {"version", "1.0.0"}};
-    }
+    static PharMetadata peerMetadata() { return {{"name", plaginUtf8}, {"version", "1.0.0"}}; }
 
     // A second file name that, next to "plugin.yml" and peerMetadata(), makes
     // the unpadded manifest length end in 0x0A.

@@ -10,10 +10,7 @@
 
 namespace vorlune::test {
 
-inline QString phpProgram()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("php"));
-}
+inline QString phpProgram() { return QStandardPaths::findExecutable(QStringLiteral("php")); }
 
 // Runs `code` with the arguments; gives stdout, or an object {"error": ...}
 // as JSON text when php fails.
@@ -21,10 +18,10 @@ inline QByteArray runPhp(const QString &code, const QStringList &arguments, bool
 {
     QProcess php;
     php.start(phpProgram(),
-              QStringList{QStringLiteral("-d"), readOnly ? QStringLiteral("phar.readonly=1")
-                                                         : QStringLiteral("phar.readonly=0"),
-                          QStringLiteral("-r"), code}
-                  + arguments);
+              QStringList{QStringLiteral("-d"),
+                          readOnly ? QStringLiteral("phar.readonly=1") : QStringLiteral("phar.readonly=0"),
+                          QStringLiteral("-r"), code} +
+                  arguments);
     if (!php.waitForFinished(60000) || php.exitStatus() != QProcess::NormalExit || php.exitCode() != 0) {
         const QString text = QString::fromUtf8(php.readAllStandardOutput() + php.readAllStandardError());
         return QJsonDocument(QJsonObject{{QStringLiteral("error"), text}}).toJson();

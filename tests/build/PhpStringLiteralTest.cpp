@@ -85,14 +85,15 @@ private Q_SLOTS:
         test::TestEnvironment env;
         const QString file = env.path(QStringLiteral("messages.php"));
         test::writeFile(file, phpFileFor(literals));
-        const test::ProgramResult run = test::runProgram(test::phpProgram(), {QStringLiteral("-d"),
-                                                                              QStringLiteral("error_reporting=-1"), file});
+        const test::ProgramResult run =
+            test::runProgram(test::phpProgram(), {QStringLiteral("-d"), QStringLiteral("error_reporting=-1"), file});
         QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), qPrintable(run.describe()));
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), qsizetype(std::size(kRows)));
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const Row &row = kRows[i];
-            QCOMPARE(QByteArray::fromBase64(lines.at(i).toLatin1()), QByteArray(row.printed ? row.printed : row.message));
+            QCOMPARE(QByteArray::fromBase64(lines.at(i).toLatin1()),
+                     QByteArray(row.printed ? row.printed : row.message));
         }
     }
 };

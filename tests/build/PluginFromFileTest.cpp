@@ -1,8 +1,8 @@
+#include "build/PluginFromFile.h"
 #include "base/Error.h"
 #include "base/TextCodecs.h"
 #include "build/CodeGenerator.h"
 #include "build/PluginCheck.h"
-#include "build/PluginFromFile.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectScan.h"
 #include "support/Programs.h"
@@ -17,8 +17,9 @@ using vorlune::test::TestEnvironment;
 
 namespace {
 
-const QString kSettings = QStringLiteral("<settings name=\"Demo\" creator=\"Me\" version=\"1.0.0\" site=\"example.com\" "
-                                         "api=\"%1\" loading=\"POSTWORLD\" main=\"%2\"/>");
+const QString kSettings =
+    QStringLiteral("<settings name=\"Demo\" creator=\"Me\" version=\"1.0.0\" site=\"example.com\" "
+                   "api=\"%1\" loading=\"POSTWORLD\" main=\"%2\"/>");
 
 QString settings(const QString &api = QStringLiteral("3.0.0"), const QString &main = QStringLiteral("Demo\\Main"))
 {
@@ -109,13 +110,13 @@ private Q_SLOTS:
                            settings(QStringLiteral("4.0.0")))
             << true;
         QTest::newRow("only the first settings, scripts and main script count")
-            << utf8Project(settings() + settings(QStringLiteral("5.0.0"), QStringLiteral("Other\\Main")) +
-                           QStringLiteral("<phpscripts>") +
-                           mainScript(QStringLiteral("<ev_1>") + message(QStringLiteral("first")) +
-                                      QStringLiteral("</ev_1>")) +
-                           mainScript(QStringLiteral("<ev_1>") + message(QStringLiteral("second")) +
-                                      QStringLiteral("</ev_1>")) +
-                           QStringLiteral("</phpscripts>") + scripts(QStringLiteral("<ev_2/>")))
+            << utf8Project(
+                   settings() + settings(QStringLiteral("5.0.0"), QStringLiteral("Other\\Main")) +
+                   QStringLiteral("<phpscripts>") +
+                   mainScript(QStringLiteral("<ev_1>") + message(QStringLiteral("first")) + QStringLiteral("</ev_1>")) +
+                   mainScript(QStringLiteral("<ev_1>") + message(QStringLiteral("second")) +
+                              QStringLiteral("</ev_1>")) +
+                   QStringLiteral("</phpscripts>") + scripts(QStringLiteral("<ev_2/>")))
             << true;
         QTest::newRow("repeated, unknown and nested elements")
             << utf8Project(settings() +
@@ -127,10 +128,11 @@ private Q_SLOTS:
                                    message(QStringLiteral("c\\n"), QStringLiteral("01")) + QStringLiteral("</ev_1>")))
             << true;
         QTest::newRow("namespaces on elements and attributes")
-            << utf8Project(settings() + scripts(QStringLiteral("<x:ev_1 xmlns:x=\"urn:x\">"
-                                                               "<actn x:id=\"1\" args=\"&#8291;:[no id]&#8291;\"/>"
-                                                               "<actn id=\"1\" x:args=\"z\" args=\"&#8291;:[yes]&#8291;\"/>"
-                                                               "</x:ev_1>")))
+            << utf8Project(settings() +
+                           scripts(QStringLiteral("<x:ev_1 xmlns:x=\"urn:x\">"
+                                                  "<actn x:id=\"1\" args=\"&#8291;:[no id]&#8291;\"/>"
+                                                  "<actn id=\"1\" x:args=\"z\" args=\"&#8291;:[yes]&#8291;\"/>"
+                                                  "</x:ev_1>")))
             << true;
         QTest::newRow("comments, CDATA, instructions and spread values")
             << utf8Project(QStringLiteral("<!-- <settings main=\"No\\Main\"/> -->") + settings() +
@@ -190,10 +192,10 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         const QString path = env.path(QStringLiteral("p.vlk"));
-        test::writeFile(path, utf8Project(settings(QStringLiteral("4.0.0")) +
-                                          scripts(QStringLiteral("<ev_1>") + message(QStringLiteral("A &amp; B")) +
-                                                  message(QStringLiteral("{$this->getName()}")) +
-                                                  QStringLiteral("</ev_1>"))));
+        test::writeFile(
+            path, utf8Project(settings(QStringLiteral("4.0.0")) +
+                              scripts(QStringLiteral("<ev_1>") + message(QStringLiteral("A &amp; B")) +
+                                      message(QStringLiteral("{$this->getName()}")) + QStringLiteral("</ev_1>"))));
         const build::PluginFromFile read = build::readPlugin(path, true);
         QVERIFY(read.plugin);
         QVERIFY(read.plugin->mainClass.contains("public function onEnable() : void{\r\n"
@@ -202,9 +204,10 @@ private Q_SLOTS:
         QVERIFY(read.findings.first().contains(QStringLiteral("$this->getName()")));
         QVERIFY(!build::readPlugin(path, false).plugin);
 
-        const QByteArray withEntity = utf8Project(
-            settings() + scripts(QStringLiteral("<ev_1>") + message(QStringLiteral("Hi &who;")) + QStringLiteral("</ev_1>")),
-            QStringLiteral("<!DOCTYPE plugin [<!ENTITY who \"World\">]>"));
+        const QByteArray withEntity =
+            utf8Project(settings() + scripts(QStringLiteral("<ev_1>") + message(QStringLiteral("Hi &who;")) +
+                                             QStringLiteral("</ev_1>")),
+                        QStringLiteral("<!DOCTYPE plugin [<!ENTITY who \"World\">]>"));
         test::writeFile(path, withEntity);
         QVERIFY(build::readPlugin(path, true).plugin->mainClass.contains("info(\"Hi World\")"));
     }

@@ -2,8 +2,8 @@
 // plugin.yml we write: every value must come back as the text the user typed.
 
 #include "build/CodeGenerator.h"
-#include "build/YamlScalar.h"
 #include "build/PhpPeer.h"
+#include "build/YamlScalar.h"
 #include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -26,10 +26,7 @@ QString utf16(const char16_t (&text)[N])
     return QString::fromUtf16(text, N - 1);
 }
 
-PluginSettings allSettings(const QString &value)
-{
-    return {value, value, value, value, value, value, value};
-}
+PluginSettings allSettings(const QString &value) { return {value, value, value, value, value, value, value}; }
 
 // Parses each value's plugin.yml with php-yaml; gives one object per value,
 // or a message naming what went wrong.
@@ -67,7 +64,7 @@ QString firstMisread(const QStringList &values)
         return failure;
     if (parsed.size() != values.size())
         return QStringLiteral("%1 files read for %2 values").arg(parsed.size()).arg(values.size());
-    static const QStringList keys{QStringLiteral("name"),   QStringLiteral("main"), QStringLiteral("version"),
+    static const QStringList keys{QStringLiteral("name"),   QStringLiteral("main"),   QStringLiteral("version"),
                                   QStringLiteral("api"),    QStringLiteral("author"), QStringLiteral("load"),
                                   QStringLiteral("website")};
     for (qsizetype i = 0; i < values.size(); ++i) {
@@ -76,10 +73,11 @@ QString firstMisread(const QStringList &values)
             const QJsonValue got = read.value(key);
             if (!got.isString() || got.toString() != values.at(i))
                 return QStringLiteral("%1 (written %2) read as %3")
-                    .arg(QString::fromUtf8(QJsonDocument(QJsonArray{values.at(i)}).toJson(QJsonDocument::Compact)),
-                         build::yamlScalar(values.at(i)),
-                         QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("read"), read}})
-                                               .toJson(QJsonDocument::Compact)));
+                    .arg(
+                        QString::fromUtf8(QJsonDocument(QJsonArray{values.at(i)}).toJson(QJsonDocument::Compact)),
+                        build::yamlScalar(values.at(i)),
+                        QString::fromUtf8(
+                            QJsonDocument(QJsonObject{{QStringLiteral("read"), read}}).toJson(QJsonDocument::Compact)));
         }
     }
     return {};
@@ -89,29 +87,74 @@ const QStringList &trickyValues()
 {
     static const QStringList values{
         // Booleans and nulls in every spelling
-        QStringLiteral("N"), QStringLiteral("y"), QStringLiteral("yes"), QStringLiteral("No"), QStringLiteral("TRUE"),
-        QStringLiteral("false"), QStringLiteral("On"), QStringLiteral("OFF"), QStringLiteral("null"),
-        QStringLiteral("Null"), QStringLiteral("~"), QString(),
+        QStringLiteral("N"),
+        QStringLiteral("y"),
+        QStringLiteral("yes"),
+        QStringLiteral("No"),
+        QStringLiteral("TRUE"),
+        QStringLiteral("false"),
+        QStringLiteral("On"),
+        QStringLiteral("OFF"),
+        QStringLiteral("null"),
+        QStringLiteral("Null"),
+        QStringLiteral("~"),
+        QString(),
         // numbers of every form
-        QStringLiteral("2.0"), QStringLiteral("3"), QStringLiteral("-1"), QStringLiteral("+12"), QStringLiteral("0x1F"),
-        QStringLiteral("0b101"), QStringLiteral("017"), QStringLiteral("1_000"), QStringLiteral("6.8523015e+5"),
-        QStringLiteral(".5"), QStringLiteral("0."), QStringLiteral(".inf"), QStringLiteral("-.Inf"),
-        QStringLiteral(".NaN"), QStringLiteral("190:20:30"), QStringLiteral("1:2"),
+        QStringLiteral("2.0"),
+        QStringLiteral("3"),
+        QStringLiteral("-1"),
+        QStringLiteral("+12"),
+        QStringLiteral("0x1F"),
+        QStringLiteral("0b101"),
+        QStringLiteral("017"),
+        QStringLiteral("1_000"),
+        QStringLiteral("6.8523015e+5"),
+        QStringLiteral(".5"),
+        QStringLiteral("0."),
+        QStringLiteral(".inf"),
+        QStringLiteral("-.Inf"),
+        QStringLiteral(".NaN"),
+        QStringLiteral("190:20:30"),
+        QStringLiteral("1:2"),
         // dates
-        QStringLiteral("2001-12-14"), QStringLiteral("2001-12-14t21:59:43.10-05:00"),
+        QStringLiteral("2001-12-14"),
+        QStringLiteral("2001-12-14t21:59:43.10-05:00"),
         QStringLiteral("2001-12-14 21:59:43.10 -5"),
         // outer spaces, indicators, ": " and " #", quotes
-        QStringLiteral(" Plugin"), QStringLiteral("Plugin "), QStringLiteral(" "), QStringLiteral("- item"),
-        QStringLiteral("-"), QStringLiteral("? key"), QStringLiteral(":x"), QStringLiteral("[1, 2]"),
-        QStringLiteral("{a: b}"), QStringLiteral("#comment"), QStringLiteral("&anchor"), QStringLiteral("*alias"),
-        QStringLiteral("!tag"), QStringLiteral("|"), QStringLiteral(">folded"), QStringLiteral("%YAML"),
-        QStringLiteral("@at"), QStringLiteral("`tick"), QStringLiteral("key: value"), QStringLiteral("end:"),
-        QStringLiteral("text #comment"), QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
-        QStringLiteral("---"), QStringLiteral("..."), QStringLiteral("\"back\\\\slash\\"),
+        QStringLiteral(" Plugin"),
+        QStringLiteral("Plugin "),
+        QStringLiteral(" "),
+        QStringLiteral("- item"),
+        QStringLiteral("-"),
+        QStringLiteral("? key"),
+        QStringLiteral(":x"),
+        QStringLiteral("[1, 2]"),
+        QStringLiteral("{a: b}"),
+        QStringLiteral("#comment"),
+        QStringLiteral("&anchor"),
+        QStringLiteral("*alias"),
+        QStringLiteral("!tag"),
+        QStringLiteral("|"),
+        QStringLiteral(">folded"),
+        QStringLiteral("%YAML"),
+        QStringLiteral("@at"),
+        QStringLiteral("`tick"),
+        QStringLiteral("key: value"),
+        QStringLiteral("end:"),
+        QStringLiteral("text #comment"),
+        QStringLiteral("\"quoted\""),
+        QStringLiteral("'single'"),
+        QStringLiteral("---"),
+        QStringLiteral("..."),
+        QStringLiteral("\"back\\\\slash\\"),
         // control characters and breaks
-        QStringLiteral("a\tb"), QStringLiteral("line\nbreak"), QStringLiteral("cr\r\nlf"),
-        utf16(u"nul\u0000bell\u0007esc\u001Bdel\u007F"), utf16(u"nel\u0085ls\u2028ps\u2029"),
-        utf16(u"no\uFEFFbreak"), utf16(u"c1\u0090"),
+        QStringLiteral("a\tb"),
+        QStringLiteral("line\nbreak"),
+        QStringLiteral("cr\r\nlf"),
+        utf16(u"nul\u0000bell\u0007esc\u001Bdel\u007F"),
+        utf16(u"nel\u0085ls\u2028ps\u2029"),
+        utf16(u"no\uFEFFbreak"),
+        utf16(u"c1\u0090"),
     };
     return values;
 }
@@ -132,14 +175,29 @@ private Q_SLOTS:
 
     void ordinaryValuesStayPlain()
     {
-        const QStringList values{
-            QStringLiteral("Plugin"), QStringLiteral("Plugin\\Main"), QStringLiteral("1.0.0"), QStringLiteral("10.20.30.40"),
-            QStringLiteral("YourName"), QStringLiteral("POSTWORLD"), QStringLiteral("example.com"),
-            QStringLiteral("https://example.com/a?b=c#d"), QStringLiteral("My Plugin 2"), QStringLiteral("Плагин"),
-            QStringLiteral("日本語"), QStringLiteral("it's"), QStringLiteral("say \"hi\""), QStringLiteral("a:b"),
-            QStringLiteral("C:\\x"), QStringLiteral("a#b"), QStringLiteral("a, b [c] {d}"), QStringLiteral("1st place"),
-            QStringLiteral("12:30 pm"), QStringLiteral("yess"), QStringLiteral("nope"), QStringLiteral("="),
-            QStringLiteral("\\\"back\\\\slash\\")};
+        const QStringList values{QStringLiteral("Plugin"),
+                                 QStringLiteral("Plugin\\Main"),
+                                 QStringLiteral("1.0.0"),
+                                 QStringLiteral("10.20.30.40"),
+                                 QStringLiteral("YourName"),
+                                 QStringLiteral("POSTWORLD"),
+                                 QStringLiteral("example.com"),
+                                 QStringLiteral("https://example.com/a?b=c#d"),
+                                 QStringLiteral("My Plugin 2"),
+                                 QStringLiteral("Плагин"),
+                                 QStringLiteral("日本語"),
+                                 QStringLiteral("it's"),
+                                 QStringLiteral("say \"hi\""),
+                                 QStringLiteral("a:b"),
+                                 QStringLiteral("C:\\x"),
+                                 QStringLiteral("a#b"),
+                                 QStringLiteral("a, b [c] {d}"),
+                                 QStringLiteral("1st place"),
+                                 QStringLiteral("12:30 pm"),
+                                 QStringLiteral("yess"),
+                                 QStringLiteral("nope"),
+                                 QStringLiteral("="),
+                                 QStringLiteral("\\\"back\\\\slash\\")};
         for (const QString &value : values)
             QCOMPARE(build::yamlScalar(value), value);
         const QString misread = firstMisread(values);
@@ -150,14 +208,15 @@ private Q_SLOTS:
     void randomValuesReadBackAsTyped()
     {
         static const QStringList pieces{
-            QStringLiteral("y"),  QStringLiteral("no"), QStringLiteral("0"),  QStringLiteral("1"),  QStringLiteral("."),
-            QStringLiteral("-"),  QStringLiteral(":"),  QStringLiteral(" "),  QStringLiteral("#"),  QStringLiteral("\""),
-            QStringLiteral("'"),  QStringLiteral("\\"), QStringLiteral("\t"), QStringLiteral("\n"), QStringLiteral("["),
-            QStringLiteral("{"),  QStringLiteral("!"),  QStringLiteral("&"),  QStringLiteral("*"),  QStringLiteral("%"),
-            QStringLiteral("~"),  QStringLiteral("e"),  QStringLiteral("x"),  QStringLiteral("_"),  QStringLiteral("+"),
-            QStringLiteral("?"),  QStringLiteral("|"),  QStringLiteral(","),  QStringLiteral("é"),  QStringLiteral("😀"),
-            utf16(u"\u0001"), utf16(u"\u2028"), utf16(u"\u00A0"),
-            QStringLiteral("inf"), QStringLiteral("null"), QStringLiteral("Plugin")};
+            QStringLiteral("y"),  QStringLiteral("no"),  QStringLiteral("0"),    QStringLiteral("1"),
+            QStringLiteral("."),  QStringLiteral("-"),   QStringLiteral(":"),    QStringLiteral(" "),
+            QStringLiteral("#"),  QStringLiteral("\""),  QStringLiteral("'"),    QStringLiteral("\\"),
+            QStringLiteral("\t"), QStringLiteral("\n"),  QStringLiteral("["),    QStringLiteral("{"),
+            QStringLiteral("!"),  QStringLiteral("&"),   QStringLiteral("*"),    QStringLiteral("%"),
+            QStringLiteral("~"),  QStringLiteral("e"),   QStringLiteral("x"),    QStringLiteral("_"),
+            QStringLiteral("+"),  QStringLiteral("?"),   QStringLiteral("|"),    QStringLiteral(","),
+            QStringLiteral("é"),  QStringLiteral("😀"),   utf16(u"\u0001"),       utf16(u"\u2028"),
+            utf16(u"\u00A0"),     QStringLiteral("inf"), QStringLiteral("null"), QStringLiteral("Plugin")};
         QRandomGenerator random(20261209);
         QStringList values;
         for (int i = 0; i < 3000; ++i) {

@@ -40,7 +40,8 @@ ProjectDocument projectFor(const QString &api)
 test::ProgramResult loadOnServer(const TestEnvironment &env, ProjectDocument &document, const QString &serverApi)
 {
     document.save(env.path(QStringLiteral("p.vlk")));
-    const test::ProgramResult built = test::runBuildCommand({env.path(QStringLiteral("p.vlk")), env.path(QStringLiteral("p"))});
+    const test::ProgramResult built =
+        test::runBuildCommand({env.path(QStringLiteral("p.vlk")), env.path(QStringLiteral("p"))});
     if (built.exitCode != 0)
         return built;
     return test::runProgram(test::phpProgram(), {QStringLiteral(VORLUNE_FIXTURES "/plugin-loader/load.php"),
@@ -86,8 +87,9 @@ private Q_SLOTS:
         document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("My Plugin"));
         document.settings().setAttribute(QStringLiteral("site"), QStringLiteral("https://example.com/p"));
         const QStringList typed = {
-            QStringLiteral("say \"hi\""), QStringLiteral("C:\\dir\\"), QStringLiteral("$x {$x} ${x}"),
-            QStringLiteral("$this {$this} $this->x {$this->x}"), QStringLiteral("a\\u{zz}b \\400"),
+            QStringLiteral("say \"hi\""),      QStringLiteral("C:\\dir\\"),
+            QStringLiteral("$x {$x} ${x}"),    QStringLiteral("$this {$this} $this->x {$this->x}"),
+            QStringLiteral("a\\u{zz}b \\400"),
         };
         for (const QString &message : typed)
             addMessage(document, QStringLiteral("ev_1"), message);
@@ -108,9 +110,9 @@ private Q_SLOTS:
     void mainClassesPhpCannotLoadAreNotBuilt()
     {
         TestEnvironment env;
-        for (const QString &main : {QStringLiteral("1st\\Main"), QStringLiteral("Foo\\List"),
-                                    QStringLiteral("Plugin\\Echo"), QStringLiteral("Plugin\\String"),
-                                    QStringLiteral("My-Plug\\Main"), QStringLiteral("Main")}) {
+        for (const QString &main :
+             {QStringLiteral("1st\\Main"), QStringLiteral("Foo\\List"), QStringLiteral("Plugin\\Echo"),
+              QStringLiteral("Plugin\\String"), QStringLiteral("My-Plug\\Main"), QStringLiteral("Main")}) {
             ProjectDocument document = projectFor(QStringLiteral("5.0.0"));
             document.settings().setAttribute(QStringLiteral("main"), main);
             const test::ProgramResult built = loadOnServer(env, document, QStringLiteral("5"));

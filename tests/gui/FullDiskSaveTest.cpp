@@ -1,5 +1,5 @@
-#include "base/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
+#include "base/gui/FileDialogs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -30,7 +30,8 @@ private Q_SLOTS:
         disk.fill();
 
         // The project grows, so its new text needs room the disk no longer has.
-        window.state().project.document.settings().setAttribute(QStringLiteral("site"), QString(8000, QLatin1Char('s')));
+        window.state().project.document.settings().setAttribute(QStringLiteral("site"),
+                                                                QString(8000, QLatin1Char('s')));
         auto *save = window.findChild<QPushButton *>(QStringLiteral("sBitBtn11"));
         QVERIFY(save);
         QTest::mouseClick(save, Qt::LeftButton);

@@ -1,6 +1,6 @@
+#include "app/gui/TForm1.h"
 #include "base/ProgramFolder.h"
 #include "base/gui/FileDialogs.h"
-#include "app/gui/TForm1.h"
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
@@ -40,8 +40,7 @@ private Q_SLOTS:
         QCOMPARE(gui::FileDialogs::lastStart(), QStringLiteral(VORLUNE_SOURCE_DIR "/examples/Plugin"));
 
         QCOMPARE(env.messages().size(), 1);
-        QVERIFY2(env.messages().first().contains(
-                     QStringLiteral("\"%1\" is a symbolic link").arg(base::buildFolder())),
+        QVERIFY2(env.messages().first().contains(QStringLiteral("\"%1\" is a symbolic link").arg(base::buildFolder())),
                  qPrintable(env.messages().first()));
         QCOMPARE(test::snapshotTree(bystander), before);
         QCOMPARE(QFile::symLinkTarget(base::buildFolder()), bystander);
@@ -55,8 +54,8 @@ private Q_SLOTS:
         // The example's api is refused by today's servers: a second box says so.
         const QStringList findings = build::checkPlugin(window.state().project.document);
         QCOMPARE(findings.size(), 1);
-        QCOMPARE(env.messages(), (QStringList{i18n::tx("MSG.msg10"),
-                                              i18n::extraText("check_heading") + QStringLiteral("\n\n") + findings.first()}));
+        QCOMPARE(env.messages(), (QStringList{i18n::tx("MSG.msg10"), i18n::extraText("check_heading") +
+                                                                         QStringLiteral("\n\n") + findings.first()}));
         QVERIFY(QFileInfo(env.path(QStringLiteral("out.phar"))).size() > 0);
         QCOMPARE(test::snapshotTree(bystander), before);
     }

@@ -63,7 +63,10 @@ struct Windows {
         }
         return names;
     }
-    bool finished() { return QTest::qWaitFor([this] { return !main.languageDownloadPending(); }, 30000); }
+    bool finished()
+    {
+        return QTest::qWaitFor([this] { return !main.languageDownloadPending(); }, 30000);
+    }
     QString button(QWidget &window, const char *name)
     {
         return window.findChild<QPushButton *>(QLatin1String(name))->text();
@@ -86,7 +89,8 @@ QString firstNonDefault(const base::IniImage &languageIni)
     for (const i18n::TextRow &row : i18n::kTextRows) {
         const QString section = QString::fromUtf8(row.section.data(), qsizetype(row.section.size()));
         const QString key = QString::fromUtf8(row.key.data(), qsizetype(row.key.size()));
-        if (languageIni.readString(section, key, QString()) != QString::fromUtf8(row.defaultText.data(), qsizetype(row.defaultText.size())))
+        if (languageIni.readString(section, key, QString()) !=
+            QString::fromUtf8(row.defaultText.data(), qsizetype(row.defaultText.size())))
             return section + QLatin1Char('.') + key;
     }
     return {};
@@ -162,7 +166,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("code");
-        QTest::newRow("404") << QStringLiteral("VL-Files/languages/English.ini") << QStringLiteral("HTTP/1.1 404 File not found");
+        QTest::newRow("404") << QStringLiteral("VL-Files/languages/English.ini")
+                             << QStringLiteral("HTTP/1.1 404 File not found");
         QTest::newRow("redirect") << QStringLiteral("redirect?to=/elsewhere") << QStringLiteral("HTTP/1.1 302 Found");
         QTest::newRow("cut") << QStringLiteral("halfway?size=5000&sent=300") << QString();
     }

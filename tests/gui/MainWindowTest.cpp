@@ -1,12 +1,12 @@
-#include "base/gui/FileDialogs.h"
 #include "app/gui/TForm1.h"
-#include "script/gui/TForm2.h"
-#include "textformat/gui/TForm3.h"
+#include "base/gui/FileDialogs.h"
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
+#include "script/gui/TForm2.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
+#include "textformat/gui/TForm3.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,8 +69,8 @@ private Q_SLOTS:
         TForm1 window({});
         for (const char *name : {"N1", "N7", "N13", "N8"})
             QVERIFY2(window.findChild<QMenu *>(QLatin1String(name)), name);
-        for (const char *name : {"N2", "N3", "N4", "N5", "N6", "N16", "N9", "I1", "N14", "E1", "N10", "N11", "N12",
-                                 "Lietuvi1"})
+        for (const char *name :
+             {"N2", "N3", "N4", "N5", "N6", "N16", "N9", "I1", "N14", "E1", "N10", "N11", "N12", "Lietuvi1"})
             QVERIFY2(window.findChild<QAction *>(QLatin1String(name)), name);
         for (const char *name : {"sBitBtn9", "sBitBtn10", "sBitBtn11", "sBitBtn12", "sBitBtn13"})
             QCOMPARE(window.findChild<QPushButton *>(QLatin1String(name))->size(), QSize(20, 20));
@@ -138,9 +138,7 @@ private Q_SLOTS:
         window.show();
         gui::SettingsEditor &editor = window.settingsEditor();
         editor.OpenPluginSettings();
-        const auto set = [&](const QString &label, const char *value) {
-            editor.setValue(label, QLatin1String(value));
-        };
+        const auto set = [&](const QString &label, const char *value) { editor.setValue(label, QLatin1String(value)); };
         using i18n::tx;
         set(QStringLiteral("API"), "1.0.");
         set(tx("CNFG.cnfg5"), "postworld");
@@ -190,8 +188,8 @@ private Q_SLOTS:
         window.settingsEditor().OpenPluginSettings();
         window.settingsEditor().setValue(QStringLiteral("API"), QStringLiteral("1.0.0"));
         click(window, "sBitBtn2");
-        QCOMPARE(env.messages(), QStringList({i18n::tx("MSG.msg1"),
-                                              QStringLiteral("Поле \"Имя Плагина\", не может быть пустым.")}));
+        QCOMPARE(env.messages(),
+                 QStringList({i18n::tx("MSG.msg1"), QStringLiteral("Поле \"Имя Плагина\", не может быть пустым.")}));
         QCOMPARE(window.state().editorMode, 1);
 
         // Cancel on sound stored settings drops the grid's changes.
@@ -360,8 +358,8 @@ private Q_SLOTS:
         QVERIFY(!eventDialog.isEnabled());
         QVERIFY(textFormat.isEnabled());
         // Centred over the main window.
-        QCOMPARE(runSettings.x(), window.frameGeometry().left() + window.frameGeometry().width() / 2 -
-                                      runSettings.width() / 2);
+        QCOMPARE(runSettings.x(),
+                 window.frameGeometry().left() + window.frameGeometry().width() / 2 - runSettings.width() / 2);
         runSettings.close();
         QVERIFY(window.isEnabled());
         QVERIFY(eventDialog.isEnabled());

@@ -11,8 +11,7 @@ namespace {
 [[maybe_unused]] const bool framesOff = [] {
     if (qgetenv("QT_QPA_PLATFORM") != "offscreen")
         return false;
-    qputenv("QT_QPA_PLATFORM",
-            "offscreen:configfile=" VORLUNE_SOURCE_DIR "/tests/gui/offscreen-without-frames.json");
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" VORLUNE_SOURCE_DIR "/tests/gui/offscreen-without-frames.json");
     return true;
 }();
 

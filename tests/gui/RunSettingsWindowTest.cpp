@@ -52,30 +52,30 @@ public:
 
 const QString kFirstListing = QStringLiteral("job/ClearSky/lastSuccessfulBuild/artifact/releases/");
 
-QByteArray coreBytes()
-{
-    return "<?php __HALT_COMPILER(); " + LocalWebServer::pattern(1200000);
-}
+QByteArray coreBytes() { return "<?php __HALT_COMPILER(); " + LocalWebServer::pattern(1200000); }
 
 // The run settings window over a fresh program folder, as the program makes it.
 struct Window {
     explicit Window(test::TestEnvironment &environment, const QString &siteBaseUrl = QStringLiteral("file:///nowhere/"))
         : settings(base::IniImage::fromBytes("[Run]\r\ndelete_logs=-1\r\ndelete_worlds=0\r\ndelete_crashs=-1\r\n"
                                              "delete_players=-1\r\ndelete_plugins=0\r\n")),
-          form(std::make_unique<TForm5>(gui::RunSettingsContext{environment.home(), &settings,
-                                                                environment.path(QStringLiteral("settings.ini")),
-                                                                siteBaseUrl}))
+          form(std::make_unique<TForm5>(gui::RunSettingsContext{
+              environment.home(), &settings, environment.path(QStringLiteral("settings.ini")), siteBaseUrl}))
     {
     }
 
-    template <typename Control> Control *get(const char *name)
+    template <typename Control>
+    Control *get(const char *name)
     {
         auto *control = form->findChild<Control *>(QLatin1String(name));
         if (!control)
             qFatal("no control %s", name);
         return control;
     }
-    QCheckBox *box(int number) { return get<QCheckBox>(QByteArray("sCheckBox" + QByteArray::number(number)).constData()); }
+    QCheckBox *box(int number)
+    {
+        return get<QCheckBox>(QByteArray("sCheckBox" + QByteArray::number(number)).constData());
+    }
 
     base::IniImage settings;
     std::unique_ptr<TForm5> form;
@@ -86,10 +86,7 @@ QString networkFailure(const QString &code)
     return i18n::tx("MSG.msg8") + QStringLiteral("\r\nCODE [") + code + QLatin1Char(']');
 }
 
-bool usable(QWidget *control)
-{
-    return control->isEnabled();
-}
+bool usable(QWidget *control) { return control->isEnabled(); }
 
 } // namespace
 
@@ -123,9 +120,10 @@ private Q_SLOTS:
         QStringList cores;
         for (int i = 0; i < w.get<QComboBox>("sComboBox2")->count(); ++i)
             cores << w.get<QComboBox>("sComboBox2")->itemText(i);
-        QCOMPARE(cores.join(QLatin1Char('|')),
-                 QStringLiteral("ClearSky(PHP5)|Genisys(PHP7)|ImagicalMine(PHP7)|ImagicalMine 0.14.0(PHP7)|ClearSky(PHP7)|"
-                                "PocketMine-MP(PHP8)"));
+        QCOMPARE(
+            cores.join(QLatin1Char('|')),
+            QStringLiteral("ClearSky(PHP5)|Genisys(PHP7)|ImagicalMine(PHP7)|ImagicalMine 0.14.0(PHP7)|ClearSky(PHP7)|"
+                           "PocketMine-MP(PHP8)"));
         QCOMPARE(w.get<QComboBox>("sComboBox2")->currentIndex(), 5);
         QCOMPARE(w.box(1)->text(), QStringLiteral("Удалять \"server.log\" перед запуском"));
         QCOMPARE(w.box(2)->text(), QStringLiteral("Удалять папку \"worlds\" перед запуском"));
@@ -165,9 +163,12 @@ private Q_SLOTS:
         w.box(3)->setChecked(false);
         w.form->close();
         const base::IniImage saved = base::IniImage::load(environment.path(QStringLiteral("settings.ini")));
-        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_plugins"), QString()), QStringLiteral("-1"));
-        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_crashs"), QString()), QStringLiteral("0"));
-        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_worlds"), QString()), QStringLiteral("-1"));
+        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_plugins"), QString()),
+                 QStringLiteral("-1"));
+        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_crashs"), QString()),
+                 QStringLiteral("0"));
+        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_worlds"), QString()),
+                 QStringLiteral("-1"));
 
         // A value that is no Boolean: its error is shown, the boxes after it keep their state.
         w.settings.writeString(QStringLiteral("Run"), QStringLiteral("delete_crashs"), QStringLiteral("maybe"));
@@ -185,7 +186,8 @@ private Q_SLOTS:
         FirstCoreHost host(server);
         // Both trickle in, so the bar can be watched during each: the host
         // of the first entry is pointed at the trickling path.
-        qputenv("VORLUNE_JENKINS_1", QStringLiteral("127.0.0.1:%1/trickle?chunk=5000&pause=0.1&file=").arg(server.port()).toLatin1());
+        qputenv("VORLUNE_JENKINS_1",
+                QStringLiteral("127.0.0.1:%1/trickle?chunk=5000&pause=0.1&file=").arg(server.port()).toLatin1());
         server.addFile(QStringLiteral("files/Core.phar"), coreBytes());
         QByteArray listing = "<html><a href=\"/trickle?chunk=200000&pause=0.15&file=files/Core.phar\">core</a>";
         listing += QByteArray(20000, ' ') + "</html>";
@@ -247,7 +249,8 @@ private Q_SLOTS:
         w.get<QComboBox>("sComboBox2")->setCurrentIndex(0);
         QTest::mouseClick(w.get<QPushButton>("sBitBtn1"), Qt::LeftButton);
         QTest::mouseClick(w.get<QPushButton>("sBitBtn3"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(usable(w.get<QPushButton>("sBitBtn1")) && usable(w.get<QPushButton>("sBitBtn3")), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(usable(w.get<QPushButton>("sBitBtn1")) && usable(w.get<QPushButton>("sBitBtn3")),
+                                 60000);
         QTRY_COMPARE(environment.messages().size(), 1);
         QVERIFY2(environment.messages().first().startsWith(networkFailure(QString()).chopped(1)),
                  qPrintable(environment.messages().first()));
@@ -275,7 +278,8 @@ private Q_SLOTS:
         QVERIFY(w.form->isVisible());
         QVERIFY(other.isEnabled());
         const base::IniImage saved = base::IniImage::load(environment.path(QStringLiteral("settings.ini")));
-        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_worlds"), QString()), QStringLiteral("-1"));
+        QCOMPARE(saved.readString(QStringLiteral("Run"), QStringLiteral("delete_worlds"), QString()),
+                 QStringLiteral("-1"));
 
         // The end of the program stops the download quietly.
         w.form->shutDown();
@@ -305,8 +309,7 @@ private Q_SLOTS:
         QVERIFY(w.form->workersRunning());
         gui::YesNoQuestion::queueAnswer(true);
         QVERIFY(w.form->close());
-        QCOMPARE(gui::YesNoQuestion::askedTexts(),
-                 QStringList(2, i18n::extraText("download_cancel_question")));
+        QCOMPARE(gui::YesNoQuestion::askedTexts(), QStringList(2, i18n::extraText("download_cancel_question")));
         QTRY_VERIFY_WITH_TIMEOUT(!w.form->workersRunning(), 5000);
         QTest::qWait(100);
         QCOMPARE(environment.messages(), QStringList());
@@ -373,7 +376,8 @@ private Q_SLOTS:
         gui::FileDialogs::queueAnswer({environment.path(QStringLiteral("gone.phar")), 1});
         QTest::mouseClick(w.get<QPushButton>("sBitBtn2"), Qt::LeftButton);
         QCOMPARE(environment.messages().size(), 1);
-        QVERIFY2(environment.messages().first().contains(QLatin1String("gone.phar")), qPrintable(environment.messages().first()));
+        QVERIFY2(environment.messages().first().contains(QLatin1String("gone.phar")),
+                 qPrintable(environment.messages().first()));
     }
 };
 

@@ -1,13 +1,13 @@
+#include "script/gui/ScriptEditor.h"
+#include "app/gui/TForm1.h"
 #include "base/IniImage.h"
 #include "base/gui/FileDialogs.h"
-#include "app/gui/TForm1.h"
 #include "build/Compile.h"
 #include "build/PhpPeer.h"
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "script/ActionCatalogue.h"
 #include "script/gui/PaletteItem.h"
-#include "script/gui/ScriptEditor.h"
 #include "script/gui/TForm2.h"
 #include "script/gui/TForm4.h"
 #include "support/TestEnvironment.h"
@@ -15,10 +15,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -114,10 +114,7 @@ struct Windows {
     TForm4 form4;
 };
 
-QString line(const QString &message)
-{
-    return script::makeActionLine(1, {message});
-}
+QString line(const QString &message) { return script::makeActionLine(1, {message}); }
 
 // The hint shown when the pointer rests on a line, as the user reads it.
 QString shownHint(QListWidget *list, int row)
@@ -309,8 +306,8 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
                  QStringLiteral("Сообщение : "));
         QCOMPARE(w.form4.field()->x(), w.form4.findChild<QWidget *>(QStringLiteral("Label1"))->geometry().right() + 1);
         w.typeArgumentAndConfirm(QStringLiteral("  "));
-        QCOMPARE(w.actionCaptions(), QStringList({line(QStringLiteral("one")), line(QStringLiteral("  ")),
-                                                  line(QStringLiteral("three"))}));
+        QCOMPARE(w.actionCaptions(),
+                 QStringList({line(QStringLiteral("one")), line(QStringLiteral("  ")), line(QStringLiteral("three"))}));
         QCOMPARE(w.editor().EventLists().lines(1), w.actionCaptions());
 
         // Cancel after a double click changes nothing; the next drop appends again.
@@ -388,8 +385,8 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         QCOMPARE(w.actionCaptions().at(0),
                  QStringLiteral("Log to console") + script::actionLineBlock(line(QStringLiteral("Hello, world"))));
         QCOMPARE(shownHints(actions), QStringList({QStringLiteral("Log to console: Hello, world"),
-                                                  QStringLiteral("Log to console: ") + welcome,
-                                                  QStringLiteral("Log to console: ") + markup}));
+                                                   QStringLiteral("Log to console: ") + welcome,
+                                                   QStringLiteral("Log to console: ") + markup}));
         i18n::texts().resetToDefaults();
     }
 
@@ -491,14 +488,15 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
     {
         test::TestEnvironment env;
         const QString mainScript = QStringLiteral("\u0440h\u0440_m\u0430i\u043F_fil\u0435");
-        const QString text = QStringLiteral(
-            "<plugin><settings main=\"P\\M\"/><phpscripts><%1>"
-            "<foo><actn id=\"1\" args=\"x\"/></foo><ev_><actn id=\"1\"/></ev_><ev_101><actn id=\"1\"/></ev_101>"
-            "<ev_7><actn id=\"1\" args=\"\u2063:[seven]\u2063\"/></ev_7>"
-            "<ev_3><actn id=\"1\" args=\"\u2063:[first]\u2063\"/><actn args=\"\u2063:[no id]\u2063\"/>"
-            "<actn id=\"1\"/></ev_3>"
-            "<ev_3><actn id=\"1\" args=\"\u2063:[second]\u2063\"/></ev_3></%1></phpscripts></plugin>")
-                                 .arg(mainScript);
+        const QString text =
+            QStringLiteral(
+                "<plugin><settings main=\"P\\M\"/><phpscripts><%1>"
+                "<foo><actn id=\"1\" args=\"x\"/></foo><ev_><actn id=\"1\"/></ev_><ev_101><actn id=\"1\"/></ev_101>"
+                "<ev_7><actn id=\"1\" args=\"\u2063:[seven]\u2063\"/></ev_7>"
+                "<ev_3><actn id=\"1\" args=\"\u2063:[first]\u2063\"/><actn args=\"\u2063:[no id]\u2063\"/>"
+                "<actn id=\"1\"/></ev_3>"
+                "<ev_3><actn id=\"1\" args=\"\u2063:[second]\u2063\"/></ev_3></%1></phpscripts></plugin>")
+                .arg(mainScript);
         test::writeFile(env.path(QStringLiteral("odd.vlk")), text.toUtf8());
         Windows w({env.path(QStringLiteral("odd.vlk"))});
         w.openScriptEditor();
@@ -506,8 +504,8 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         // Only the known event shows, once, with the lines of both copies.
         QCOMPARE(w.events()->count(), 1);
         QCOMPARE(w.events()->item(0)->text(), i18n::tx("EVNT.evnt3"));
-        QCOMPARE(w.actionCaptions(), QStringList({line(QStringLiteral("first")), i18n::tx("FNCT.fnct1"),
-                                                  line(QStringLiteral("second"))}));
+        QCOMPARE(w.actionCaptions(),
+                 QStringList({line(QStringLiteral("first")), i18n::tx("FNCT.fnct1"), line(QStringLiteral("second"))}));
         QVERIFY(env.messages().isEmpty());
     }
 };

@@ -1,10 +1,10 @@
+#include "testrun/gui/ServerConsole.h"
 #include "app/ConsoleFormatCodes.h"
 #include "base/gui/PseudoModal.h"
 #include "i18n/ExtraTexts.h"
 #include "support/TestCore.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
-#include "testrun/gui/ServerConsole.h"
 
 #include <QFile>
 #include <QFontInfo>
@@ -14,9 +14,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <cerrno>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <cerrno>
 
 using namespace vorlune;
 using gui::ServerConsole;
@@ -31,8 +31,8 @@ constexpr int kWaitMs = 15000;
 struct Console {
     Console(const QString &program, const QStringList &arguments, QWidget *owner = nullptr)
     {
-        window = new ServerConsole({program, arguments, env.home()}, QIcon(), app::consoleFormatCodes({85, 85, 85}),
-                                   owner);
+        window =
+            new ServerConsole({program, arguments, env.home()}, QIcon(), app::consoleFormatCodes({85, 85, 85}), owner);
         window->setKillDelay(300);
         window->start();
     }
@@ -43,19 +43,13 @@ struct Console {
     QLineEdit *input() const { return window->findChild<QLineEdit *>(QStringLiteral("ConsoleInput")); }
     QPushButton *stop() const { return window->findChild<QPushButton *>(QStringLiteral("ConsoleStop")); }
     // The format of the last character of the first place the text is shown.
-    QTextCharFormat formatOf(const QString &shown) const
-    {
-        return view()->document()->find(shown).charFormat();
-    }
+    QTextCharFormat formatOf(const QString &shown) const { return view()->document()->find(shown).charFormat(); }
 
     test::TestEnvironment env;
     QPointer<ServerConsole> window;
 };
 
-QString php(const char *script)
-{
-    return QString::fromUtf8(script);
-}
+QString php(const char *script) { return QString::fromUtf8(script); }
 
 } // namespace
 
@@ -156,8 +150,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!test::processRuns(child), kWaitMs);
         // Not a clean end: the console stays open and says what it did.
         QVERIFY(console.window && console.window->isVisible());
-        QCOMPARE(console.text(), QString::number(child) + QLatin1Char('\n') + i18n::extraText("console_children_killed")
-                                     + QLatin1Char('\n'));
+        QCOMPARE(console.text(), QString::number(child) + QLatin1Char('\n') +
+                                     i18n::extraText("console_children_killed") + QLatin1Char('\n'));
     }
 
     void phpWithoutTheCoresExtensionsGetsOneHint()
@@ -177,8 +171,7 @@ private Q_SLOTS:
     {
         QWidget mainWindow;
         mainWindow.show();
-        Console console(kPhp,
-                        {QStringLiteral("-r"), php("while (($l = fgets(STDIN)) !== false) echo 'got ' . $l;")},
+        Console console(kPhp, {QStringLiteral("-r"), php("while (($l = fgets(STDIN)) !== false) echo 'got ' . $l;")},
                         &mainWindow);
         QWidget dialog;
         gui::ShowFormModal(&dialog);

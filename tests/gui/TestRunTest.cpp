@@ -160,8 +160,10 @@ private Q_SLOTS:
         // The clean-up as the default run settings say, the plugin built.
         QVERIFY(!server.has("server.log") && !server.has("CrashDump_1.log") && !server.has("players") &&
                 !server.has("crashdumps"));
-        QVERIFY(server.has("worlds/world/level.dat") && server.has("plugins/old.phar") && server.has("plugins/bnop.phar"));
-        QVERIFY(test::readFile(server.folder + QStringLiteral("server.properties")).startsWith("motd=Vorlune-PluginTest\r\n"));
+        QVERIFY(server.has("worlds/world/level.dat") && server.has("plugins/old.phar") &&
+                server.has("plugins/bnop.phar"));
+        QVERIFY(test::readFile(server.folder + QStringLiteral("server.properties"))
+                    .startsWith("motd=Vorlune-PluginTest\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(environment.path(testrun::kConsoleIconFileName)), 3000);
 
         typeLine(console, QStringLiteral("hello there"));
@@ -202,7 +204,8 @@ private Q_SLOTS:
         QVERIFY(console);
         QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("Hello, world")), 20000);
         // The first run of a fresh server skips its set-up wizard.
-        QVERIFY(QFileInfo::exists(environment.home() + testrun::kTestServerFolder + QStringLiteral("server.properties")));
+        QVERIFY(
+            QFileInfo::exists(environment.home() + testrun::kTestServerFolder + QStringLiteral("server.properties")));
         console->stopServer();
         QTRY_VERIFY_WITH_TIMEOUT(!console || !console->serverRunning(), 20000);
     }
@@ -216,7 +219,8 @@ private Q_SLOTS:
         w.run();
         QPointer<gui::ServerConsole> console = consoleOfRun();
         QVERIFY(console);
-        QTRY_VERIFY_WITH_TIMEOUT(!console->serverRunning() && consoleText(console).contains(QLatin1String("on purpose")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !console->serverRunning() && consoleText(console).contains(QLatin1String("on purpose")), 20000);
         QTest::qWait(200);
         QVERIFY(console && console->isVisible());
         QVERIFY2(consoleText(console).contains(QStringLiteral("Сервер завершил работу с кодом 3")),

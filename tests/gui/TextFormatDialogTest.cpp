@@ -43,10 +43,7 @@ QRadioButton *optionByCaption(TForm3 &form, const QString &caption)
     return nullptr;
 }
 
-QPushButton *copyButton(TForm3 &form)
-{
-    return form.findChild<QPushButton *>(QStringLiteral("sBitBtn1"));
-}
+QPushButton *copyButton(TForm3 &form) { return form.findChild<QPushButton *>(QStringLiteral("sBitBtn1")); }
 
 // Chooses and copies the way the user does: mouse clicks on the controls.
 QString chooseAndCopy(TForm3 &form, QRadioButton *button)
@@ -65,10 +62,7 @@ int checkedCount(TForm3 &form)
     return count;
 }
 
-QColor captionColour(QRadioButton *button)
-{
-    return button->palette().color(button->foregroundRole());
-}
+QColor captionColour(QRadioButton *button) { return button->palette().color(button->foregroundRole()); }
 
 // WCAG 2 relative luminance and contrast ratio.
 double luminance(const QColor &colour)
@@ -124,8 +118,8 @@ Painted paintedAt(const QImage &image, const QRect &box)
     const QList<QRgb> colours = counts.keys();
     if (colours.isEmpty())
         return {};
-    const QRgb backing = *std::max_element(colours.begin(), colours.end(),
-                                           [&](QRgb a, QRgb b) { return counts[a] < counts[b]; });
+    const QRgb backing =
+        *std::max_element(colours.begin(), colours.end(), [&](QRgb a, QRgb b) { return counts[a] < counts[b]; });
     const QRgb ink = *std::max_element(colours.begin(), colours.end(), [&](QRgb a, QRgb b) {
         return distance(a, QColor::fromRgb(backing)) < distance(b, QColor::fromRgb(backing));
     });

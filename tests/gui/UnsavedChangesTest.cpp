@@ -45,7 +45,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("changed");
-        QTest::addColumn<int>("answer"); // -1: none queued
+        QTest::addColumn<int>("answer");  // -1: none queued
         QTest::addColumn<bool>("goesOn"); // the project is replaced or the window closed
         QTest::addColumn<bool>("saved");
         for (const char *action : {"new", "open", "close"}) {
@@ -85,7 +85,8 @@ private Q_SLOTS:
         }
 
         QCOMPARE(gui::SaveQuestion::askedTexts(),
-                 changed ? QStringList{QStringLiteral("Проект \"p.vlk\" изменён. Сохранить изменения?")} : QStringList());
+                 changed ? QStringList{QStringLiteral("Проект \"p.vlk\" изменён. Сохранить изменения?")}
+                         : QStringList());
         const QString now = window.state().project.ProjectFilePath;
         QCOMPARE(action == QLatin1String("close") ? closed : now != path, goesOn);
         if (!goesOn)

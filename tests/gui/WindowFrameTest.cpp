@@ -25,7 +25,7 @@ constexpr int kTimeout = 10000; // generous: the sanitizer build starts slowly
         const QString reason = (session).startWindowManager();                                                         \
         if (!reason.isEmpty())                                                                                         \
             QSKIP(qPrintable(reason));                                                                                 \
-        QTRY_VERIFY2_WITH_TIMEOUT((session).windowManagerReady(), qPrintable((session).describe()), kTimeout);        \
+        QTRY_VERIFY2_WITH_TIMEOUT((session).windowManagerReady(), qPrintable((session).describe()), kTimeout);         \
     } while (false)
 
 } // namespace
@@ -39,8 +39,7 @@ class WindowFrameTest : public QObject {
     void startMainWindow(test::XSession &session, QString &window)
     {
         session.startApplication({});
-        QTRY_VERIFY2_WITH_TIMEOUT(!session.windows(kMainWindow).isEmpty(), qPrintable(session.describe()),
-                                  kTimeout);
+        QTRY_VERIFY2_WITH_TIMEOUT(!session.windows(kMainWindow).isEmpty(), qPrintable(session.describe()), kTimeout);
         window = session.windows(kMainWindow).first();
     }
 
@@ -101,8 +100,8 @@ private Q_SLOTS:
         // The file menu, then the settings menu two to the right and its first entry: the run settings.
         session.click(window, QPoint(12, 8));
         QTRY_COMPARE_WITH_TIMEOUT(session.windows().size(), 2, kTimeout);
-        session.pressKeys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Down"),
-                           QStringLiteral("Return")});
+        session.pressKeys(
+            {QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Return")});
         const QString title = QLatin1Char('^') + i18n::tx("TTL.ttl5") + QLatin1Char('$');
         QTRY_VERIFY_WITH_TIMEOUT(!session.windows(title).isEmpty(), kTimeout);
         const QString dialog = session.windows(title).first();
@@ -117,8 +116,14 @@ private Q_SLOTS:
             const QRect outer = session.outerGeometry(dialog);
             const QRect main = session.outerGeometry(window);
             return QStringLiteral("dialog %1,%2 %3x%4 over %5,%6 %7x%8")
-                .arg(outer.x()).arg(outer.y()).arg(outer.width()).arg(outer.height())
-                .arg(main.x()).arg(main.y()).arg(main.width()).arg(main.height());
+                .arg(outer.x())
+                .arg(outer.y())
+                .arg(outer.width())
+                .arg(outer.height())
+                .arg(main.x())
+                .arg(main.y())
+                .arg(main.width())
+                .arg(main.height());
         };
         QTRY_VERIFY2_WITH_TIMEOUT(offCentre() <= 1, qPrintable(geometries()), kTimeout);
     }

@@ -30,8 +30,8 @@ bool displayTaken(int number)
     const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
     QFile sockets(QStringLiteral("/proc/net/unix"));
     const QByteArray abstractSocket = (QLatin1Char('@') + socket + QLatin1Char('\n')).toLatin1();
-    return (sockets.open(QIODevice::ReadOnly) && sockets.readAll().contains(abstractSocket)) ||
-           QFile::exists(socket) || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number));
+    return (sockets.open(QIODevice::ReadOnly) && sockets.readAll().contains(abstractSocket)) || QFile::exists(socket) ||
+           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number));
 }
 
 int field(const QString &text, const QString &label)
@@ -62,11 +62,11 @@ XSession::XSession(QSize screen)
         // -noreset: a server whose last client leaves starts afresh and turns
         // away whoever connects meanwhile, as a starting program does while
         // the tests' short-lived tools come and go.
-        m_server = start(QStringLiteral("Xvfb"), {display, QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                  QStringLiteral("-noreset"), QStringLiteral("-screen"),
-                                                  QStringLiteral("0"),
-                                                  QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
-                                                  QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_server =
+            start(QStringLiteral("Xvfb"), {display, QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                           QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"),
+                                           QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
+                                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         while (!m_server->canReadLine() && m_server->waitForReadyRead(15000)) {
         }
         if (QString::fromLatin1(m_server->readLine()).trimmed() == display.mid(1)) {
@@ -128,10 +128,7 @@ void XSession::startApplication(const QStringList &arguments)
     m_application = start(kApplication, arguments, Output::Merged);
 }
 
-bool XSession::applicationRunning() const
-{
-    return m_application && m_application->state() == QProcess::Running;
-}
+bool XSession::applicationRunning() const { return m_application && m_application->state() == QProcess::Running; }
 
 QString XSession::describe() const
 {
@@ -192,9 +189,9 @@ QRect XSession::outerGeometry(const QString &window) const
 
 void XSession::click(const QString &window, const QPoint &at) const
 {
-    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
-                                    QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
-                                    QStringLiteral("1")});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(at.x()),
+         QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 void XSession::pressKeys(const QStringList &keys) const

@@ -25,11 +25,13 @@ namespace {
 QByteArray largeProject()
 {
     QByteArray text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plugin><settings name=\"Big\" main=\"Big\\Main\"/>"
-                      "<phpscripts><" + project::kMainScriptElementName.toUtf8() + '>';
+                      "<phpscripts><" +
+                      project::kMainScriptElementName.toUtf8() + '>';
     for (int event = 1; event <= 3; ++event) {
         text += "<ev_" + QByteArray::number(event) + '>';
         for (int i = 0; i < 10000; ++i)
-            text += "<actn id=\"1\" args=\"&#8291;:[\xD0\xA1\xD0\xBE\xD0\xBE\xD0\xB1\xD1\x89\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5 " +
+            text += "<actn id=\"1\" "
+                    "args=\"&#8291;:[\xD0\xA1\xD0\xBE\xD0\xBE\xD0\xB1\xD1\x89\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5 " +
                     QByteArray::number(i) + "]&#8291;\"/>";
         text += "</ev_" + QByteArray::number(event) + '>';
     }

@@ -32,7 +32,8 @@ QStringList placeholders(const QString &text)
 
 bool hasCyrillic(const QString &text)
 {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x0400 && c.unicode() <= 0x052F; });
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x0400 && c.unicode() <= 0x052F; });
 }
 
 } // namespace
@@ -45,11 +46,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<bool>("noCyrillic"); // nothing left over from the Russian
-        QTest::newRow("English") << "English.ini" << "en" << true;
-        QTest::newRow("Russian") << "Russian.ini" << "ru" << false;
-        QTest::newRow("Ukrainian") << "Ukrainian.ini" << "uk" << false;
-        QTest::newRow("Chinese") << "Chinese.ini" << "zh_CN" << true;
-        QTest::newRow("Lithuanian") << "Lithuanian.ini" << "lt" << true;
+        QTest::newRow("English") << "English.ini"
+                                 << "en" << true;
+        QTest::newRow("Russian") << "Russian.ini"
+                                 << "ru" << false;
+        QTest::newRow("Ukrainian") << "Ukrainian.ini"
+                                   << "uk" << false;
+        QTest::newRow("Chinese") << "Chinese.ini"
+                                 << "zh_CN" << true;
+        QTest::newRow("Lithuanian") << "Lithuanian.ini"
+                                    << "lt" << true;
     }
 
     void siteLanguageFileIsCompleteAndKeepsThePlaceholders()
@@ -84,10 +90,10 @@ private Q_SLOTS:
         for (int slot = 0; slot < int(i18n::kTextRows.size()); ++slot) {
             const QString russian = fromUtf8(i18n::kTextRows[slot].defaultText);
             const QString text = table.text(slot);
-            const QByteArray where = QStringLiteral("%1.%2: %3")
-                                         .arg(fromUtf8(i18n::kTextRows[slot].section),
-                                              fromUtf8(i18n::kTextRows[slot].key), text)
-                                         .toUtf8();
+            const QByteArray where =
+                QStringLiteral("%1.%2: %3")
+                    .arg(fromUtf8(i18n::kTextRows[slot].section), fromUtf8(i18n::kTextRows[slot].key), text)
+                    .toUtf8();
             QVERIFY2(!text.trimmed().isEmpty(), where.constData());
             QVERIFY2(placeholders(text) == placeholders(russian), where.constData());
             QVERIFY2(!noCyrillic || !hasCyrillic(text), where.constData());
@@ -118,8 +124,9 @@ private Q_SLOTS:
 
         // The settings grid finds its rows by caption, "API" being the fixed one.
         QSet<QString> captions{QStringLiteral("api")};
-        for (const i18n::TextId id : {i18n::TextId("CNFG.cnfg1"), i18n::TextId("CNFG.cnfg2"), i18n::TextId("CNFG.cnfg3"),
-                                      i18n::TextId("CNFG.cnfg4"), i18n::TextId("CNFG.cnfg5"), i18n::TextId("CNFG.cnfg6")})
+        for (const i18n::TextId id :
+             {i18n::TextId("CNFG.cnfg1"), i18n::TextId("CNFG.cnfg2"), i18n::TextId("CNFG.cnfg3"),
+              i18n::TextId("CNFG.cnfg4"), i18n::TextId("CNFG.cnfg5"), i18n::TextId("CNFG.cnfg6")})
             captions.insert(table.text(id).trimmed().toLower());
         QCOMPARE(captions.size(), 7);
     }

@@ -1,7 +1,7 @@
+#include "i18n/TextTable.h"
 #include "base/Error.h"
 #include "base/IniImage.h"
 #include "i18n/Placeholder.h"
-#include "i18n/TextTable.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -32,12 +32,12 @@ private Q_SLOTS:
                 expectedMsgKeys << QStringLiteral("msg%1").arg(i);
         }
         QCOMPARE(written.keys(QStringLiteral("MSG")), expectedMsgKeys);
-        QCOMPARE(written.sectionNames(),
-                 QStringList({QStringLiteral("msg"), QStringLiteral("buttons"), QStringLiteral("RDOBTN"),
-                              QStringLiteral("TTL"), QStringLiteral("MENU"), QStringLiteral("CNFG"),
-                              QStringLiteral("EVNT"), QStringLiteral("OTHR"), QStringLiteral("RSRS"),
-                              QStringLiteral("PGS"), QStringLiteral("FNCT"), QStringLiteral("VLS"),
-                              QStringLiteral("CKBOX")}));
+        QCOMPARE(
+            written.sectionNames(),
+            QStringList({QStringLiteral("msg"), QStringLiteral("buttons"), QStringLiteral("RDOBTN"),
+                         QStringLiteral("TTL"), QStringLiteral("MENU"), QStringLiteral("CNFG"), QStringLiteral("EVNT"),
+                         QStringLiteral("OTHR"), QStringLiteral("RSRS"), QStringLiteral("PGS"), QStringLiteral("FNCT"),
+                         QStringLiteral("VLS"), QStringLiteral("CKBOX")}));
         QCOMPARE(written.keys(QStringLiteral("BUTTONS")).first(), QStringLiteral("btn1"));
         QVERIFY(!test::readFile(env.path(QStringLiteral("Language.ini"))).contains("comment"));
     }

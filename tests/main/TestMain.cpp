@@ -2,8 +2,8 @@
 
 #ifdef VORLUNE_TEST_GUI
 #include "app/gui/SaveQuestion.h"
-#include "base/gui/YesNoQuestion.h"
 #include "app/gui/VorluneApplication.h"
+#include "base/gui/YesNoQuestion.h"
 // Window tests run under the application's own error handler.
 using TestApplication = vorlune::gui::VorluneApplication;
 #else

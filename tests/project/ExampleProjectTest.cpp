@@ -14,9 +14,8 @@ private Q_SLOTS:
     void helloExampleIsWhatTheCodeSaves()
     {
         ProjectDocument document = ProjectDocument::newProject();
-        XmlElement action = document.mainScript()
-                                .appendChildElement(QStringLiteral("ev_1"))
-                                .appendChildElement(QStringLiteral("actn"));
+        XmlElement action =
+            document.mainScript().appendChildElement(QStringLiteral("ev_1")).appendChildElement(QStringLiteral("actn"));
         action.setAttribute(QStringLiteral("id"), QStringLiteral("1"));
         action.setAttribute(QStringLiteral("args"), QStringLiteral("\u2063:[Hello, world]\u2063"));
 

@@ -73,9 +73,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         const QByteArray big = entity("big", QByteArray(250000, 'x'));
         QTest::newRow("one big entity in arguments") << projectWith(big, "name=\"P\"", argumentsReferring("big", 20));
-        QTest::newRow("one big entity in settings and text")
-            << projectWith(big, "name=\"&big;\" creator=\"&big;\"",
-                           QByteArray("<actn id=\"1\" args=\"\">&big;</actn>").repeated(3));
+        QTest::newRow("one big entity in settings and text") << projectWith(
+            big, "name=\"&big;\" creator=\"&big;\"", QByteArray("<actn id=\"1\" args=\"\">&big;</actn>").repeated(3));
         // A long document dilutes the ratio libxml2 watches, so only counting
         // through the nesting finds these 1.1 MB.
         QTest::newRow("nested entities in a long document")
@@ -100,7 +99,7 @@ private Q_SLOTS:
         const QByteArray entities = entity("who", "Alice &amp; Bob") + entity("greet", "Hello, &who;&#33;");
         ProjectDocument document = ProjectDocument::fromBytes(
             projectWith(entities, "name=\"P\" creator=\"&who;\"",
-                    "<actn id=\"1\" args=\"&#8291;:[&greet;]&#8291;\"/><actn id=\"2\" args=\"\">&who;</actn>"));
+                        "<actn id=\"1\" args=\"&#8291;:[&greet;]&#8291;\"/><actn id=\"2\" args=\"\">&who;</actn>"));
         QCOMPARE(document.settings().attribute(QStringLiteral("creator")), QStringLiteral("Alice & Bob"));
         const XmlElement event = document.mainScript().childElements().at(0);
         QCOMPARE(event.childElements().size(), size_t(2));
@@ -144,14 +143,16 @@ private Q_SLOTS:
         QTest::newRow("deep declaration")
             << "<!DOCTYPE plugin [\n<!ELEMENT a " + QByteArray(300, '(') + "b" + QByteArray(300, ')') + ">]>\n<plugin/>"
             << QStringLiteral("p.vlk, line 2: a declaration in the DOCTYPE is nested too deeply.");
-        QTest::newRow("long comment")
-            << "<plugin>\n<!--" + QByteArray(10000001, 'c') + "--></plugin>"
-            << QStringLiteral("p.vlk, line 2: a text, comment or other part is ") + textTooLong;
-        QTest::newRow("200,000 attributes") << "<plugin>\n<settings " + attributes(200000) + "/></plugin>"
-                                            << QStringLiteral("p.vlk, line 2: an element has more than 256 attributes, "
-                                                              "more than a project can have, so the file is not opened.");
+        QTest::newRow("long comment") << "<plugin>\n<!--" + QByteArray(10000001, 'c') + "--></plugin>"
+                                      << QStringLiteral("p.vlk, line 2: a text, comment or other part is ") +
+                                             textTooLong;
+        QTest::newRow("200,000 attributes")
+            << "<plugin>\n<settings " + attributes(200000) + "/></plugin>"
+            << QStringLiteral("p.vlk, line 2: an element has more than 256 attributes, "
+                              "more than a project can have, so the file is not opened.");
         QTest::newRow("a byte windows-1251 lacks")
-            << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<plugin><settings name=\"A\x98\"/></plugin>")
+            << QByteArray(
+                   "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<plugin><settings name=\"A\x98\"/></plugin>")
             << QStringLiteral("p.vlk, line 2: it holds bytes that are not text in the encoding it declares (the byte "
                               "0x98), so the file is not opened.");
     }

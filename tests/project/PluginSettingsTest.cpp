@@ -1,5 +1,5 @@
-#include "i18n/TextTable.h"
 #include "project/PluginSettings.h"
+#include "i18n/TextTable.h"
 #include "project/ProjectDocument.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -25,8 +25,8 @@ private Q_SLOTS:
     {
         for (const char *good : {"Plugin\\Main", "a\\b\\c", "1\\2", "My-Plug_1\\Main"})
             QVERIFY2(isValidMain(QLatin1String(good)), good);
-        for (const char *bad : {"", "Main", "\\Plugin\\Main", "Plugin\\", "Plugin\\\\Main", "Plug in\\Main",
-                                "Plugin.Main", "Plugin\\Ма"})
+        for (const char *bad :
+             {"", "Main", "\\Plugin\\Main", "Plugin\\", "Plugin\\\\Main", "Plug in\\Main", "Plugin.Main", "Plugin\\Ма"})
             QVERIFY2(!isValidMain(QString::fromUtf8(bad)), bad);
     }
 
@@ -39,8 +39,7 @@ private Q_SLOTS:
                  QStringList({i18n::tx("MSG.msg1"), i18n::tx("MSG.msg2"),
                               QStringLiteral("Поле \"Автор Плагина\", не может быть пустым."),
                               QStringLiteral("Поле \"Имя Плагина\", не может быть пустым."),
-                              QStringLiteral("Поле \"Версия Плагина\", не может быть пустым."),
-                              i18n::tx("MSG.msg4")}));
+                              QStringLiteral("Поле \"Версия Плагина\", не может быть пустым."), i18n::tx("MSG.msg4")}));
 
         ProjectDocument document = ProjectDocument::newProject();
         PluginSettings fine = PluginSettings::fromElement(document.settings());

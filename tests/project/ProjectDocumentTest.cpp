@@ -1,5 +1,5 @@
-#include "base/Error.h"
 #include "project/ProjectDocument.h"
+#include "base/Error.h"
 #include "project/ProjectSession.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -8,8 +8,8 @@
 
 using namespace vorlune;
 using namespace vorlune::project;
-using vorlune::test::TestEnvironment;
 using vorlune::test::readFile;
+using vorlune::test::TestEnvironment;
 using vorlune::test::writeFile;
 
 namespace {
@@ -35,9 +35,9 @@ private Q_SLOTS:
 
         ProjectDocument reopened = ProjectDocument::fromFile(env.path(QStringLiteral("p.vlk")));
         const XmlElement settings = reopened.settings();
-        const QStringList expected{QStringLiteral("Plugin"), QStringLiteral("YourName"), QStringLiteral("1.0.0"),
-                                   kDefaultSiteText,         QStringLiteral("1.0.0"),    QStringLiteral("POSTWORLD"),
-                                   QStringLiteral("Plugin\\Main")};
+        const QStringList expected{
+            QStringLiteral("Plugin"), QStringLiteral("YourName"),  QStringLiteral("1.0.0"),       kDefaultSiteText,
+            QStringLiteral("1.0.0"),  QStringLiteral("POSTWORLD"), QStringLiteral("Plugin\\Main")};
         const QStringList names{QStringLiteral("name"), QStringLiteral("creator"), QStringLiteral("version"),
                                 QStringLiteral("site"), QStringLiteral("api"),     QStringLiteral("loading"),
                                 QStringLiteral("main")};
@@ -79,8 +79,9 @@ private Q_SLOTS:
     {
         // Latin-1 keeps its declaration; an encoding that cannot spell the
         // main-script element's name is saved as UTF-8 instead of breaking.
-        ProjectDocument latin1 = ProjectDocument::fromBytes(
-            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plugin><settings name=\"Caf\xE9\"/><phpscripts/></plugin>");
+        ProjectDocument latin1 =
+            ProjectDocument::fromBytes("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plugin><settings "
+                                       "name=\"Caf\xE9\"/><phpscripts/></plugin>");
         QCOMPARE(latin1.settings().attribute(QStringLiteral("name")), QStringLiteral("Café"));
         QVERIFY(latin1.toBytes().contains("encoding=\"ISO-8859-1\""));
         QVERIFY(latin1.toBytes().contains("Caf\xE9"));
@@ -100,8 +101,8 @@ private Q_SLOTS:
     // file opened with every argument's separator gone.
     void anEncodingThatWouldDropCharactersIsSavedAsUtf8()
     {
-        ProjectDocument document = ProjectDocument::fromFile(
-            test::fixture(QStringLiteral("fuzz/project-encoding-only-icu-knows.vlk")));
+        ProjectDocument document =
+            ProjectDocument::fromFile(test::fixture(QStringLiteral("fuzz/project-encoding-only-icu-knows.vlk")));
         const auto args = [](const ProjectDocument &project) {
             return project.mainScript().childElements().at(0).childElements().at(0).attribute(QStringLiteral("args"));
         };
@@ -127,8 +128,9 @@ private Q_SLOTS:
     {
         // Any root name, any indentation, no site attribute, UTF-8 without declaration.
         ProjectDocument document = ProjectDocument::fromBytes(
-            QStringLiteral("<project>\n   <settings name=\"X\"/>\n\t<phpscripts>\n  <%1>\n  <ev_2>  <actn id=\"1\" args=\"\"/>"
-                           "</ev_2></%1></phpscripts></project>")
+            QStringLiteral(
+                "<project>\n   <settings name=\"X\"/>\n\t<phpscripts>\n  <%1>\n  <ev_2>  <actn id=\"1\" args=\"\"/>"
+                "</ev_2></%1></phpscripts></project>")
                 .arg(kMainScriptElementName)
                 .toUtf8());
         QCOMPARE(document.declaredEncoding(), QStringLiteral("UTF-8"));
@@ -139,8 +141,8 @@ private Q_SLOTS:
         QCOMPARE(events[0].childElements().size(), size_t(1));
 
         // A Latin-only spelling is a different element; settings are created when missing.
-        ProjectDocument latin = ProjectDocument::fromBytes(
-            "<plugin><phpscripts><php_main_file/></phpscripts></plugin>");
+        ProjectDocument latin =
+            ProjectDocument::fromBytes("<plugin><phpscripts><php_main_file/></phpscripts></plugin>");
         QVERIFY(latin.mainScript().isNull());
         QVERIFY(!latin.settings().isNull());
         QCOMPARE(latin.root().childElements().back().name(), QStringLiteral("settings"));
@@ -155,8 +157,8 @@ private Q_SLOTS:
         writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
         writeFile(env.path(QStringLiteral("empty.vlk")), "");
 
-        for (const QString &name : {QStringLiteral("broken.vlk"), QStringLiteral("empty.vlk"),
-                                    QStringLiteral("missing.vlk")}) {
+        for (const QString &name :
+             {QStringLiteral("broken.vlk"), QStringLiteral("empty.vlk"), QStringLiteral("missing.vlk")}) {
             try {
                 session.OpenPlugin(env.path(name));
                 QFAIL("a bad file was accepted");
@@ -186,8 +188,8 @@ private Q_SLOTS:
         ProjectSession session;
         try {
             session.OpenPlugin(env.path(QStringLiteral("xxe.vlk")));
-            QVERIFY(!session.document.settings().attribute(QStringLiteral("name")).contains(
-                QStringLiteral("TOPSECRET")));
+            QVERIFY(
+                !session.document.settings().attribute(QStringLiteral("name")).contains(QStringLiteral("TOPSECRET")));
             QVERIFY(!session.document.toBytes().contains("TOPSECRET"));
         } catch (const Error &) {
             // Refusing the file is as good as not loading the entity.

@@ -1,6 +1,6 @@
+#include "script/ActionCatalogue.h"
 #include "base/IniImage.h"
 #include "i18n/TextTable.h"
-#include "script/ActionCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -15,10 +15,7 @@ namespace {
 const QString kSep = QStringLiteral("\u2063");
 const QString kMessageAction = QStringLiteral("Вывести сообщение в консоль");
 
-QString arg(const QString &value)
-{
-    return kSep + QStringLiteral(":[") + value + QStringLiteral("]") + kSep;
-}
+QString arg(const QString &value) { return kSep + QStringLiteral(":[") + value + QStringLiteral("]") + kSep; }
 
 } // namespace
 
@@ -105,7 +102,8 @@ private Q_SLOTS:
         i18n::texts().GetStringFromLanguage(image, QStringLiteral("FNCT"), QStringLiteral("fnct1"), QString(),
                                             i18n::TextId("FNCT.fnct1").slot());
         QCOMPARE(getActionId(oldLine), 0);
-        QCOMPARE(makeActionLine(1, {QStringLiteral("Hi")}), QStringLiteral("Log to console") + arg(QStringLiteral("Hi")));
+        QCOMPARE(makeActionLine(1, {QStringLiteral("Hi")}),
+                 QStringLiteral("Log to console") + arg(QStringLiteral("Hi")));
     }
 
     void readableLines_data()
@@ -142,9 +140,15 @@ private Q_SLOTS:
         QCOMPARE(parseActionId(QStringLiteral("1")), std::optional<int>(1));
         QCOMPARE(parseActionId(QStringLiteral("0")), std::optional<int>(0));
         QCOMPARE(parseActionId(QStringLiteral("01")), std::optional<int>(1));
-        const QStringList invalid{QString(), QStringLiteral("-1"), QStringLiteral("+1"), QStringLiteral(" 1"),
-                                  QStringLiteral("1 "), QStringLiteral("1a"), QStringLiteral("0x1"),
-                                  QStringLiteral("99999999999999999999"), QStringLiteral("\u0661")};
+        const QStringList invalid{QString(),
+                                  QStringLiteral("-1"),
+                                  QStringLiteral("+1"),
+                                  QStringLiteral(" 1"),
+                                  QStringLiteral("1 "),
+                                  QStringLiteral("1a"),
+                                  QStringLiteral("0x1"),
+                                  QStringLiteral("99999999999999999999"),
+                                  QStringLiteral("\u0661")};
         for (const QString &text : invalid)
             QVERIFY2(!parseActionId(text).has_value(), qPrintable(text));
     }

@@ -1,7 +1,7 @@
+#include "script/EventLists.h"
 #include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
-#include "script/EventLists.h"
 #include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -19,15 +19,9 @@ namespace {
 
 const QString kSep = QStringLiteral("\u2063");
 
-QString block(const QString &value)
-{
-    return kSep + QStringLiteral(":[") + value + QStringLiteral("]") + kSep;
-}
+QString block(const QString &value) { return kSep + QStringLiteral(":[") + value + QStringLiteral("]") + kSep; }
 
-QString line(const QString &value)
-{
-    return makeActionLine(1, {value});
-}
+QString line(const QString &value) { return makeActionLine(1, {value}); }
 
 QByteArray projectBytes(const QString &mainScriptContent)
 {
@@ -98,7 +92,8 @@ private Q_SLOTS:
         TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         EventLists lists;
-        lists.SaveEventList(QStringLiteral("ev_3"), {line(QStringLiteral("bye")), line(QStringLiteral("a & \"b\" <c>"))});
+        lists.SaveEventList(QStringLiteral("ev_3"),
+                            {line(QStringLiteral("bye")), line(QStringLiteral("a & \"b\" <c>"))});
         lists.SaveEventList(QStringLiteral("ev_1"), {line(QStringLiteral("hi"))});
         // ev_2 was added but left without actions.
         const QStringList order{QStringLiteral("ev_3"), QStringLiteral("ev_2"), QStringLiteral("ev_1")};
@@ -140,8 +135,8 @@ private Q_SLOTS:
         addAction(event, QStringLiteral("1"), QString());
         EventLists lists;
         readMainScript(document, lists);
-        QCOMPARE(lists.lines(1), (QStringList{line(QStringLiteral("Hello")), block(QStringLiteral("unknown")),
-                                              getActionName(1)}));
+        QCOMPARE(lists.lines(1),
+                 (QStringList{line(QStringLiteral("Hello")), block(QStringLiteral("unknown")), getActionName(1)}));
     }
 
     void foreignContentIsIgnoredItemByItem()
@@ -190,8 +185,8 @@ private Q_SLOTS:
             QVERIFY(error.text().contains(QStringLiteral("phpscripts")));
         }
         // Latin letters only: a different element.
-        ProjectDocument latinName =
-            ProjectDocument::fromBytes("<plugin><phpscripts><php_main_file><ev_1/></php_main_file></phpscripts></plugin>");
+        ProjectDocument latinName = ProjectDocument::fromBytes(
+            "<plugin><phpscripts><php_main_file><ev_1/></php_main_file></phpscripts></plugin>");
         try {
             rebuildMainScript(latinName, {}, lists);
             QFAIL("no error");

@@ -1,6 +1,6 @@
+#include "script/EventRegistry.h"
 #include "base/IniImage.h"
 #include "i18n/TextTable.h"
-#include "script/EventRegistry.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -64,9 +64,10 @@ private Q_SLOTS:
         QCOMPARE(eventNumber(QStringLiteral("ev_0")), std::optional<int>(0));
         QCOMPARE(eventNumber(QStringLiteral("ev_100")), std::optional<int>(100));
         const QStringList invalid{
-            QStringLiteral("ev_101"), QStringLiteral("ev_-1"), QStringLiteral("ev_1x"), QStringLiteral("ev_"),
-            QStringLiteral("ev_+1"), QStringLiteral("ev_ 1"), QStringLiteral("ev_01"), QStringLiteral("ev_1000"),
-            QStringLiteral("ev_4294967297"), QStringLiteral("xx_1"), QStringLiteral("Ev_1"),
+            QStringLiteral("ev_101"),    QStringLiteral("ev_-1"),   QStringLiteral("ev_1x"),
+            QStringLiteral("ev_"),       QStringLiteral("ev_+1"),   QStringLiteral("ev_ 1"),
+            QStringLiteral("ev_01"),     QStringLiteral("ev_1000"), QStringLiteral("ev_4294967297"),
+            QStringLiteral("xx_1"),      QStringLiteral("Ev_1"),
             QStringLiteral("ev_\u0661"), // ARABIC-INDIC DIGIT ONE
             QStringLiteral("ev_\uFF11"), // FULLWIDTH DIGIT ONE
         };

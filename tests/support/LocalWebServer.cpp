@@ -52,8 +52,8 @@ sockaddr_in loopback(quint16 port)
 bool connectTo(const Socket &socket, quint16 port)
 {
     const sockaddr_in address = loopback(port);
-    return socket.fd() >= 0
-           && ::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    return socket.fd() >= 0 &&
+           ::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
 }
 
 // A port the system just handed out; the server binds it a moment later.
@@ -63,8 +63,8 @@ quint16 freePort()
     Socket socket;
     sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
-    if (socket.fd() < 0 || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    if (socket.fd() < 0 || ::bind(socket.fd(), reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::getsockname(socket.fd(), reinterpret_cast<sockaddr *>(&address), &length) != 0)
         return 0;
     return ntohs(address.sin_port);
 }
@@ -80,13 +80,9 @@ QString subjectAltNames(const QStringList &names)
 
 } // namespace
 
-LocalWebServer::LocalWebServer()
-    : LocalWebServer(Options{})
-{
-}
+LocalWebServer::LocalWebServer() : LocalWebServer(Options{}) {}
 
-LocalWebServer::LocalWebServer(const Options &options)
-    : m_https(options.https)
+LocalWebServer::LocalWebServer(const Options &options) : m_https(options.https)
 {
     if (!m_dir.isValid()) {
         m_failure = QStringLiteral("no temporary folder: ") + m_dir.errorString();
@@ -131,20 +127,23 @@ bool LocalWebServer::makeCertificate(const QStringList &names)
               "subjectKeyIdentifier = hash\n");
     writeFile(folder + QStringLiteral("server.cnf"),
               "[req]\nprompt = no\ndistinguished_name = dn\n"
-              "[dn]\nCN = " + names.value(0).toUtf8() + "\n"
-              "[ext]\nbasicConstraints = CA:FALSE\nkeyUsage = critical,digitalSignature\n"
-              "extendedKeyUsage = serverAuth\nsubjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n"
-              "subjectAltName = " + subjectAltNames(names).toUtf8() + "\n");
+              "[dn]\nCN = " +
+                  names.value(0).toUtf8() +
+                  "\n"
+                  "[ext]\nbasicConstraints = CA:FALSE\nkeyUsage = critical,digitalSignature\n"
+                  "extendedKeyUsage = serverAuth\nsubjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n"
+                  "subjectAltName = " +
+                  subjectAltNames(names).toUtf8() + "\n");
     const QStringList newKey{QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
                              QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
     const QList<QStringList> steps{
-        QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-new")} + newKey
-            + QStringList{QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
-                          QStringLiteral("ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
-                          QStringLiteral("-config"), QStringLiteral("ca.cnf")},
-        QStringList{QStringLiteral("req"), QStringLiteral("-new")} + newKey
-            + QStringList{QStringLiteral("-keyout"), QStringLiteral("server.key"), QStringLiteral("-out"),
-                          QStringLiteral("server.csr"), QStringLiteral("-config"), QStringLiteral("server.cnf")},
+        QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-new")} + newKey +
+            QStringList{QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
+                        QStringLiteral("ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
+                        QStringLiteral("-config"), QStringLiteral("ca.cnf")},
+        QStringList{QStringLiteral("req"), QStringLiteral("-new")} + newKey +
+            QStringList{QStringLiteral("-keyout"), QStringLiteral("server.key"), QStringLiteral("-out"),
+                        QStringLiteral("server.csr"), QStringLiteral("-config"), QStringLiteral("server.cnf")},
         QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), QStringLiteral("server.csr"),
                     QStringLiteral("-CA"), QStringLiteral("ca.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca.key"),
                     QStringLiteral("-set_serial"), QStringLiteral("2"), QStringLiteral("-days"), QStringLiteral("2"),
@@ -213,10 +212,7 @@ QString LocalWebServer::url(const QString &path) const
         .arg(path);
 }
 
-QString LocalWebServer::root() const
-{
-    return m_dir.path() + QStringLiteral("/root/");
-}
+QString LocalWebServer::root() const { return m_dir.path() + QStringLiteral("/root/"); }
 
 void LocalWebServer::addFile(const QString &relativePath, const QByteArray &bytes) const
 {
@@ -232,8 +228,8 @@ QByteArray LocalWebServer::rawAnswer(const QString &path) const
         return {};
     const timeval timeout{10, 0};
     ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    const QByteArray request = "GET /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_port)
-                               + "\r\nConnection: close\r\n\r\n";
+    const QByteArray request = "GET /" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_port) +
+                               "\r\nConnection: close\r\n\r\n";
     if (::send(socket.fd(), request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size())
         return {};
     QByteArray answer;
@@ -273,9 +269,6 @@ TrustedCa::~TrustedCa()
         qunsetenv("VORLUNE_CA_BUNDLE");
 }
 
-QString statusLineOf(const QByteArray &answer)
-{
-    return QString::fromLatin1(answer.left(answer.indexOf("\r\n")));
-}
+QString statusLineOf(const QByteArray &answer) { return QString::fromLatin1(answer.left(answer.indexOf("\r\n"))); }
 
 } // namespace vorlune::test

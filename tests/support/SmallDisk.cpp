@@ -24,10 +24,7 @@ SmallDisk::~SmallDisk()
         ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
 }
 
-QString SmallDisk::path(const QString &name) const
-{
-    return m_dir.path() + QLatin1Char('/') + name;
-}
+QString SmallDisk::path(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
 
 void SmallDisk::fill()
 {

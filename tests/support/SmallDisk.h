@@ -33,8 +33,8 @@ QStringList namesIn(const QString &folder);
 } // namespace vorlune::test
 
 // Skips the calling test when no small disk can be mounted here.
-#define VORLUNE_REQUIRE_MOUNTED(disk)                                                                        \
-    do {                                                                                                    \
-        if (!(disk).mounted())                                                                              \
-            QSKIP("mounting a small tmpfs is not allowed here (tests mount one when run as root)");         \
+#define VORLUNE_REQUIRE_MOUNTED(disk)                                                                                  \
+    do {                                                                                                               \
+        if (!(disk).mounted())                                                                                         \
+            QSKIP("mounting a small tmpfs is not allowed here (tests mount one when run as root)");                    \
     } while (false)

@@ -8,10 +8,7 @@
 
 namespace vorlune::test {
 
-QString testCorePath()
-{
-    return fixture(QStringLiteral("test-core/server.php"));
-}
+QString testCorePath() { return fixture(QStringLiteral("test-core/server.php")); }
 
 void installTestCore(const QString &serverFolder)
 {

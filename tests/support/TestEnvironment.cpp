@@ -21,15 +21,9 @@ TestEnvironment::TestEnvironment()
     m_previousSink = Messages::setSink([this](const QString &text) { m_messages << text; });
 }
 
-TestEnvironment::~TestEnvironment()
-{
-    Messages::setSink(m_previousSink);
-}
+TestEnvironment::~TestEnvironment() { Messages::setSink(m_previousSink); }
 
-QString TestEnvironment::home() const
-{
-    return m_dir.path() + QStringLiteral("/home/");
-}
+QString TestEnvironment::home() const { return m_dir.path() + QStringLiteral("/home/"); }
 
 QByteArray readFile(const QString &path)
 {
@@ -46,9 +40,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
         file.write(bytes);
 }
 
-QString fixture(const QString &name)
-{
-    return QStringLiteral(VORLUNE_FIXTURES "/") + name;
-}
+QString fixture(const QString &name) { return QStringLiteral(VORLUNE_FIXTURES "/") + name; }
 
 } // namespace vorlune::test

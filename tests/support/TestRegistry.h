@@ -18,6 +18,5 @@ struct Registration {
 } // namespace vorlune::test
 
 // Registers a QtTest class with the folder's test program.
-#define VORLUNE_TEST(Class)                                                                               \
-    static const ::vorlune::test::Registration registration_##Class(                                      \
-        [] { return std::unique_ptr<QObject>(new Class); });
+#define VORLUNE_TEST(Class)                                                                                            \
+    static const ::vorlune::test::Registration registration_##Class([] { return std::unique_ptr<QObject>(new Class); });

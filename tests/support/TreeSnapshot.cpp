@@ -24,7 +24,8 @@ QString describe(const QString &root, const QString &path)
                        .arg(status.st_mode, 0, 8)
                        .arg(status.st_uid);
     if (S_ISREG(status.st_mode))
-        line += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256).toHex());
+        line += QLatin1Char(' ') +
+                QString::fromLatin1(QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256).toHex());
     else if (S_ISLNK(status.st_mode))
         line += QStringLiteral(" -> ") + QFile::symLinkTarget(path);
     return line;
@@ -61,8 +62,8 @@ void makeBystanderFolder(const QString &root)
     writeFile(root + QStringLiteral("/sub/deep.txt"), "deep");
     QFile::setPermissions(root + QStringLiteral("/keep.txt"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
     QFile::setPermissions(root + QStringLiteral("/sub"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                            QFileDevice::ExeOther);
+                                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                             QFileDevice::ExeOther);
 }
 
 void makeDeepTree(const QString &top, int levels)

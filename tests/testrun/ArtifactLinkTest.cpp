@@ -1,5 +1,5 @@
-#include "support/TestRegistry.h"
 #include "testrun/ArtifactLink.h"
+#include "support/TestRegistry.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -24,8 +24,8 @@ class ArtifactLinkTest : public QObject {
 private Q_SLOTS:
     void theFirstCoreOnThePageIsTaken()
     {
-        QCOMPARE(testrun::artifactLink(listing({QStringLiteral("notes.txt"), QStringLiteral("Core-1.phar"),
-                                                QStringLiteral("Core-2.phar")})),
+        QCOMPARE(testrun::artifactLink(listing(
+                     {QStringLiteral("notes.txt"), QStringLiteral("Core-1.phar"), QStringLiteral("Core-2.phar")})),
                  QStringLiteral("Core-1.phar"));
         QCOMPARE(testrun::artifactLink(listing({QStringLiteral("releases/1.4/Core_1.4-b12.phar")})),
                  QStringLiteral("releases/1.4/Core_1.4-b12.phar"));
@@ -48,8 +48,8 @@ private Q_SLOTS:
 
     void aListingWithoutACoreGivesNoLink()
     {
-        QVERIFY(testrun::artifactLink(listing({QStringLiteral("Core.zip"), QStringLiteral("Core.phar.md5")}))
-                    .isEmpty());
+        QVERIFY(
+            testrun::artifactLink(listing({QStringLiteral("Core.zip"), QStringLiteral("Core.phar.md5")})).isEmpty());
         QVERIFY(testrun::artifactLink(QString()).isEmpty());
         // A quote straight before the marker leaves nothing in front of it.
         QCOMPARE(testrun::artifactLink(QStringLiteral("href=\".phar\"")), QStringLiteral(".phar"));

@@ -1,5 +1,5 @@
-#include "support/TestRegistry.h"
 #include "testrun/CommandHistory.h"
+#include "support/TestRegistry.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
+#include "testrun/ConsoleParser.h"
 #include "app/ConsoleFormatCodes.h"
 #include "support/TestRegistry.h"
 #include "testrun/ConsoleBacklog.h"
-#include "testrun/ConsoleParser.h"
 
 #include <QProcess>
 #include <QTest>
@@ -71,7 +71,8 @@ QString parseWhole(const QByteArray &bytes)
 
 // A server log line's worth of everything the parser knows.
 const QByteArray kRichSample = "\x1b]0;Srv \xc3\xa9\x07\x1b[38;5;87m[12:00] \x1b[1;31mERR\x1b[22m \xe2\x82\xac "
-                               "\xf0\x9f\x98\x80\x1b[K\r\n\xc2\xa7" "c\xd0\x96\xc2\xa7lx\xc2\xa7r y\x1b[48;2;1;2;3mz\r"
+                               "\xf0\x9f\x98\x80\x1b[K\r\n\xc2\xa7"
+                               "c\xd0\x96\xc2\xa7lx\xc2\xa7r y\x1b[48;2;1;2;3mz\r"
                                "again\x1b[0m\n";
 
 } // namespace
@@ -93,7 +94,9 @@ private Q_SLOTS:
 
     void otherSequencesLeaveNoTrace()
     {
-        QCOMPARE(parseWhole("\x1b[2J\x1b[HA\x1b[K\x1b[?25lB\x1b(B\x1b" "7C\x1b" "8\x1bPq#0;2\x1b\\D\x1b[5;10H"
+        QCOMPARE(parseWhole("\x1b[2J\x1b[HA\x1b[K\x1b[?25lB\x1b(B\x1b"
+                            "7C\x1b"
+                            "8\x1bPq#0;2\x1b\\D\x1b[5;10H"
                             "\x1b[?1049h\x1b]8;;http://x\x1b\\E\x07\x08\x7f\n"),
                  QStringLiteral("[]ABCDE\n"));
         // A private mode ending in "m" is no style; a broken sequence ends at the
@@ -103,7 +106,9 @@ private Q_SLOTS:
 
     void titles()
     {
-        QCOMPARE(parseWhole("\x1b]0;One\x07" "a\x1b]2;Two \xd0\x96\x1b\\b\x1b]1;icon only\x07" "c\n"),
+        QCOMPARE(parseWhole("\x1b]0;One\x07"
+                            "a\x1b]2;Two \xd0\x96\x1b\\b\x1b]1;icon only\x07"
+                            "c\n"),
                  QStringLiteral("<title One>[]a<title Two Ж>bc\n"));
     }
 
@@ -136,21 +141,28 @@ private Q_SLOTS:
 
     void formatCodes()
     {
-        QCOMPARE(parseWhole("\xc2\xa7" "cred\xc2\xa7lbold\xc2\xa7oit\xc2\xa7r plain\xc2\xa7zq\xc2\xa7" "8g"
-                            "\xc2\xa7" "6\xc2\xa7" "C!\xc2\xa7\nx\n"),
+        QCOMPARE(parseWhole("\xc2\xa7"
+                            "cred\xc2\xa7lbold\xc2\xa7oit\xc2\xa7r plain\xc2\xa7zq\xc2\xa7"
+                            "8g"
+                            "\xc2\xa7"
+                            "6\xc2\xa7"
+                            "C!\xc2\xa7\nx\n"),
                  QStringLiteral("[fg=255,0,0]red[fg=255,0,0 b]bold[fg=255,0,0 b i]it[] plainq[fg=85,85,85]g"
                                 "[fg=255,0,0]!\nx\n"));
         // Without a table the codes are still consumed.
         ConsoleParser bare;
-        QCOMPARE(describe(bare.feed("\xc2\xa7" "ca\xc2\xa7")), QStringLiteral("[]a"));
+        QCOMPARE(describe(bare.feed("\xc2\xa7"
+                                    "ca\xc2\xa7")),
+                 QStringLiteral("[]a"));
         QCOMPARE(describe(bare.feed("lb")), QStringLiteral("[]b"));
     }
 
     void anySplitGivesTheSameResult()
     {
         const QString whole = parseWhole(kRichSample);
-        QCOMPARE(whole, QStringLiteral("<title Srv é>[fg=95,255,255][12:00] [fg=205,0,0 b]ERR[fg=205,0,0] € \U0001F600\n"
-                                       "[fg=255,0,0]Ж[fg=255,0,0 b]x[] y[bg=1,2,3]z\ragain\n"));
+        QCOMPARE(whole,
+                 QStringLiteral("<title Srv é>[fg=95,255,255][12:00] [fg=205,0,0 b]ERR[fg=205,0,0] € \U0001F600\n"
+                                "[fg=255,0,0]Ж[fg=255,0,0 b]x[] y[bg=1,2,3]z\ragain\n"));
         for (qsizetype cut = 1; cut < kRichSample.size(); ++cut) {
             for (qsizetype second = cut; second < kRichSample.size(); second += 7) {
                 ConsoleParser parser(vorlune::app::consoleFormatCodes({85, 85, 85}));
@@ -205,7 +217,7 @@ private Q_SLOTS:
     // characters, in events (each costs memory of its own), in titles.
     void hostileOutputStaysBounded_data()
     {
-        QTest::addColumn<QByteArray>("chunk");  // sent again and again, 20 MB in all
+        QTest::addColumn<QByteArray>("chunk"); // sent again and again, 20 MB in all
         QTest::addColumn<qsizetype>("events"); // at most this many wait
         const qsizetype anyOutput = (kConsoleLineLimit + 1) * (kConsoleStyleRunsPerLine + 2);
         QTest::newRow("a carriage-return storm") << QByteArray("x\r").repeated(4096) << qsizetype(3);
@@ -239,7 +251,8 @@ private Q_SLOTS:
     {
         ConsoleStyle style;
         style.bold = true;
-        const std::vector<ConsoleEvent> events = consoleLines(QString(20000, QLatin1Char('q')) + QStringLiteral("\nend"), style);
+        const std::vector<ConsoleEvent> events =
+            consoleLines(QString(20000, QLatin1Char('q')) + QStringLiteral("\nend"), style);
         const QString bold = QStringLiteral("[b]");
         QCOMPARE(describe(events), bold + QString(8192, QLatin1Char('q')) + QLatin1Char('\n') +
                                        QString(8192, QLatin1Char('q')) + QLatin1Char('\n') +

@@ -1,5 +1,5 @@
-#include "support/TestRegistry.h"
 #include "testrun/DownloadSources.h"
+#include "support/TestRegistry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,7 +107,7 @@ private Q_SLOTS:
         QCOMPARE(names, kNames);
         // The escapes and quotes of this path reach the server as written.
         QCOMPARE(pathsOf(sources).at(4), QStringLiteral("job/'PLZ%20do%20not%20use%20this%20branch'%20-------------%20"
-                                                       "ClearSky-php7/lastSuccessfulBuild/artifact/releases/"));
+                                                        "ClearSky-php7/lastSuccessfulBuild/artifact/releases/"));
         QCOMPARE(pathsOf(sources).at(1), QStringLiteral("job/Genisys-master/lastSuccessfulBuild/artifact/artifact/"));
         QCOMPARE(QUrl(sources.at(2).listingUrl).port(), 8080);
         QCOMPARE(QUrl(sources.at(3).listingUrl).port(), 8080);

@@ -1,9 +1,9 @@
+#include "testrun/HttpClient.h"
 #include "base/Error.h"
 #include "support/LocalWebServer.h"
 #include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
-#include "testrun/HttpClient.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,15 +20,15 @@
 #include <sys/stat.h>
 
 using namespace vorlune;
+using test::errorOf;
+using test::LocalWebServer;
+using test::statusLineOf;
+using test::TrustedCa;
 using testrun::HttpClient;
 using testrun::HttpClientOptions;
 using testrun::HttpProgress;
 using testrun::IdHTTP1Options;
 using testrun::IdHTTP2Options;
-using test::errorOf;
-using test::LocalWebServer;
-using test::statusLineOf;
-using test::TrustedCa;
 
 namespace {
 
@@ -56,10 +56,7 @@ HttpClientOptions limitedTo(qint64 bytes)
     return options;
 }
 
-QString fileUrl(const QString &path)
-{
-    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
-}
+QString fileUrl(const QString &path) { return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded); }
 
 } // namespace
 
@@ -138,7 +135,7 @@ private Q_SLOTS:
         const QString notFound = QStringLiteral("status?code=404");
         QCOMPARE(statusLineOf(server.rawAnswer(notFound)), QStringLiteral("HTTP/1.1 404 Not Found"));
         for (const QString &path : {notFound, QStringLiteral("missing.txt"), QStringLiteral("status?code=500"),
-                                   QStringLiteral("status?code=503&reason=Back%20at%20six")}) {
+                                    QStringLiteral("status?code=503&reason=Back%20at%20six")}) {
             Recorder recorder;
             const QString sent = statusLineOf(server.rawAnswer(path));
             QVERIFY(!sent.isEmpty());
@@ -348,8 +345,8 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         // Two bytes every half second: never stalled, never done.
-        const QString error = errorOf(
-            [&] { client.get(server.url(QStringLiteral("trickle?file=slow.bin&chunk=2&pause=0.5"))); });
+        const QString error =
+            errorOf([&] { client.get(server.url(QStringLiteral("trickle?file=slow.bin&chunk=2&pause=0.5"))); });
         QVERIFY2(error.contains(QLatin1String("took longer than the limit of 2 seconds")), qPrintable(error));
         QVERIFY(clock.elapsed() < 10000);
     }
@@ -395,7 +392,8 @@ private Q_SLOTS:
         });
         QElapsedTimer clock;
         clock.start();
-        const QString error = errorOf([&] { client.get(server.url(QStringLiteral("stall?size=1000&sent=10&seconds=30")), flagged); });
+        const QString error =
+            errorOf([&] { client.get(server.url(QStringLiteral("stall?size=1000&sent=10&seconds=30")), flagged); });
         canceller.join();
         QVERIFY2(error.contains(QLatin1String("was cancelled")), qPrintable(error));
         QVERIFY(clock.elapsed() < 10000);

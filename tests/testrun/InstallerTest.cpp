@@ -1,3 +1,4 @@
+#include "testrun/Installer.h"
 #include "support/Programs.h"
 #include "support/RealServerFormats.h"
 #include "support/SmallDisk.h"
@@ -5,7 +6,6 @@
 #include "support/TestRegistry.h"
 #include "support/TestTar.h"
 #include "support/TreeSnapshot.h"
-#include "testrun/Installer.h"
 #include "testrun/PhpBuild.h"
 #include "testrun/PhpPack.h"
 #include "testrun/TestZip.h"
@@ -123,10 +123,9 @@ private Q_SLOTS:
         test::TestEnvironment env;
         const QString server = makeOldServer(env.home());
         installPack(env, smallPack());
-        QCOMPARE(treeOf(server),
-                 (QStringList{QStringLiteral("bin"), QStringLiteral("bin/.installed"), QStringLiteral("bin/php"),
-                              QStringLiteral("bin/php/php"), QStringLiteral("bin/php/php.ini"),
-                              QStringLiteral("server.properties")}));
+        QCOMPARE(treeOf(server), (QStringList{QStringLiteral("bin"), QStringLiteral("bin/.installed"),
+                                              QStringLiteral("bin/php"), QStringLiteral("bin/php/php"),
+                                              QStringLiteral("bin/php/php.ini"), QStringLiteral("server.properties")}));
         QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(readFile(server + QStringLiteral("server.properties")), QByteArray("motd=old\n"));
     }
@@ -183,8 +182,8 @@ private Q_SLOTS:
         const test::TarEntry launcher{"bin/php/php", "#!/bin/sh\n", S_IFREG | 0755};
         const test::TarEntry ini{"bin/php/php.ini", "", S_IFREG | 0644};
         const auto tarWith = [&](const test::TarEntry &entry) { return test::makeTarGz({launcher, ini, entry}); };
-        QTest::newRow("a link out of bin")
-            << tarWith({"bin/php/lib", {}, S_IFLNK | 0777, "../../worlds"}) << QStringLiteral("outside its bin/ folder");
+        QTest::newRow("a link out of bin") << tarWith({"bin/php/lib", {}, S_IFLNK | 0777, "../../worlds"})
+                                           << QStringLiteral("outside its bin/ folder");
         QTest::newRow("a link up after a name")
             << tarWith({"bin/php/lib", {}, S_IFLNK | 0777, "x/../../.."}) << QStringLiteral("outside its bin/ folder");
         QTest::newRow("an absolute link")
@@ -251,12 +250,13 @@ private Q_SLOTS:
         const QString extensions = server + QStringLiteral("bin/php7/lib/php/extensions/no-debug-zts-20220829/");
         QVERIFY(readFile(server + QStringLiteral("bin/php7/bin/php.ini"))
                     .endsWith("extension_dir=\"" + QFile::encodeName(extensions) + "\"\n"));
-        QCOMPARE(readFile(server + QStringLiteral("bin/php/php.ini")), readFile(server + QStringLiteral("bin/php7/bin/php.ini")));
+        QCOMPARE(readFile(server + QStringLiteral("bin/php/php.ini")),
+                 readFile(server + QStringLiteral("bin/php7/bin/php.ini")));
         test::RunOptions options;
         options.workingFolder = server;
-        const auto result = test::runProgram(server + QStringLiteral("bin/php/php"),
-                                             {QStringLiteral("-r"), QStringLiteral("echo PHP_MAJOR_VERSION > 0 ? 1 : 0;")},
-                                             options);
+        const auto result =
+            test::runProgram(server + QStringLiteral("bin/php/php"),
+                             {QStringLiteral("-r"), QStringLiteral("echo PHP_MAJOR_VERSION > 0 ? 1 : 0;")}, options);
         QVERIFY2(result.exitCode == 0 && result.out == QLatin1String("1"), qPrintable(result.describe()));
         QCOMPARE(testrun::installedPhpLabel(env.home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
     }
@@ -276,8 +276,9 @@ private Q_SLOTS:
         // A zip of the bundled kind is no PHP build.
         const QString zip = env.path(QStringLiteral("php.zip"));
         writeFile(zip, smallPack());
-        QVERIFY(errorOf([&] { testrun::installPhpBuild(env.home(), zip, QStringLiteral("x")); })
-                    .contains(QLatin1String("\"bin/php7/bin/php\"")));
+        QVERIFY(errorOf([&] {
+                    testrun::installPhpBuild(env.home(), zip, QStringLiteral("x"));
+                }).contains(QLatin1String("\"bin/php7/bin/php\"")));
         QCOMPARE(snapshotTree(server), before);
     }
 
@@ -323,10 +324,10 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         installPack(env, test::makeZip({{"bin/php/php", "a", S_IFREG | 0750},
-                                                           {"bin/php/php.ini", "b", S_IFREG | 0600},
-                                                           {"bin/from-dos.txt", "c"},
-                                                           {"bin/empty/", {}, S_IFDIR | 0700},
-                                                           {"lib/nested/x.so", "d", S_IFREG | 0644}}));
+                                        {"bin/php/php.ini", "b", S_IFREG | 0600},
+                                        {"bin/from-dos.txt", "c"},
+                                        {"bin/empty/", {}, S_IFDIR | 0700},
+                                        {"lib/nested/x.so", "d", S_IFREG | 0644}}));
         const QString server = env.home() + testrun::kTestServerFolder;
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0754));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php.ini")), int(S_IFREG | 0644));
@@ -379,9 +380,7 @@ private Q_SLOTS:
 
         // A link elsewhere in the folder stops the pack instead of leading it out.
         QVERIFY(QFile::link(outside, server + QStringLiteral("lib")));
-        const QString error = errorOf([&] {
-            installPack(env, smallPack({{"lib/php/php", "evil", S_IFREG | 0755}}));
-        });
+        const QString error = errorOf([&] { installPack(env, smallPack({{"lib/php/php", "evil", S_IFREG | 0755}})); });
         QVERIFY2(error.contains(server + QStringLiteral("lib")) && error.contains(QLatin1String("link")),
                  qPrintable(error));
         QCOMPARE(snapshotTree(outside), before);
@@ -424,9 +423,7 @@ private Q_SLOTS:
         const QString server = env.home() + testrun::kTestServerFolder;
         QDir().mkpath(server);
         writeFile(server + QStringLiteral("lib"), "a file where the pack wants a folder");
-        const QString error = errorOf([&] {
-            installPack(env, smallPack({{"lib/x.so", "x", S_IFREG | 0644}}));
-        });
+        const QString error = errorOf([&] { installPack(env, smallPack({{"lib/x.so", "x", S_IFREG | 0644}})); });
         QVERIFY2(error.contains(QLatin1String("Not a directory")), qPrintable(error));
         QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
     }
@@ -468,11 +465,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason");
         QTest::newRow("short answer") << QByteArray("{\"error\":\"not found\"}") << false
                                       << QStringLiteral("it is 21 bytes long");
-        QTest::newRow("exactly the limit") << coreBody(testrun::kSmallestCoreSize) << false
-                                           << QStringLiteral("it is 1000000 bytes long");
-        QTest::newRow("a large web page")
-            << "<html><body>" + QByteArray(2000000, 'x') + "</body></html>" << false
-            << QStringLiteral("it is no PHP archive");
+        QTest::newRow("exactly the limit")
+            << coreBody(testrun::kSmallestCoreSize) << false << QStringLiteral("it is 1000000 bytes long");
+        QTest::newRow("a large web page") << "<html><body>" + QByteArray(2000000, 'x') + "</body></html>" << false
+                                          << QStringLiteral("it is no PHP archive");
         QTest::newRow("pocketmine.yml is a folder") << coreBody() << true << QStringLiteral("it is a folder");
     }
     void refusedCoresKeepTheOldOne()

@@ -1,3 +1,4 @@
+#include "testrun/Launcher.h"
 #include "base/Error.h"
 #include "base/FileIo.h"
 #include "base/IniImage.h"
@@ -7,7 +8,6 @@
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
 #include "testrun/Installer.h"
-#include "testrun/Launcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,10 +53,7 @@ void lay(const QString &root, const QStringList &layout)
     }
 }
 
-QByteArray carriedTemplate()
-{
-    return readFile(QStringLiteral(":/RESs/") + testrun::kServerPropertiesResource);
-}
+QByteArray carriedTemplate() { return readFile(QStringLiteral(":/RESs/") + testrun::kServerPropertiesResource); }
 
 // Lines "key<n>=value<n>" with a motd and a max-players line among them.
 QStringList propertiesLines(int count)
@@ -86,10 +83,10 @@ private Q_SLOTS:
                                      << u"src/pocketmine/PocketMine.php"_s;
         QTest::newRow("source core in other case")
             << QStringList{u"Src/"_s, u"SRC/PocketMine/pocketmine.PHP"_s} << u"SRC/PocketMine/pocketmine.PHP"_s;
-        QTest::newRow("a folder is no core") << QStringList{u"PocketMine-MP.phar/"_s, u"BukkitPE.phar"_s}
-                                             << u"BukkitPE.phar"_s;
-        QTest::newRow("a link to a core is one") << QStringList{u"kept/core"_s, u"ClearSky.phar@kept/core"_s}
-                                                 << u"ClearSky.phar"_s;
+        QTest::newRow("a folder is no core")
+            << QStringList{u"PocketMine-MP.phar/"_s, u"BukkitPE.phar"_s} << u"BukkitPE.phar"_s;
+        QTest::newRow("a link to a core is one")
+            << QStringList{u"kept/core"_s, u"ClearSky.phar@kept/core"_s} << u"ClearSky.phar"_s;
         QTest::newRow("larger of two other phars")
             << QStringList{u"small.phar=500"_s, u"big.phar=2000000"_s} << u"big.phar"_s;
         QTest::newRow("one byte over the limit") << QStringList{u"Above.PHAR=1000001"_s} << u"Above.PHAR"_s;
@@ -111,8 +108,8 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         const QString server = env.path(testrun::kTestServerFolder);
-        lay(server, {u"a.phar=2000000"_s, u"b.phar=3000000"_s, u"c.phar=1500000"_s, u"d.phar=2500000"_s,
-                     u"e.phar=12"_s});
+        lay(server,
+            {u"a.phar=2000000"_s, u"b.phar=3000000"_s, u"c.phar=1500000"_s, u"d.phar=2500000"_s, u"e.phar=12"_s});
         QByteArray last;
         DIR *dir = ::opendir(QFile::encodeName(server).constData());
         while (const dirent *entry = ::readdir(dir)) {
@@ -147,9 +144,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("kept");
         const QStringList always{u"CrashDump_.txt"_s, u"server.properties"_s, u"server.log"_s, u"server.log/x"_s};
         QTest::newRow("defaults") << QByteArray()
-                                  << always + QStringList{u"Plugins"_s, u"Plugins/old.phar"_s, u"WORLDS"_s,
-                                                          u"WORLDS/w"_s, u"WORLDS/w/region"_s,
-                                                          u"WORLDS/w/region/r.mca"_s};
+                                  << always + QStringList{u"Plugins"_s,         u"Plugins/old.phar"_s,
+                                                          u"WORLDS"_s,          u"WORLDS/w"_s,
+                                                          u"WORLDS/w/region"_s, u"WORLDS/w/region/r.mca"_s};
         QTest::newRow("all") << QByteArray("[Run]\ndelete_worlds=-1\ndelete_plugins=True\n") << always;
         QTest::newRow("none") << QByteArray("[Run]\ndelete_logs=0\ndelete_players=false\ndelete_crashs=0\n")
                               << QStringList{};
@@ -177,9 +174,8 @@ private Q_SLOTS:
         lay(server, {u"server.log"_s, u"players/p"_s});
         const QStringList before = treeOf(server);
         // Read last, after options that would already have deleted.
-        const QString error = errorOf([&] {
-            testrun::cleanUpBeforeRun(server, base::IniImage::fromBytes("[Run]\ndelete_crashs=yes\n"));
-        });
+        const QString error = errorOf(
+            [&] { testrun::cleanUpBeforeRun(server, base::IniImage::fromBytes("[Run]\ndelete_crashs=yes\n")); });
         QCOMPARE(error, QStringLiteral("'yes' is not a valid boolean value"));
         QCOMPARE(treeOf(server), before);
     }
@@ -191,9 +187,9 @@ private Q_SLOTS:
         const QString outside = env.path(u"outside"_s);
         test::makeBystanderFolder(outside);
         const QStringList before = snapshotTree(outside);
-        lay(server, {u"worlds@"_s + outside, u"players/escape@"_s + outside,
-                     u"plugins/sub/escape@"_s + outside + u"/sub"_s, u"server.log@"_s + outside + u"/keep.txt"_s,
-                     u"crashdump@"_s + outside + u"/keep.txt"_s});
+        lay(server,
+            {u"worlds@"_s + outside, u"players/escape@"_s + outside, u"plugins/sub/escape@"_s + outside + u"/sub"_s,
+             u"server.log@"_s + outside + u"/keep.txt"_s, u"crashdump@"_s + outside + u"/keep.txt"_s});
         testrun::cleanUpBeforeRun(server, base::IniImage::fromBytes("[Run]\ndelete_worlds=1\ndelete_plugins=1\n"));
         // A link to a file is no crash dump folder.
         QCOMPARE(treeOf(server), QStringList{u"crashdump"_s});
@@ -238,9 +234,11 @@ private Q_SLOTS:
         test::TestEnvironment env;
         const QString server = env.path(testrun::kTestServerFolder);
         lay(server, {u"worlds/w/region/r.mca"_s, u"worlds/level.dat"_s, u"worlds/locked/"_s});
-        const std::initializer_list<std::pair<const char *, int>> modes{
-            {"worlds/w/region/r.mca", 0444}, {"worlds/w/region", 0555}, {"worlds/locked", 0},
-            {"worlds/level.dat", 0444}, {"worlds", 0500}};
+        const std::initializer_list<std::pair<const char *, int>> modes{{"worlds/w/region/r.mca", 0444},
+                                                                        {"worlds/w/region", 0555},
+                                                                        {"worlds/locked", 0},
+                                                                        {"worlds/level.dat", 0444},
+                                                                        {"worlds", 0500}};
         // Root ignores permissions, so the clean-up runs as a user that has to reset them.
         QVERIFY(::chmod(QFile::encodeName(env.home() + u".."_s).constData(), 0711) == 0);
         QVERIFY(::chmod(QFile::encodeName(env.home()).constData(), 0711) == 0);

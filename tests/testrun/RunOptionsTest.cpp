@@ -1,5 +1,5 @@
-#include "base/Error.h"
 #include "testrun/RunOptions.h"
+#include "base/Error.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>

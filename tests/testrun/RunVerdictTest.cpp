@@ -47,12 +47,13 @@ private Q_SLOTS:
                                         << kRunPluginFailed << u"did not load plugin My_Plugin v1.0"_s;
         QTest::newRow("another version") << log({u"Loading My_Plugin v1.1"_s, u"Enabling My_Plugin v1.1"_s, kReady})
                                          << kStopped << kRunPluginFailed << u"did not load"_s;
-        QTest::newRow("refused")
-            << log({u"Loading My_Plugin v1.0"_s, u"Could not enable plugin 'My_Plugin': Undefined variable $y"_s,
-                    pluginsFailed})
-            << kSelfKilled << kRunPluginFailed << u"the server refused plugin 'My_Plugin': Undefined variable $y"_s;
-        QTest::newRow("stopped for a plugin") << log({pluginsFailed}) << kSelfKilled << kRunPluginFailed
-                                              << u"a plugin failed to load"_s;
+        QTest::newRow("refused") << log({u"Loading My_Plugin v1.0"_s,
+                                         u"Could not enable plugin 'My_Plugin': Undefined variable $y"_s,
+                                         pluginsFailed})
+                                 << kSelfKilled << kRunPluginFailed
+                                 << u"the server refused plugin 'My_Plugin': Undefined variable $y"_s;
+        QTest::newRow("stopped for a plugin")
+            << log({pluginsFailed}) << kSelfKilled << kRunPluginFailed << u"a plugin failed to load"_s;
         QTest::newRow("crash while enabling")
             << log({u"Loading My_Plugin v1.0"_s}) << ServerEnd{255, false, false, false} << kRunPluginFailed
             << u"did not enable it; it exited with code 255"_s;

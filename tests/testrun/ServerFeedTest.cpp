@@ -1,10 +1,10 @@
+#include "testrun/ServerFeed.h"
 #include "base/IniImage.h"
 #include "support/Programs.h"
 #include "support/RealServerFormats.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "testrun/PhpBuild.h"
-#include "testrun/ServerFeed.h"
 
 #include <QTest>
 
@@ -16,9 +16,10 @@ class ServerFeedTest : public QObject {
 private Q_SLOTS:
     void aReleaseFeedNamesTheCoreAndItsPhpBuild()
     {
-        const QByteArray feed = test::serverFeed(QStringLiteral("https://github.com/pmmp/PocketMine-MP/releases/download/"
-                                                                "5.43.2/PocketMine-MP.phar"),
-                                                 QStringLiteral("https://github.com/pmmp/PHP-Binaries"));
+        const QByteArray feed =
+            test::serverFeed(QStringLiteral("https://github.com/pmmp/PocketMine-MP/releases/download/"
+                                            "5.43.2/PocketMine-MP.phar"),
+                             QStringLiteral("https://github.com/pmmp/PHP-Binaries"));
         const testrun::ServerRelease release = testrun::parseServerFeed(feed);
         QCOMPARE(release.downloadUrl,
                  QStringLiteral("https://github.com/pmmp/PocketMine-MP/releases/download/5.43.2/PocketMine-MP.phar"));
@@ -33,12 +34,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("feed");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("an unknown channel") << QByteArray("{\"error\":\"Channel not found\"}")
-                                            << QStringLiteral("answers \"Channel not found\"");
+        QTest::newRow("an unknown channel")
+            << QByteArray("{\"error\":\"Channel not found\"}") << QStringLiteral("answers \"Channel not found\"");
         QTest::newRow("no core") << QByteArray("{\"base_version\":\"5.43.2\",\"is_dev\":false}")
                                  << QStringLiteral("no \"download_url\"");
-        QTest::newRow("a development build")
-            << QByteArray("{\"download_url\":\"https://x/a.phar\",\"is_dev\":true}") << QStringLiteral("development build");
+        QTest::newRow("a development build") << QByteArray("{\"download_url\":\"https://x/a.phar\",\"is_dev\":true}")
+                                             << QStringLiteral("development build");
         QTest::newRow("a web page") << QByteArray("<!DOCTYPE html><html></html>") << QStringLiteral("not JSON");
         QTest::newRow("a list") << QByteArray("[1,2]") << QStringLiteral("not JSON (not an object)");
     }
@@ -53,16 +54,17 @@ private Q_SLOTS:
 
     void aFeedWithoutPhpBuildsNamesNone()
     {
-        const testrun::ServerRelease release =
-            testrun::parseServerFeed("{\"download_url\":\"https://x/a.phar\",\"base_version\":\"5.1.0\",\"php_version\":\"8.1\"}");
+        const testrun::ServerRelease release = testrun::parseServerFeed(
+            "{\"download_url\":\"https://x/a.phar\",\"base_version\":\"5.1.0\",\"php_version\":\"8.1\"}");
         QVERIFY(errorOf([&] { testrun::phpBuildUrl(release); }).contains(QLatin1String("php_download_url")));
     }
 
     void theFeedCanBeChosenInTheSettings()
     {
         QCOMPARE(testrun::coreFeedUrl(base::IniImage::fromBytes("[Run]\ndelete_logs=1\n")), testrun::kDefaultCoreFeed);
-        QCOMPARE(testrun::coreFeedUrl(base::IniImage::fromBytes("[Run]\ncore_feed=https://update.example/api?channel=5\n")),
-                 QStringLiteral("https://update.example/api?channel=5"));
+        QCOMPARE(
+            testrun::coreFeedUrl(base::IniImage::fromBytes("[Run]\ncore_feed=https://update.example/api?channel=5\n")),
+            QStringLiteral("https://update.example/api?channel=5"));
     }
 
     void buildsExistOnlyForX86_64()

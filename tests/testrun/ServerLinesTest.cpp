@@ -1,6 +1,6 @@
+#include "testrun/ServerLines.h"
 #include "support/TestRegistry.h"
 #include "testrun/ConsoleParser.h"
-#include "testrun/ServerLines.h"
 
 #include <QTest>
 
@@ -36,9 +36,10 @@ private Q_SLOTS:
             << QByteArray("\x1b[38;5;87m[12:00:00.123] \x1b[m[Server thread/INFO]: Enabling My_Plugin v2.0 beta"
                           "\x1b[m\n")
             << line(Kind::Enabling, u"My_Plugin"_s, u"2.0 beta"_s);
-        QTest::newRow("format codes")
-            << QByteArray("\xc2\xa7" "b[12:00:00.123] \xc2\xa7r[Server thread/INFO]: Loading A v1\xc2\xa7r\r\n")
-            << line(Kind::Loading, u"A"_s, u"1"_s);
+        QTest::newRow("format codes") << QByteArray(
+                                             "\xc2\xa7"
+                                             "b[12:00:00.123] \xc2\xa7r[Server thread/INFO]: Loading A v1\xc2\xa7r\r\n")
+                                      << line(Kind::Loading, u"A"_s, u"1"_s);
         QTest::newRow("older core keeps spaces")
             << QByteArray("12:00:00 [INFO] Loading My Plugin v1.0\n") << line(Kind::Loading, u"My Plugin"_s, u"1.0"_s);
         QTest::newRow("overwritten line") << "progress 10%\r" + info + "Loading A v1\n"

@@ -1,10 +1,10 @@
 // Real processes run as a server: a shell script whose background child
 // keeps the output open, as today's core's console reader does.
 
+#include "testrun/ServerProcess.h"
 #include "support/TestCore.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
-#include "testrun/ServerProcess.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -61,8 +61,8 @@ private Q_SLOTS:
             << u"sleep 600 & echo $!; read line; exit 0"_s << 0 << false << false << true;
         QTest::newRow("child on its way out")
             << u"sleep 600 & echo $!; read line; kill $!; exit 0"_s << 0 << false << false << false;
-        QTest::newRow("stop ignored")
-            << u"sleep 600 & echo $!; exec sleep 600"_s << int(SIGKILL) << true << true << false;
+        QTest::newRow("stop ignored") << u"sleep 600 & echo $!; exec sleep 600"_s << int(SIGKILL) << true << true
+                                      << false;
         QTest::newRow("server kills itself")
             << u"sleep 600 & echo $!; read line; kill -9 $$"_s << int(SIGKILL) << true << false << true;
     }

@@ -1,6 +1,7 @@
+#include "testrun/StreamDownload.h"
 #include "support/LocalWebServer.h"
-#include "support/RealServerFormats.h"
 #include "support/Programs.h"
+#include "support/RealServerFormats.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -8,7 +9,6 @@
 #include "testrun/DownloadSources.h"
 #include "testrun/Installer.h"
 #include "testrun/ServerFeed.h"
-#include "testrun/StreamDownload.h"
 #include "testrun/TestZip.h"
 
 #include <QDir>
@@ -33,9 +33,9 @@ const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BIN
 
 // What one worker did, seen from the thread that made it.
 struct Outcome {
-    QString notifier;       // the shared notifier message at the end
-    int ended = -1;         // the kind workEnded named
-    QList<qint64> begins;   // the sizes of the bodies, in order
+    QString notifier;     // the shared notifier message at the end
+    int ended = -1;       // the kind workEnded named
+    QList<qint64> begins; // the sizes of the bodies, in order
     qint64 lastReceived = -1;
     int notifierSignals = 0;
     int modeAfter = -1;
@@ -48,8 +48,10 @@ public:
     {
         m_shared.setDownloadUrl(url);
         m_shared.setDownloadMode(mode);
-        m_worker = std::make_unique<TStreamDownload>(home, DownloadClients{m_IdHTTP1, m_IdHTTP2, m_feed}, kNetwork, m_shared);
-        QObject::connect(m_worker.get(), &TStreamDownload::workBegin, [this](qint64 size) { m_outcome.begins << size; });
+        m_worker =
+            std::make_unique<TStreamDownload>(home, DownloadClients{m_IdHTTP1, m_IdHTTP2, m_feed}, kNetwork, m_shared);
+        QObject::connect(m_worker.get(), &TStreamDownload::workBegin,
+                         [this](qint64 size) { m_outcome.begins << size; });
         QObject::connect(m_worker.get(), &TStreamDownload::workPosted,
                          [this] { m_outcome.lastReceived = m_worker->takeReceived(); });
         QObject::connect(m_worker.get(), &TStreamDownload::notifierRaised, [this] { ++m_outcome.notifierSignals; });
@@ -80,20 +82,11 @@ private:
     std::unique_ptr<TStreamDownload> m_worker;
 };
 
-Outcome download(const QString &home, int mode, const QString &url)
-{
-    return Download(home, mode, url).finish();
-}
+Outcome download(const QString &home, int mode, const QString &url) { return Download(home, mode, url).finish(); }
 
-QString failure(const QString &text)
-{
-    return kNetwork + QStringLiteral("\r\nCODE [") + text + QLatin1Char(']');
-}
+QString failure(const QString &text) { return kNetwork + QStringLiteral("\r\nCODE [") + text + QLatin1Char(']'); }
 
-QByteArray coreBytes(int size = 1500000)
-{
-    return "<?php __HALT_COMPILER(); " + LocalWebServer::pattern(size);
-}
+QByteArray coreBytes(int size = 1500000) { return "<?php __HALT_COMPILER(); " + LocalWebServer::pattern(size); }
 
 QByteArray listingOf(const QStringList &links)
 {
@@ -146,7 +139,8 @@ private Q_SLOTS:
         QCOMPARE(outcome.lastReceived, coreBytes().size());
         QCOMPARE(outcome.modeAfter, int(kIdle));
         QCOMPARE(outcome.urlAfter, QString());
-        QCOMPARE(QDir(serverFolder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")), QStringList());
+        QCOMPARE(QDir(serverFolder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tmp")),
+                 QStringList());
     }
 
     // Today's server through its update feed over HTTPS: the core behind a
@@ -161,8 +155,9 @@ private Q_SLOTS:
         VORLUNE_REQUIRE_STARTED(site);
         LocalWebServer &feedHost = site.feedHost;
         feedHost.addFile(QStringLiteral("broken"), "{\"error\":\"Channel not found\"}");
-        feedHost.addFile(QStringLiteral("plain"), test::serverFeed(QStringLiteral("http://127.0.0.1:%1/x.phar").arg(site.fileHost.port()),
-                                                                  site.fileHost.url(QStringLiteral("PHP-Binaries"))));
+        feedHost.addFile(QStringLiteral("plain"),
+                         test::serverFeed(QStringLiteral("http://127.0.0.1:%1/x.phar").arg(site.fileHost.port()),
+                                          site.fileHost.url(QStringLiteral("PHP-Binaries"))));
 
         const Outcome coreInstalled = download(environment.home(), kCoreFeed, site.feedUrl());
         QCOMPARE(coreInstalled.notifier, QString());
@@ -181,10 +176,11 @@ private Q_SLOTS:
         const Outcome refused = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("broken")));
         QVERIFY2(refused.notifier.contains(QLatin1String("Channel not found")), qPrintable(refused.notifier));
         const Outcome plain = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("plain")));
-        QVERIFY2(plain.notifier.contains(QLatin1String("only secure (https://) addresses")), qPrintable(plain.notifier));
-        const Outcome redirectedToPlain = download(
-            environment.home(), kCoreFeed,
-            feedHost.url(QStringLiteral("redirect?to=http://127.0.0.1:%1/api").arg(feedHost.port())));
+        QVERIFY2(plain.notifier.contains(QLatin1String("only secure (https://) addresses")),
+                 qPrintable(plain.notifier));
+        const Outcome redirectedToPlain =
+            download(environment.home(), kCoreFeed,
+                     feedHost.url(QStringLiteral("redirect?to=http://127.0.0.1:%1/api").arg(feedHost.port())));
         QVERIFY2(redirectedToPlain.notifier.contains(QLatin1String("Protocol \"http\" not supported")),
                  qPrintable(redirectedToPlain.notifier));
         QCOMPARE(test::snapshotTree(serverFolder), before);
@@ -237,7 +233,8 @@ private Q_SLOTS:
         const Case cases[] = {
             {kCoreListing, server.url(QStringLiteral("status?code=404")), QStringLiteral("HTTP/1.1 404 Not Found")},
             {kCoreListing, redirect, QStringLiteral("HTTP/1.1 302 Found")},
-            {kCoreListing, secure.url(), QStringLiteral("Refused \"%1\": this download takes only plain HTTP*").arg(secure.url())},
+            {kCoreListing, secure.url(),
+             QStringLiteral("Refused \"%1\": this download takes only plain HTTP*").arg(secure.url())},
             {kCoreListing, server.url(QStringLiteral("bare/")),
              QStringLiteral("The page \"%1\" links no core*").arg(server.url(QStringLiteral("bare/")))},
             {kPhpPack, server.url(QStringLiteral("pack.zip")), QStringLiteral("The PHP pack is damaged: *")},
@@ -253,7 +250,8 @@ private Q_SLOTS:
             QCOMPARE(outcome.ended, c.mode);
             QCOMPARE(outcome.notifierSignals, 1);
             if (c.error.endsWith(QLatin1Char('*')))
-                QVERIFY2(outcome.notifier.startsWith(failure(c.error.chopped(1)).chopped(1)), qPrintable(outcome.notifier));
+                QVERIFY2(outcome.notifier.startsWith(failure(c.error.chopped(1)).chopped(1)),
+                         qPrintable(outcome.notifier));
             else
                 QCOMPARE(outcome.notifier, failure(c.error));
             QVERIFY(outcome.notifier.endsWith(QLatin1Char(']')));
@@ -271,7 +269,8 @@ private Q_SLOTS:
         QByteArray huge(int(kListingLimit) + 1, 'x');
         server.addFile(QStringLiteral("huge/index.html"), huge);
         Outcome outcome = download(environment.home(), kCoreListing, server.url(QStringLiteral("huge/")));
-        QVERIFY2(outcome.notifier.contains(QLatin1String("larger than the limit of 16 MB")), qPrintable(outcome.notifier));
+        QVERIFY2(outcome.notifier.contains(QLatin1String("larger than the limit of 16 MB")),
+                 qPrintable(outcome.notifier));
         QVERIFY(!QFileInfo::exists(environment.home() + kTestServerFolder + kCoreFileName));
 
         // A core sent without a length, found through a link from the root.
@@ -333,7 +332,8 @@ private Q_SLOTS:
         clock.start();
         Outcome outcome;
         {
-            Download stalled(environment.home(), kPhpPack, server.url(QStringLiteral("stall?size=5000&sent=100&seconds=30")));
+            Download stalled(environment.home(), kPhpPack,
+                             server.url(QStringLiteral("stall?size=5000&sent=100&seconds=30")));
             QTest::qWait(300);
             stalled.worker().cancel();
             outcome = stalled.finish();

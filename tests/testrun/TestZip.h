@@ -11,10 +11,10 @@ namespace vorlune::test {
 inline constexpr int kNoUnixMode = -1;
 
 struct ZipEntry {
-    QByteArray name;          // a trailing "/" makes a folder entry
+    QByteArray name; // a trailing "/" makes a folder entry
     QByteArray bytes;
-    int mode = kNoUnixMode;   // Unix type and permissions, stored in the external attributes
-    bool stored = false;      // uncompressed, so the test can damage its bytes
+    int mode = kNoUnixMode; // Unix type and permissions, stored in the external attributes
+    bool stored = false;    // uncompressed, so the test can damage its bytes
 };
 
 // A real archive made with libzip, entries in the given order, names as given.

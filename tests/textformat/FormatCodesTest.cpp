@@ -1,7 +1,7 @@
+#include "textformat/FormatCodes.h"
 #include "i18n/TextTable.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
-#include "textformat/FormatCodes.h"
 
 #include <QSet>
 #include <QTest>
@@ -98,7 +98,8 @@ private Q_SLOTS:
     void codesAreUtf16NotLatin1Bytes()
     {
         // "§6" as UTF-8 is C2 A7 36: a Latin-1 slip would double the sign's bytes.
-        QCOMPARE(textformat::formatCode(14).toUtf8(), QByteArray("\xC2\xA7" "6"));
+        QCOMPARE(textformat::formatCode(14).toUtf8(), QByteArray("\xC2\xA7"
+                                                                 "6"));
         QCOMPARE(textformat::formatCode(18), QString::fromUtf8("\xC2\xA7o"));
     }
 

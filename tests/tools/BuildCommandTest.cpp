@@ -71,7 +71,8 @@ private Q_SLOTS:
         for (int i = 0; i < 4; ++i) {
             QVERIFY(builds[size_t(i)]->waitForFinished(60000));
             QCOMPARE(builds[size_t(i)]->exitCode(), 0);
-            QVERIFY(vorlune::test::readFile(env.path(QStringLiteral("parallel%1.phar").arg(i))).contains("Hello, world"));
+            QVERIFY(
+                vorlune::test::readFile(env.path(QStringLiteral("parallel%1.phar").arg(i))).contains("Hello, world"));
         }
     }
 
@@ -110,8 +111,9 @@ private Q_SLOTS:
         QCOMPARE(runBuildCommand({QStringLiteral("--check"), env.path(QStringLiteral("none.vlk"))}).exitCode, 1);
         QCOMPARE(runBuildCommand({QStringLiteral("--check"), kHello, env.path(QStringLiteral("o"))}).exitCode, 2);
         QCOMPARE(runBuildCommand({QStringLiteral("--check")}).exitCode, 2);
-        QCOMPARE(QDir(env.path({})).entryList({QStringLiteral("*.phar"), QStringLiteral("*.zip"), QStringLiteral("o*")}),
-                 QStringList());
+        QCOMPARE(
+            QDir(env.path({})).entryList({QStringLiteral("*.phar"), QStringLiteral("*.zip"), QStringLiteral("o*")}),
+            QStringList());
     }
 
     void versionAndHelp()

@@ -27,9 +27,9 @@ private Q_SLOTS:
         test::RunOptions inBuildTree;
         inBuildTree.workingFolder = QStringLiteral(VORLUNE_BINARY_DIR);
         inBuildTree.timeoutMs = 300000;
-        const test::ProgramResult cpack = test::runProgram(
-            QStringLiteral(VORLUNE_CPACK), {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out},
-            inBuildTree);
+        const test::ProgramResult cpack =
+            test::runProgram(QStringLiteral(VORLUNE_CPACK),
+                             {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out}, inBuildTree);
         QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.describe()));
         const QStringList debs = QDir(out).entryList({QStringLiteral("*.deb")}, QDir::Files);
         QCOMPARE(debs.size(), 1);
@@ -40,10 +40,10 @@ private Q_SLOTS:
 
     void controlFieldsComeFromTheBuild()
     {
-        const test::ProgramResult control = test::runProgram(
-            QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QStringLiteral("Package"),
-                                         QStringLiteral("Version"), QStringLiteral("Depends"),
-                                         QStringLiteral("Recommends")});
+        const test::ProgramResult control =
+            test::runProgram(QStringLiteral("dpkg-deb"),
+                             {QStringLiteral("-f"), m_deb, QStringLiteral("Package"), QStringLiteral("Version"),
+                              QStringLiteral("Depends"), QStringLiteral("Recommends")});
         QCOMPARE(control.exitCode, 0);
         QMap<QString, QString> fields;
         for (const QString &line : control.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
@@ -61,12 +61,12 @@ private Q_SLOTS:
     {
         test::TestEnvironment env;
         const QStringList before = test::snapshotTree(m_root);
-        const test::ProgramResult build = test::runProgram(
-            m_root + QStringLiteral("/usr/bin/vorlune-build"), {test::kHelloProject, env.path(QStringLiteral("hello"))},
-            {}, test::installedProgramEnvironment());
+        const test::ProgramResult build = test::runProgram(m_root + QStringLiteral("/usr/bin/vorlune-build"),
+                                                           {test::kHelloProject, env.path(QStringLiteral("hello"))}, {},
+                                                           test::installedProgramEnvironment());
         QVERIFY2(build.exitCode == 0, qPrintable(build.describe()));
-        const QJsonObject files = test::openWithPhp(env.path(QStringLiteral("hello.phar")))
-                                      .value(QStringLiteral("files")).toObject();
+        const QJsonObject files =
+            test::openWithPhp(env.path(QStringLiteral("hello.phar"))).value(QStringLiteral("files")).toObject();
         QVERIFY2(files.contains(QStringLiteral("plugin.yml")), qPrintable(QStringList(files.keys()).join(u' ')));
         QCOMPARE(test::snapshotTree(m_root), before);
     }

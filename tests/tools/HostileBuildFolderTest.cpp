@@ -75,17 +75,13 @@ QString projectWithMain(const TestEnvironment &env, const QByteArray &main)
     return path;
 }
 
-QByteArray systemText(int error)
-{
-    return QByteArray(std::strerror(error));
-}
+QByteArray systemText(int error) { return QByteArray(std::strerror(error)); }
 
 bool runQuietly(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 // Undoes a mount or a chmod whichever way the test function ends.
@@ -122,7 +118,8 @@ private Q_SLOTS:
         QTest::newRow("link to a folder") << QStringLiteral("link") << QStringLiteral("is a symbolic link");
         QTest::newRow("link to nothing") << QStringLiteral("dangling") << QStringLiteral("is a symbolic link");
         QTest::newRow("file") << QStringLiteral("file") << QStringLiteral("is a file, not a folder");
-        QTest::newRow("folder of another user") << QStringLiteral("foreign") << QStringLiteral("belongs to another user");
+        QTest::newRow("folder of another user")
+            << QStringLiteral("foreign") << QStringLiteral("belongs to another user");
     }
 
     void occupiedBuildFolderIsRefused()
@@ -236,8 +233,9 @@ private Q_SLOTS:
         int reason = EACCES;
         if (::geteuid() == 0) {
             // Permissions do not stop root: a read-only mount does.
-            if (!runQuietly(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                      QStringLiteral("size=64k"), QStringLiteral("tmpfs"), stuck}))
+            if (!runQuietly(QStringLiteral("mount"),
+                            {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                             QStringLiteral("size=64k"), QStringLiteral("tmpfs"), stuck}))
                 QSKIP("cannot mount a tmpfs here");
             undo.set([stuck] { runQuietly(QStringLiteral("umount"), {stuck}); });
             test::writeFile(stale, "<?php");
@@ -247,7 +245,9 @@ private Q_SLOTS:
         } else {
             test::writeFile(stale, "<?php");
             QVERIFY(QFile::setPermissions(stuck, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-            undo.set([stuck] { QFile::setPermissions(stuck, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner); });
+            undo.set([stuck] {
+                QFile::setPermissions(stuck, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            });
         }
         const QStringList outside = outsideTheBuildFolder(env);
 
@@ -270,8 +270,8 @@ private Q_SLOTS:
         QTest::newRow("phar, no build folder yet") << false << false << QStringLiteral("@/x");
         QTest::newRow("zip, a stale build folder") << true << true << QStringLiteral("@/compile/x");
         QTest::newRow("through a link") << false << false << QStringLiteral("~via/tmp_!VL/x");
-        QTest::newRow("through a link that leads there once the folder exists") << false << false
-                                                                                << QStringLiteral("~ahead/x");
+        QTest::newRow("through a link that leads there once the folder exists")
+            << false << false << QStringLiteral("~ahead/x");
     }
 
     void outputInsideTheBuildFolderIsRefused()
@@ -294,7 +294,8 @@ private Q_SLOTS:
             arguments.prepend(QStringLiteral("--zip"));
         const Result result = runBuild(arguments);
         QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(QStringLiteral("inside the build folder \"%1\"").arg(folder)), qPrintable(result.err));
+        QVERIFY2(result.err.contains(QStringLiteral("inside the build folder \"%1\"").arg(folder)),
+                 qPrintable(result.err));
         QCOMPARE(result.out, QString());
         QCOMPARE(outsideTheBuildFolder(env), outside);
         QCOMPARE(QFileInfo::exists(folder), stale);
@@ -318,7 +319,8 @@ private Q_SLOTS:
         const Result result = runBuild({project, env.path(QStringLiteral("out"))});
         QCOMPARE(result.exitCode, 1);
         // The refusal names the main class and the character, once.
-        QVERIFY2(result.err.count(QStringLiteral("\"%1\"").arg(QString::fromLatin1(main))) == 1, qPrintable(result.err));
+        QVERIFY2(result.err.count(QStringLiteral("\"%1\"").arg(QString::fromLatin1(main))) == 1,
+                 qPrintable(result.err));
         QVERIFY2(result.err.contains(QStringLiteral("\"%1\"").arg(character)), qPrintable(result.err));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
         QVERIFY(!QFileInfo::exists(base::buildFolder()));
@@ -353,7 +355,8 @@ private Q_SLOTS:
 
         const Result result = run(kCompiler, {}, 30000, work);
         QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(QStringLiteral("\"%1/compile\" is a symbolic link").arg(work)), qPrintable(result.err));
+        QVERIFY2(result.err.contains(QStringLiteral("\"%1/compile\" is a symbolic link").arg(work)),
+                 qPrintable(result.err));
         QCOMPARE(test::snapshotTree(dir.path()), before);
     }
 

@@ -21,9 +21,9 @@ QByteArray hostileProject()
     const QByteArray main = vorlune::project::kMainScriptElementName.toUtf8();
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plugin [<!ENTITY big \"" + QByteArray(250000, 'x') +
            "\">]>\n<plugin><settings name=\"Plugin\" creator=\"YourName\" version=\"1.0.0\" site=\"example.com\" "
-           "api=\"1.0.0\" loading=\"POSTWORLD\" main=\"Plugin\\Main\"/><phpscripts><" + main + "><ev_1>" +
-           QByteArray("<actn id=\"1\" args=\"&#8291;:[&big;]&#8291;\"/>").repeated(20) + "</ev_1></" + main +
-           "></phpscripts></plugin>\n";
+           "api=\"1.0.0\" loading=\"POSTWORLD\" main=\"Plugin\\Main\"/><phpscripts><" +
+           main + "><ev_1>" + QByteArray("<actn id=\"1\" args=\"&#8291;:[&big;]&#8291;\"/>").repeated(20) +
+           "</ev_1></" + main + "></phpscripts></plugin>\n";
 }
 
 } // namespace

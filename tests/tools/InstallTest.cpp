@@ -63,13 +63,14 @@ private Q_SLOTS:
         const QString icon = QRegularExpression(QStringLiteral("^Icon=(.*)$"), QRegularExpression::MultilineOption)
                                  .match(QString::fromUtf8(test::readFile(desktop)))
                                  .captured(1);
-        QVERIFY(QFileInfo(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/") + icon +
-                          QStringLiteral(".svg")).isFile());
+        QVERIFY(
+            QFileInfo(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/") + icon + QStringLiteral(".svg"))
+                .isFile());
 
-        const test::ProgramResult metainfoCheck = test::runProgram(
-            QStringLiteral("appstream-util"),
-            {QStringLiteral("validate-relax"), QStringLiteral("--nonet"),
-             prefix + QStringLiteral("/share/metainfo/") + kAppId + QStringLiteral(".metainfo.xml")});
+        const test::ProgramResult metainfoCheck =
+            test::runProgram(QStringLiteral("appstream-util"),
+                             {QStringLiteral("validate-relax"), QStringLiteral("--nonet"),
+                              prefix + QStringLiteral("/share/metainfo/") + kAppId + QStringLiteral(".metainfo.xml")});
         QVERIFY2(metainfoCheck.exitCode == 0, qPrintable(metainfoCheck.describe()));
     }
 
@@ -77,28 +78,34 @@ private Q_SLOTS:
     // type from the MIME database, the type's program from the launchers.
     void aProjectOpensWithTheInstalledProgram()
     {
-        VORLUNE_REQUIRE_TOOLS({QStringLiteral("update-mime-database"), QStringLiteral("update-desktop-database"),
-                               QStringLiteral("gio")});
+        VORLUNE_REQUIRE_TOOLS(
+            {QStringLiteral("update-mime-database"), QStringLiteral("update-desktop-database"), QStringLiteral("gio")});
         test::TestEnvironment env;
         QTemporaryDir scratch;
         const QString prefix = installIntoScratch(scratch);
         QVERIFY(!prefix.isEmpty());
         // What Debian's triggers run when the package installs these files.
-        QCOMPARE(test::runProgram(QStringLiteral("update-mime-database"), {prefix + QStringLiteral("/share/mime")})
-                     .exitCode, 0);
+        QCOMPARE(
+            test::runProgram(QStringLiteral("update-mime-database"), {prefix + QStringLiteral("/share/mime")}).exitCode,
+            0);
         QCOMPARE(test::runProgram(QStringLiteral("update-desktop-database"),
-                                  {prefix + QStringLiteral("/share/applications")}).exitCode, 0);
+                                  {prefix + QStringLiteral("/share/applications")})
+                     .exitCode,
+                 0);
 
         // A desktop session whose data folders include the prefix; GIO lists
         // only launchers whose program is on PATH.
         QProcessEnvironment desktop = QProcessEnvironment::systemEnvironment();
-        desktop.insert(QStringLiteral("PATH"), prefix + QStringLiteral("/bin:") + desktop.value(QStringLiteral("PATH")));
+        desktop.insert(QStringLiteral("PATH"),
+                       prefix + QStringLiteral("/bin:") + desktop.value(QStringLiteral("PATH")));
         desktop.insert(QStringLiteral("XDG_DATA_DIRS"), prefix + QStringLiteral("/share:/usr/share"));
         desktop.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
         const auto typeOf = [&](const QString &name) {
-            const test::ProgramResult info = test::runProgram(
-                QStringLiteral("gio"), {QStringLiteral("info"), QStringLiteral("-a"),
-                                        QStringLiteral("standard::content-type"), env.path(name)}, {}, desktop);
+            const test::ProgramResult info =
+                test::runProgram(QStringLiteral("gio"),
+                                 {QStringLiteral("info"), QStringLiteral("-a"),
+                                  QStringLiteral("standard::content-type"), env.path(name)},
+                                 {}, desktop);
             return info.out.section(QStringLiteral("standard::content-type: "), 1).trimmed();
         };
         const QByteArray project = test::readFile(test::kHelloProject);
@@ -111,8 +118,8 @@ private Q_SLOTS:
 
         const test::ProgramResult handlers =
             test::runProgram(QStringLiteral("gio"), {QStringLiteral("mime"), kProjectType}, {}, desktop);
-        QVERIFY2(handlers.out.section(QLatin1Char('\n'), 0, 0).endsWith(QStringLiteral(": ") + kAppId +
-                                                                         QStringLiteral(".desktop")),
+        QVERIFY2(handlers.out.section(QLatin1Char('\n'), 0, 0)
+                     .endsWith(QStringLiteral(": ") + kAppId + QStringLiteral(".desktop")),
                  qPrintable(handlers.describe()));
     }
 };

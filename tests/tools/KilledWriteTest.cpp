@@ -79,7 +79,8 @@ void killRepeatedly(const QString &mode, const QString &fileName, const QByteArr
         if (QTest::currentTestFailed())
             return;
         const QByteArray now = readFile(file);
-        QVERIFY2(now == old || now == renewed, qPrintable(QStringLiteral("kill %1 left %2 bytes").arg(i).arg(now.size())));
+        QVERIFY2(now == old || now == renewed,
+                 qPrintable(QStringLiteral("kill %1 left %2 bytes").arg(i).arg(now.size())));
         (now == old ? counts.old : counts.renewed)++;
         QStringList others = namesIn(dir.path());
         others.removeOne(fileName);

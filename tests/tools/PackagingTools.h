@@ -34,12 +34,12 @@ inline QProcessEnvironment installedProgramEnvironment()
 } // namespace vorlune::test
 
 // CI installs every tool the Makefile lists, so there a missing one fails.
-#define VORLUNE_REQUIRE_TOOLS(...)                                                                          \
-    do {                                                                                                    \
-        const QString missing = ::vorlune::test::missingTools(__VA_ARGS__);                                 \
-        if (!missing.isEmpty()) {                                                                           \
-            if (qEnvironmentVariableIsSet("CI"))                                                            \
-                QFAIL(qPrintable(missing));                                                                 \
-            QSKIP(qPrintable(missing));                                                                     \
-        }                                                                                                   \
+#define VORLUNE_REQUIRE_TOOLS(...)                                                                                     \
+    do {                                                                                                               \
+        const QString missing = ::vorlune::test::missingTools(__VA_ARGS__);                                            \
+        if (!missing.isEmpty()) {                                                                                      \
+            if (qEnvironmentVariableIsSet("CI"))                                                                       \
+                QFAIL(qPrintable(missing));                                                                            \
+            QSKIP(qPrintable(missing));                                                                                \
+        }                                                                                                              \
     } while (false)

@@ -46,10 +46,7 @@ class PharcTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(compiler).isExecutable(), "build the pharc target first");
-    }
+    void initTestCase() { QVERIFY2(QFileInfo(compiler).isExecutable(), "build the pharc target first"); }
 
     void packsWorkingFolderIntoCompPhar()
     {
@@ -66,7 +63,8 @@ private Q_SLOTS:
         if (vorlune::test::phpProgram().isEmpty())
             QSKIP("php-cli is not installed");
         const QJsonObject result = vorlune::test::openWithPhp(phar);
-        QVERIFY2(!result.contains(QStringLiteral("error")), qPrintable(result.value(QStringLiteral("error")).toString()));
+        QVERIFY2(!result.contains(QStringLiteral("error")),
+                 qPrintable(result.value(QStringLiteral("error")).toString()));
         QCOMPARE(result.value(QStringLiteral("signature")).toObject().value(QStringLiteral("hash_type")).toString(),
                  QStringLiteral("SHA-256"));
         const QJsonObject files = result.value(QStringLiteral("files")).toObject();

@@ -130,8 +130,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("no project") << QStringList{u"--run"_s};
         QTest::newRow("limit without stop") << QStringList{u"--run"_s, u"a.vlk"_s, u"--timeout"_s, u"5"_s};
-        QTest::newRow("no limit")
-            << QStringList{u"--run"_s, u"a.vlk"_s, u"--stop-when-ready"_s, u"--timeout"_s, u"0"_s};
+        QTest::newRow("no limit") << QStringList{u"--run"_s, u"a.vlk"_s, u"--stop-when-ready"_s, u"--timeout"_s,
+                                                 u"0"_s};
     }
     void wrongRunOptionsAreUsageErrors()
     {

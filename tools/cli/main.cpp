@@ -11,8 +11,8 @@
 #include "base/Messages.h"
 #include "base/ProgramFolder.h"
 #include "build/Compile.h"
-#include "build/PluginFromFile.h"
 #include "build/PluginCheck.h"
+#include "build/PluginFromFile.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
@@ -29,10 +29,7 @@
 
 namespace {
 
-void print(FILE *stream, const QString &text)
-{
-    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
-}
+void print(FILE *stream, const QString &text) { std::fprintf(stream, "%s\n", text.toLocal8Bit().constData()); }
 
 const char kUsage[] = "usage: vorlune-build [--zip] PROJECT OUTPUT\n"
                       "       vorlune-build --check PROJECT\n"
@@ -87,8 +84,8 @@ std::optional<vorlune::testrun::HeadlessRunOptions> runOptions(const QStringList
                 return std::nullopt;
             bool number = false;
             options.timeoutSeconds = arguments.at(++i).toInt(&number);
-            if (!number || options.timeoutSeconds < 1
-                || options.timeoutSeconds > vorlune::testrun::kLongestRunTimeoutSeconds)
+            if (!number || options.timeoutSeconds < 1 ||
+                options.timeoutSeconds > vorlune::testrun::kLongestRunTimeoutSeconds)
                 return std::nullopt;
             timeoutGiven = true;
         } else if (options.projectFile.isEmpty()) {
@@ -161,9 +158,7 @@ int main(int argc, char *argv[])
     } catch (const Error &error) {
         print(stderr, error.text());
     }
-    Messages::setSink([](const QString &text) {
-        print(text == i18n::tx("MSG.msg10") ? stdout : stderr, text);
-    });
+    Messages::setSink([](const QString &text) { print(text == i18n::tx("MSG.msg10") ? stdout : stderr, text); });
 
     if (run) {
         // A closed standard stream would hand its number to the next pipe,

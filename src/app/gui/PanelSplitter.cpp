@@ -10,10 +10,7 @@ PanelSplitter::PanelSplitter(QWidget *panel, int minimum, int maximum, QWidget *
     setCursor(Qt::SplitHCursor);
 }
 
-void PanelSplitter::mousePressEvent(QMouseEvent *event)
-{
-    m_grabOffset = int(event->position().x());
-}
+void PanelSplitter::mousePressEvent(QMouseEvent *event) { m_grabOffset = int(event->position().x()); }
 
 void PanelSplitter::mouseMoveEvent(QMouseEvent *event)
 {

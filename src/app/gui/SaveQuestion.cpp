@@ -36,24 +36,12 @@ Answer ask(QWidget *parent, const QString &text)
     return box.clickedButton() == discard ? Answer::Discard : Answer::Cancel;
 }
 
-void queueAnswer(Answer answer)
-{
-    answers().queue(answer);
-}
+void queueAnswer(Answer answer) { answers().queue(answer); }
 
-void answerUnqueuedWith(Answer answer)
-{
-    answers().answerUnqueuedWith(answer);
-}
+void answerUnqueuedWith(Answer answer) { answers().answerUnqueuedWith(answer); }
 
-void clearQueuedAnswers()
-{
-    answers().clear();
-}
+void clearQueuedAnswers() { answers().clear(); }
 
-QStringList &askedTexts()
-{
-    return answers().asked();
-}
+QStringList &askedTexts() { return answers().asked(); }
 
 } // namespace vorlune::gui::SaveQuestion

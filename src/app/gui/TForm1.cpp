@@ -1,19 +1,19 @@
 #include "app/gui/TForm1.h"
 
-#include "base/ProgramFolder.h"
-#include "base/ScreenFit.h"
 #include "app/FileImportant.h"
-#include "base/RuntimeFiles.h"
-#include "base/gui/FileDialogs.h"
-#include "base/gui/FitTexts.h"
-#include "base/gui/IconList.h"
 #include "app/gui/PanelSplitter.h"
 #include "app/gui/QtTranslations.h"
 #include "app/gui/SaveQuestion.h"
-#include "base/gui/PseudoModal.h"
 #include "app/gui/Theme.h"
 #include "app/gui/VorluneApplication.h"
 #include "base/Messages.h"
+#include "base/ProgramFolder.h"
+#include "base/RuntimeFiles.h"
+#include "base/ScreenFit.h"
+#include "base/gui/FileDialogs.h"
+#include "base/gui/FitTexts.h"
+#include "base/gui/IconList.h"
+#include "base/gui/PseudoModal.h"
 #include "build/Compile.h"
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
@@ -32,8 +32,8 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QThread>
 #include <QTreeWidget>
@@ -44,10 +44,7 @@ namespace {
 // The window's outer size, frame included.
 constexpr QSize kOuterSize(689, 475);
 
-QString projectFilter()
-{
-    return i18n::tx("OTHR.othr2") + QStringLiteral(" (*.vlk)");
-}
+QString projectFilter() { return i18n::tx("OTHR.othr2") + QStringLiteral(" (*.vlk)"); }
 
 bool isInputEvent(QEvent::Type type)
 {
@@ -194,7 +191,8 @@ void TForm1::buildToolBar(QWidget *central)
         button->setIcon(mainIcon(tool.icon));
         button->setFlat(true);
         if (tool.handler)
-            connect(button, &QPushButton::clicked, this, guarded([this, handler = tool.handler] { (this->*handler)(); }));
+            connect(button, &QPushButton::clicked, this,
+                    guarded([this, handler = tool.handler] { (this->*handler)(); }));
     }
 }
 
@@ -204,10 +202,10 @@ void TForm1::applyTexts()
         const char *name;
         i18n::TextId text;
     };
-    static constexpr Caption captions[] = {
-        {"N1", "MENU.menu1"},  {"N2", "MENU.menu3"},  {"N3", "MENU.menu4"},   {"N4", "MENU.menu5"},
-        {"N5", "MENU.menu6"},  {"N6", "MENU.menu7"},  {"N16", "MENU.menu12"}, {"N7", "MENU.menu2"},
-        {"N9", "MENU.menu8"},  {"I1", "MENU.menu9"},  {"N13", "MENU.menu10"}, {"N14", "MENU.menu11"}};
+    static constexpr Caption captions[] = {{"N1", "MENU.menu1"},   {"N2", "MENU.menu3"},   {"N3", "MENU.menu4"},
+                                           {"N4", "MENU.menu5"},   {"N5", "MENU.menu6"},   {"N6", "MENU.menu7"},
+                                           {"N16", "MENU.menu12"}, {"N7", "MENU.menu2"},   {"N9", "MENU.menu8"},
+                                           {"I1", "MENU.menu9"},   {"N13", "MENU.menu10"}, {"N14", "MENU.menu11"}};
     for (const Caption &caption : captions) {
         const QString text = i18n::tx(caption.text);
         if (auto *menu = findChild<QMenu *>(QLatin1String(caption.name)))
@@ -241,8 +239,8 @@ void TForm1::FormCreate(const QStringList &arguments)
     m_state.programFolder = base::programFolder();
     // At its place when it fits on the screen there, else moved the least.
     const QPoint place(450, 320);
-    const QScreen *screen = QGuiApplication::screenAt(place) ? QGuiApplication::screenAt(place)
-                                                             : QGuiApplication::primaryScreen();
+    const QScreen *screen =
+        QGuiApplication::screenAt(place) ? QGuiApplication::screenAt(place) : QGuiApplication::primaryScreen();
     move(screen ? base::fitOnScreen(QRect(place, kOuterSize), screen->availableGeometry()) : place);
     // The frame is not known before the window manager has framed the
     // window; until then the inner size stands for the outer one.
@@ -390,8 +388,8 @@ bool TForm1::projectMaySetAside()
 {
     if (!m_state.project.modified || m_state.project.document.isNull())
         return true;
-    const QString question = i18n::fillPlaceholders(i18n::extraText("save_question"),
-                                                    {{"name", m_state.project.ProjectFileName}});
+    const QString question =
+        i18n::fillPlaceholders(i18n::extraText("save_question"), {{"name", m_state.project.ProjectFileName}});
     switch (SaveQuestion::ask(this, question)) {
     case SaveQuestion::Answer::Discard:
         return true;
@@ -483,8 +481,8 @@ void TForm1::N6Click()
 {
     const QString caption = i18n::tx("OTHR.othr3");
     const FileDialogs::Answer answer = FileDialogs::getSaveFileName(
-        this, i18n::tx("MENU.menu7"),
-        {caption + QStringLiteral(" (*.phar)"), caption + QStringLiteral(" (*.zip)")}, compileTarget());
+        this, i18n::tx("MENU.menu7"), {caption + QStringLiteral(" (*.phar)"), caption + QStringLiteral(" (*.zip)")},
+        compileTarget());
     if (answer.path.isEmpty())
         return;
     if (build::Compile(m_state.project.document, answer.filterIndex, answer.path, true, true).isEmpty())

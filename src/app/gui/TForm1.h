@@ -60,7 +60,7 @@ public:
     void sTreeView1DblClick();
     void FormClick();
     void N14Click();
-    void N16Click(); // the test run
+    void N16Click();                         // the test run
     void startRun(const QString &coreEntry); // the test run once the clean-up is done
 
     // One refresh of title, tree, editor buttons and layout. Asked for after

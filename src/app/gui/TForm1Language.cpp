@@ -65,8 +65,7 @@ void TForm1::SetLanguage(const QString &Link)
     m_languageWorker.reset();
     m_languageWorker = std::make_unique<app::TSreamDownload>(*IdHTTP1, Link, m_state.languageFilePath());
     // Queued: the window changes on its own thread.
-    connect(m_languageWorker.get(), &app::TSreamDownload::downloaded, this,
-            guarded([this] { languageDownloaded(); }));
+    connect(m_languageWorker.get(), &app::TSreamDownload::downloaded, this, guarded([this] { languageDownloaded(); }));
     connect(m_languageWorker.get(), &app::TSreamDownload::failed, this,
             [this](const QString &text) { guarded([this, text] { languageDownloadFailed(text); })(); });
     m_languageWorker->start();

@@ -4,9 +4,9 @@
 #include "app/gui/TForm1.h"
 
 #include "app/ConsoleFormatCodes.h"
-#include "base/RuntimeFiles.h"
 #include "base/Error.h"
 #include "base/Messages.h"
+#include "base/RuntimeFiles.h"
 #include "base/gui/ErrorHandler.h"
 #include "build/PluginCheck.h"
 #include "i18n/Placeholder.h"
@@ -43,12 +43,14 @@ void TForm1::N16Click()
     const QString serverFolder = P + testrun::kTestServerFolder;
     const QString coreEntry = testrun::findCoreEntry(serverFolder);
     if (coreEntry.isEmpty()) {
-        Messages::show(i18n::setTextIntoVarInString(i18n::tx("MSG.msg13"), QStringLiteral("name"), i18n::tx("OTHR.othr4")));
+        Messages::show(
+            i18n::setTextIntoVarInString(i18n::tx("MSG.msg13"), QStringLiteral("name"), i18n::tx("OTHR.othr4")));
         N14Click();
         return;
     }
     if (!testrun::missingPhpBinary(serverFolder).isEmpty()) {
-        Messages::show(i18n::setTextIntoVarInString(i18n::tx("MSG.msg13"), QStringLiteral("name"), i18n::tx("OTHR.othr5")));
+        Messages::show(
+            i18n::setTextIntoVarInString(i18n::tx("MSG.msg13"), QStringLiteral("name"), i18n::tx("OTHR.othr5")));
         N14Click();
         return;
     }

@@ -47,19 +47,10 @@ Answer getSaveFileName(QWidget *parent, const QString &title, const QStringList 
     return run(parent, title, filters, start, QFileDialog::AcceptSave);
 }
 
-void queueAnswer(const Answer &answer)
-{
-    queued().append(answer);
-}
+void queueAnswer(const Answer &answer) { queued().append(answer); }
 
-void clearQueuedAnswers()
-{
-    queued().clear();
-}
+void clearQueuedAnswers() { queued().clear(); }
 
-QString lastStart()
-{
-    return lastStartAsked();
-}
+QString lastStart() { return lastStartAsked(); }
 
 } // namespace vorlune::gui::FileDialogs

@@ -19,8 +19,7 @@ void fitButtonTexts(QWidget *window)
             continue;
         button->setStyleSheet(QString());
         const qreal base = button->font().pointSizeF();
-        for (qreal size = base - 0.5; button->sizeHint().width() > button->width() && size >= base * 0.75;
-             size -= 0.5)
+        for (qreal size = base - 0.5; button->sizeHint().width() > button->width() && size >= base * 0.75; size -= 0.5)
             button->setStyleSheet(QStringLiteral("font-size: %1pt;").arg(size));
         const bool cut = button->sizeHint().width() > button->width();
         if (cut || button->toolTip() == button->text())

@@ -32,10 +32,7 @@ ModalCloseWatcher &watcher()
     return instance;
 }
 
-bool frameKnown(const QWidget *window)
-{
-    return window->frameGeometry().size() != window->size();
-}
+bool frameKnown(const QWidget *window) { return window->frameGeometry().size() != window->size(); }
 
 // Both outer sizes: a window's position is that of its frame.
 void centre(const QWidget *mainWindow, QWidget *Form)
@@ -137,10 +134,7 @@ void ShowFormModal(QWidget *Form)
     Form->installEventFilter(&watcher());
 }
 
-void spareFromPseudoModal(QWidget *window)
-{
-    window->setProperty(kSpared, true);
-}
+void spareFromPseudoModal(QWidget *window) { window->setProperty(kSpared, true); }
 
 void FormModalClose()
 {

@@ -11,7 +11,8 @@ namespace vorlune::gui {
 // The answers tests give a question box in advance. While answers are queued
 // (or an answer for unqueued questions is set) no box is shown, and the
 // texts asked are recorded.
-template <typename Answer> class QueuedAnswers {
+template <typename Answer>
+class QueuedAnswers {
 public:
     // The answer to give instead of showing a box for `text`; none when the
     // box must be shown.

@@ -32,24 +32,12 @@ bool ask(QWidget *parent, const QString &text, const QString &yes, const QString
     return box.clickedButton() == yesButton;
 }
 
-void queueAnswer(bool answer)
-{
-    answers().queue(answer);
-}
+void queueAnswer(bool answer) { answers().queue(answer); }
 
-void answerUnqueuedWith(bool answer)
-{
-    answers().answerUnqueuedWith(answer);
-}
+void answerUnqueuedWith(bool answer) { answers().answerUnqueuedWith(answer); }
 
-void clearQueuedAnswers()
-{
-    answers().clear();
-}
+void clearQueuedAnswers() { answers().clear(); }
 
-QStringList &askedTexts()
-{
-    return answers().asked();
-}
+QStringList &askedTexts() { return answers().asked(); }
 
 } // namespace vorlune::gui::YesNoQuestion

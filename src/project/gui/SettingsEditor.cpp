@@ -47,11 +47,10 @@ SettingsEditor::SettingsEditor(QWidget *area, project::ProjectSession &project, 
     m_grid->setColumnWidth(kLabelColumn, 130);
     applyTexts();
     // Before the first opening the grid holds what a new project holds.
-    const project::PluginSettings fresh{QStringLiteral("Plugin"),    QStringLiteral("Plugin\\Main"),
-                                        QStringLiteral("1.0.0"),     QStringLiteral("1.0.0"),
-                                        QStringLiteral("YourName"),  QStringLiteral("POSTWORLD"),
-                                        project::kDefaultSiteText};
-    const std::array<QString, 7> values{fresh.name, fresh.main, fresh.version, fresh.api,
+    const project::PluginSettings fresh{
+        QStringLiteral("Plugin"),   QStringLiteral("Plugin\\Main"), QStringLiteral("1.0.0"),  QStringLiteral("1.0.0"),
+        QStringLiteral("YourName"), QStringLiteral("POSTWORLD"),    project::kDefaultSiteText};
+    const std::array<QString, 7> values{fresh.name,    fresh.main,    fresh.version, fresh.api,
                                         fresh.creator, fresh.loading, fresh.site};
     for (int row = 0; row < 7; ++row)
         m_grid->item(row, kValueColumn)->setText(values[size_t(row)]);
@@ -113,8 +112,8 @@ project::PluginSettings SettingsEditor::gridSettings() const
 
 void SettingsEditor::setVisible(bool visible)
 {
-    for (QWidget *widget : {static_cast<QWidget *>(m_grid), static_cast<QWidget *>(m_ok),
-                            static_cast<QWidget *>(m_cancel)}) {
+    for (QWidget *widget :
+         {static_cast<QWidget *>(m_grid), static_cast<QWidget *>(m_ok), static_cast<QWidget *>(m_cancel)}) {
         widget->setVisible(visible);
         widget->setEnabled(visible);
     }
@@ -159,8 +158,7 @@ bool SettingsEditor::hasConfigError()
 {
     if (m_project.document.isNull())
         return false;
-    return showErrors(project::settingsErrors(
-        project::PluginSettings::fromElement(m_project.document.settings())));
+    return showErrors(project::settingsErrors(project::PluginSettings::fromElement(m_project.document.settings())));
 }
 
 void SettingsEditor::sBitBtn1Click()

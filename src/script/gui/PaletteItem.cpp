@@ -14,10 +14,7 @@ PaletteItem::PaletteItem(int imageIndex, QWidget *parent) : QLabel(parent), m_im
     setCursor(Qt::OpenHandCursor);
 }
 
-QString PaletteItem::mimeType()
-{
-    return QStringLiteral("application/x-vorlune-palette-item");
-}
+QString PaletteItem::mimeType() { return QStringLiteral("application/x-vorlune-palette-item"); }
 
 QString PaletteItem::droppedName(const QMimeData *data)
 {
@@ -31,10 +28,7 @@ QMimeData *PaletteItem::createMimeData() const
     return data;
 }
 
-void PaletteItem::mousePressEvent(QMouseEvent *event)
-{
-    m_pressAt = event->position().toPoint();
-}
+void PaletteItem::mousePressEvent(QMouseEvent *event) { m_pressAt = event->position().toPoint(); }
 
 void PaletteItem::mouseMoveEvent(QMouseEvent *event)
 {

@@ -25,8 +25,7 @@ QString plainToolTip(const QString &text)
 {
     if (!Qt::mightBeRichText(text))
         return text;
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
-           QStringLiteral("</p>");
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 } // namespace
@@ -147,7 +146,8 @@ void ScriptEditor::SaveEventList(const QString &id)
 
 void ScriptEditor::writeActionLine(int index, const QString &line, int imageIndex)
 {
-    QListWidgetItem *entry = index < 0 ? new QListWidgetItem(m_controls.sListView1) : m_controls.sListView1->item(index);
+    QListWidgetItem *entry =
+        index < 0 ? new QListWidgetItem(m_controls.sListView1) : m_controls.sListView1->item(index);
     if (!entry)
         return;
     entry->setText(line);

@@ -36,9 +36,9 @@ QListWidget *list(QWidget *area, const char *name, QAbstractItemView::SelectionM
 
 ScriptEditorControls::ScriptEditorControls(QWidget *area)
     : sListView2(list(area, "sListView2", QAbstractItemView::SingleSelection)),
-      sListView1(list(area, "sListView1", QAbstractItemView::ExtendedSelection)),
-      sPageControl1(new QTabWidget(area)), sTabSheet1(new QWidget), Players(new QWidget), sTabSheet2(new QWidget),
-      sImage1(new PaletteItem(0, sTabSheet1)), sBitBtn3(button(area, "sBitBtn3", 52)), sBitBtn4(button(area, "sBitBtn4", 74)),
+      sListView1(list(area, "sListView1", QAbstractItemView::ExtendedSelection)), sPageControl1(new QTabWidget(area)),
+      sTabSheet1(new QWidget), Players(new QWidget), sTabSheet2(new QWidget), sImage1(new PaletteItem(0, sTabSheet1)),
+      sBitBtn3(button(area, "sBitBtn3", 52)), sBitBtn4(button(area, "sBitBtn4", 74)),
       sBitBtn5(button(area, "sBitBtn5", 150)), sBitBtn6(button(area, "sBitBtn6", 75)),
       sBitBtn7(button(area, "sBitBtn7", 75)), sBitBtn8(button(area, "sBitBtn8", 150))
 {

@@ -17,13 +17,13 @@ struct ScriptEditorControls {
     void setVisible(bool visible);
     void applyTexts();
 
-    QListWidget *sListView2; // events
-    QListWidget *sListView1; // action lines
+    QListWidget *sListView2;   // events
+    QListWidget *sListView1;   // action lines
     QTabWidget *sPageControl1; // action palette
     QWidget *sTabSheet1;
     QWidget *Players;
     QWidget *sTabSheet2;
-    PaletteItem *sImage1; // palette item of the console-message action
+    PaletteItem *sImage1;  // palette item of the console-message action
     QPushButton *sBitBtn3; // OK
     QPushButton *sBitBtn4; // Cancel
     QPushButton *sBitBtn5; // new event

@@ -70,8 +70,8 @@ void TForm2::applyTexts()
 {
     using i18n::tx;
     const std::pair<const char *, QString> captions[] = {
-        {"sBitBtn1", tx("BUTTONS.btn7")}, {"sBitBtn5", tx("BUTTONS.btn11")}, {"sBitBtn2", tx("BUTTONS.btn8")},
-        {"sBitBtn3", tx("BUTTONS.btn12")}, {"sBitBtn6", tx("BUTTONS.btn9")}, {"sBitBtn4", tx("BUTTONS.btn10")}};
+        {"sBitBtn1", tx("BUTTONS.btn7")},  {"sBitBtn5", tx("BUTTONS.btn11")}, {"sBitBtn2", tx("BUTTONS.btn8")},
+        {"sBitBtn3", tx("BUTTONS.btn12")}, {"sBitBtn6", tx("BUTTONS.btn9")},  {"sBitBtn4", tx("BUTTONS.btn10")}};
     for (const auto &[name, text] : captions)
         findChild<QPushButton *>(QLatin1String(name))->setText(text);
 }

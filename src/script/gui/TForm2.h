@@ -21,8 +21,7 @@ public:
     void applyTexts();
 
     void sBitBtn1Click();
-    void PopupMenuOpen(const QString &name1, const QString &name2, const QString &name3, int ind1, int ind2,
-                       int ind3);
+    void PopupMenuOpen(const QString &name1, const QString &name2, const QString &name3, int ind1, int ind2, int ind3);
     void AddEvent(const QString &str);
     QMenu *popupMenu() const { return m_menu; }
 

@@ -47,7 +47,8 @@ void activeEdit(QLineEdit *obj)
 
 TForm4::TForm4(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_label(new QLabel(this)),
-      m_edit(new QLineEdit(this)), m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)), m_timer(new QTimer(this))
+      m_edit(new QLineEdit(this)), m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)),
+      m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TForm4"));
     setFixedSize(302, 142);
@@ -73,10 +74,7 @@ void TForm4::applyTexts()
     m_ok->setText(i18n::tx("BUTTONS.btn1"));
 }
 
-bool TForm4::editsMessage() const
-{
-    return windowTitle() == i18n::tx("FNCT.fnct1");
-}
+bool TForm4::editsMessage() const { return windowTitle() == i18n::tx("FNCT.fnct1"); }
 
 void TForm4::deactiveAll()
 {
@@ -130,10 +128,7 @@ void TForm4::sBitBtn2Click()
     close();
 }
 
-void TForm4::sBitBtn1Click()
-{
-    close();
-}
+void TForm4::sBitBtn1Click() { close(); }
 
 void TForm4::closeEvent(QCloseEvent *event)
 {

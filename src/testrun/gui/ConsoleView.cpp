@@ -8,10 +8,7 @@
 namespace vorlune::gui {
 namespace {
 
-QColor toColor(const testrun::ConsoleColour &colour)
-{
-    return QColor(colour.red, colour.green, colour.blue);
-}
+QColor toColor(const testrun::ConsoleColour &colour) { return QColor(colour.red, colour.green, colour.blue); }
 
 } // namespace
 

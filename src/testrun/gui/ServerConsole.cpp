@@ -109,10 +109,7 @@ ServerConsole::ServerConsole(const testrun::ConsoleCommand &command, const QIcon
     connect(qApp, &QCoreApplication::aboutToQuit, &m_server, &testrun::ServerProcess::shutDownNow);
 }
 
-ServerConsole::~ServerConsole()
-{
-    m_server.shutDownNow();
-}
+ServerConsole::~ServerConsole() { m_server.shutDownNow(); }
 
 void ServerConsole::showFindings(const QStringList &findings)
 {

@@ -101,10 +101,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QRect &geometry
 }
 
 // Progress bars count in int; bodies are at most 512 MB.
-int barValue(qint64 bytes)
-{
-    return int(std::clamp<qint64>(bytes, 0, std::numeric_limits<int>::max()));
-}
+int barValue(qint64 bytes) { return int(std::clamp<qint64>(bytes, 0, std::numeric_limits<int>::max())); }
 
 void beginBar(QProgressBar *bar, qint64 expected)
 {
@@ -273,8 +270,7 @@ void TForm5::closeEvent(QCloseEvent *event)
 
 bool TForm5::workersRunning() const
 {
-    return (m_lastPhpWorker && !m_lastPhpWorker->isFinished()) ||
-           (m_lastCoreWorker && !m_lastCoreWorker->isFinished());
+    return (m_lastPhpWorker && !m_lastPhpWorker->isFinished()) || (m_lastCoreWorker && !m_lastCoreWorker->isFinished());
 }
 
 void TForm5::cancelWorkers()
@@ -354,9 +350,8 @@ void TForm5::startWorker(std::unique_ptr<testrun::TStreamDownload> &last)
     // The previous worker of this kind has given back its controls and is
     // at most a few instructions from its end.
     last.reset();
-    last = std::make_unique<testrun::TStreamDownload>(m_context.programFolder,
-                                                       testrun::DownloadClients{*IdHTTP1, *IdHTTP2, *m_feedClient},
-                                                       i18n::tx("MSG.msg8"));
+    last = std::make_unique<testrun::TStreamDownload>(
+        m_context.programFolder, testrun::DownloadClients{*IdHTTP1, *IdHTTP2, *m_feedClient}, i18n::tx("MSG.msg8"));
     testrun::TStreamDownload *worker = last.get();
     const bool php = kind == testrun::kPhpPack || kind == testrun::kPhpBuild;
     // The worker's signals arrive queued on this window's thread.
@@ -392,9 +387,8 @@ void TForm5::restoreControls(int kind)
 
 void TForm5::sBitBtn2Click()
 {
-    const FileDialogs::Answer answer =
-        FileDialogs::getOpenFileName(this, QString(), {i18n::tx("OTHR.othr2") + QStringLiteral(" (*.phar)")},
-                                     QDir::homePath());
+    const FileDialogs::Answer answer = FileDialogs::getOpenFileName(
+        this, QString(), {i18n::tx("OTHR.othr2") + QStringLiteral(" (*.phar)")}, QDir::homePath());
     if (answer.path.isEmpty())
         return;
     if (!testrun::installCoreFromFile(m_context.programFolder, answer.path))
@@ -402,20 +396,11 @@ void TForm5::sBitBtn2Click()
     showInstalled();
 }
 
-void TForm5::IdHTTPWorkBegin(qint64 expected)
-{
-    beginBar(sProgressBar1, expected);
-}
+void TForm5::IdHTTPWorkBegin(qint64 expected) { beginBar(sProgressBar1, expected); }
 
-void TForm5::IdHTTPWork(qint64 received)
-{
-    advanceBar(sProgressBar1, received);
-}
+void TForm5::IdHTTPWork(qint64 received) { advanceBar(sProgressBar1, received); }
 
-void TForm5::IdHTTP2WorkBegin(qint64 expected)
-{
-    beginBar(sProgressBar2, expected);
-}
+void TForm5::IdHTTP2WorkBegin(qint64 expected) { beginBar(sProgressBar2, expected); }
 
 void TForm5::IdHTTP2Work(qint64 received)
 {
@@ -424,10 +409,7 @@ void TForm5::IdHTTP2Work(qint64 received)
         advanceBar(sProgressBar2, received);
 }
 
-void TForm5::raiseNotifier()
-{
-    tNotifier->start();
-}
+void TForm5::raiseNotifier() { tNotifier->start(); }
 
 void TForm5::tNotifierTimer()
 {

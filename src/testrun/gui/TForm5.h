@@ -21,10 +21,10 @@ namespace vorlune::gui {
 
 // What the run settings window uses of the program's state.
 struct RunSettingsContext {
-    QString programFolder;          // ends in a separator
+    QString programFolder; // ends in a separator
     base::IniImage *settings = nullptr;
     QString settingsFile;
-    QString siteBaseUrl;            // ends in "/"
+    QString siteBaseUrl; // ends in "/"
 };
 
 // The run settings window: installs PHP and a server core for the test run

@@ -99,8 +99,7 @@ protected:
             const QRect contents = style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
             const Qt::Alignment alignment =
                 QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter);
-            const QRect text =
-                style()->itemTextRect(option.fontMetrics, contents, alignment, isEnabled(), option.text);
+            const QRect text = style()->itemTextRect(option.fontMetrics, contents, alignment, isEnabled(), option.text);
             // One pixel above and below the text: the rows are only 16 px
             // apart, and taller backings would run into each other.
             const QRect backing = text.adjusted(-kBackingReach, -1, kBackingReach, 1) & rect();
@@ -121,10 +120,8 @@ QString captionStyle(const FormatOption &option)
     QString rules;
     switch (option.ink) {
     case Ink::Fixed:
-        rules += QStringLiteral("color: rgb(%1, %2, %3);")
-                     .arg(option.rgb.red)
-                     .arg(option.rgb.green)
-                     .arg(option.rgb.blue);
+        rules +=
+            QStringLiteral("color: rgb(%1, %2, %3);").arg(option.rgb.red).arg(option.rgb.green).arg(option.rgb.blue);
         break;
     case Ink::WindowFrame:
         // Qt has no window-frame role; frames are drawn in the dark role.
