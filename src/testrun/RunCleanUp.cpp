@@ -61,11 +61,11 @@ std::function<bool(const std::string &)> named(const char *lower)
 void cleanUpBeforeRun(const QString &serverFolder, const base::IniImage &settings)
 {
     // All read first: a bad value stops the run before anything is deleted.
-    const bool logs = readRunOption(settings, QStringLiteral("delete_logs"));
-    const bool worlds = readRunOption(settings, QStringLiteral("delete_worlds"));
-    const bool players = readRunOption(settings, QStringLiteral("delete_players"));
-    const bool plugins = readRunOption(settings, QStringLiteral("delete_plugins"));
-    const bool crashes = readRunOption(settings, QStringLiteral("delete_crashs"));
+    const bool logs = readRunOption(settings, RunKey::DeleteLogs);
+    const bool worlds = readRunOption(settings, RunKey::DeleteWorlds);
+    const bool players = readRunOption(settings, RunKey::DeletePlayers);
+    const bool plugins = readRunOption(settings, RunKey::DeletePlugins);
+    const bool crashes = readRunOption(settings, RunKey::DeleteCrashes);
 
     const Descriptor server(::open(QFile::encodeName(serverFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const auto listed = entriesOf(server.get());

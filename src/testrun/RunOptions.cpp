@@ -4,12 +4,26 @@
 
 #include <QRegularExpression>
 
+#include <stdexcept>
+
 namespace vorlune::testrun {
+
+const RunSetting &runSetting(RunKey key)
+{
+    const auto index = size_t(key);
+    if (index >= kRunSettings.size() || kRunSettings[index].key != key)
+        throw std::logic_error("run setting without its row in kRunSettings");
+    return kRunSettings[index];
+}
+
+QString runKeyName(RunKey key) { return QLatin1String(runSetting(key).name); }
 
 void ensureRunOptions(base::IniImage &settings)
 {
-    for (const RunOption &option : kRunOptions)
-        base::SetSetting(settings, kRunSection, QLatin1String(option.key), QLatin1String(option.defaultValue));
+    for (const RunSetting &setting : kRunSettings) {
+        if (setting.isOption)
+            base::SetSetting(settings, kRunSection, QLatin1String(setting.name), QLatin1String(setting.defaultValue));
+    }
 }
 
 bool parseBoolean(const QString &value)
@@ -27,19 +41,34 @@ bool parseBoolean(const QString &value)
 
 QString booleanText(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
 
-bool readRunOption(const base::IniImage &settings, const QString &key)
+namespace {
+
+const RunSetting &option(RunKey key)
 {
-    QString defaultValue = QStringLiteral("0");
-    for (const RunOption &option : kRunOptions) {
-        if (key == QLatin1String(option.key))
-            defaultValue = QLatin1String(option.defaultValue);
-    }
-    return parseBoolean(settings.readString(kRunSection, key, defaultValue));
+    const RunSetting &setting = runSetting(key);
+    if (!setting.isOption)
+        throw std::logic_error("a text run setting read or written as a yes/no option");
+    return setting;
 }
 
-void writeRunOption(base::IniImage &settings, const QString &key, bool value)
+} // namespace
+
+bool readRunOption(const base::IniImage &settings, RunKey key)
 {
-    settings.writeString(kRunSection, key, booleanText(value));
+    const RunSetting &setting = option(key);
+    return parseBoolean(
+        settings.readString(kRunSection, QLatin1String(setting.name), QLatin1String(setting.defaultValue)));
+}
+
+void writeRunOption(base::IniImage &settings, RunKey key, bool value)
+{
+    settings.writeString(kRunSection, QLatin1String(option(key).name), booleanText(value));
+}
+
+QString readRunText(const base::IniImage &settings, RunKey key)
+{
+    const RunSetting &setting = runSetting(key);
+    return settings.readString(kRunSection, QLatin1String(setting.name), QLatin1String(setting.defaultValue)).trimmed();
 }
 
 } // namespace vorlune::testrun

@@ -27,7 +27,7 @@ QString majorOf(const QString &version) { return version.section(QLatin1Char('.'
 
 QString coreFeedUrl(const base::IniImage &settings)
 {
-    const QString url = settings.readString(QStringLiteral("Run"), kCoreFeedKey, QString()).trimmed();
+    const QString url = readRunText(settings, RunKey::CoreFeed);
     return url.isEmpty() ? kDefaultCoreFeed : url;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testrun/RunOptions.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,9 +16,10 @@ namespace vorlune::testrun {
 // project's update feed.
 inline const QString kFeedCoreName = QStringLiteral("PocketMine-MP(PHP8)");
 inline const QString kDefaultCoreFeed = QStringLiteral("https://update.pmmp.io/api?channel=stable");
-// Settings key (section "Run") naming another feed of the same format: another
-// channel, or a continuation of the server that publishes its own.
-inline const QString kCoreFeedKey = QStringLiteral("core_feed");
+// The run settings' key (RunKey::CoreFeed) naming another feed of the same
+// format: another channel, or a continuation of the server that publishes
+// its own.
+inline const QString kCoreFeedKey = runKeyName(RunKey::CoreFeed);
 
 // What a feed tells of the newest release of its channel.
 struct ServerRelease {

@@ -2,7 +2,10 @@
 #include "base/Error.h"
 #include "support/TestRegistry.h"
 
+#include <QSet>
 #include <QTest>
+
+#include <stdexcept>
 
 using namespace vorlune::testrun;
 using vorlune::base::IniImage;
@@ -50,10 +53,33 @@ private Q_SLOTS:
         QCOMPARE(settings.toBytes(),
                  QByteArray("\xEF\xBB\xBF[run]\r\ndelete_worlds=-1\r\ndelete_logs=yes\r\ndelete_crashs=-1\r\n"
                             "delete_players=-1\r\ndelete_plugins=0\r\n\r\n[Mine]\r\na=b\r\n\r\n"));
-        QVERIFY(readRunOption(settings, QStringLiteral("delete_worlds")));
-        QVERIFY_THROWS_EXCEPTION(vorlune::Error, readRunOption(settings, QStringLiteral("delete_logs")));
-        writeRunOption(settings, QStringLiteral("delete_logs"), false);
-        QVERIFY(!readRunOption(settings, QStringLiteral("delete_logs")));
+        QVERIFY(readRunOption(settings, RunKey::DeleteWorlds));
+        QVERIFY_THROWS_EXCEPTION(vorlune::Error, readRunOption(settings, RunKey::DeleteLogs));
+        writeRunOption(settings, RunKey::DeleteLogs, false);
+        QVERIFY(!readRunOption(settings, RunKey::DeleteLogs));
+        QCOMPARE(readRunText(settings, RunKey::CoreFeed), QString()); // never written at start
+        settings.writeString(kRunSection, QStringLiteral("core_feed"), QStringLiteral(" https://feed.example/ "));
+        QCOMPARE(readRunText(settings, RunKey::CoreFeed), QStringLiteral("https://feed.example/"));
+    }
+
+    // Keys are read through the table only; a key without its row, or a
+    // text read as an option, is caught here rather than read as "0".
+    void everyKeyHasItsRow()
+    {
+        QSet<QString> names;
+        for (int value = 0; value <= int(RunKey::CoreFeed); ++value) {
+            const auto key = RunKey(value);
+            QCOMPARE(int(runSetting(key).key), value);
+            QVERIFY(!names.contains(runKeyName(key)));
+            names.insert(runKeyName(key));
+            const IniImage empty;
+            if (runSetting(key).isOption)
+                QCOMPARE(readRunOption(empty, key), parseBoolean(QLatin1String(runSetting(key).defaultValue)));
+            else
+                QVERIFY_THROWS_EXCEPTION(std::logic_error, readRunOption(empty, key));
+        }
+        QCOMPARE(names.size(), int(kRunSettings.size()));
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, runSetting(RunKey(int(kRunSettings.size()))));
     }
 };
 

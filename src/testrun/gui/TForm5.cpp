@@ -37,16 +37,16 @@ struct CheckBoxRow {
     QRect geometry;
     i18n::TextId text;
     const char *placeholder; // the value of "{name}", or nullptr
-    const char *key;         // its run option
+    testrun::RunKey key;     // its run option
 };
 
 constexpr int kRows = 5;
 const CheckBoxRow kCheckBoxRows[kRows] = {
-    {"sCheckBox1", {8, 66, 215, 19}, "CKBOX.ckbox1", "server.log", "delete_logs"},
-    {"sCheckBox2", {8, 91, 230, 19}, "CKBOX.ckbox2", "worlds", "delete_worlds"},
-    {"sCheckBox3", {8, 116, 220, 19}, "CKBOX.ckbox3", nullptr, "delete_crashs"},
-    {"sCheckBox4", {8, 141, 234, 19}, "CKBOX.ckbox2", "players", "delete_players"},
-    {"sCheckBox5", {8, 166, 232, 19}, "CKBOX.ckbox2", "plugins", "delete_plugins"},
+    {"sCheckBox1", {8, 66, 215, 19}, "CKBOX.ckbox1", "server.log", testrun::RunKey::DeleteLogs},
+    {"sCheckBox2", {8, 91, 230, 19}, "CKBOX.ckbox2", "worlds", testrun::RunKey::DeleteWorlds},
+    {"sCheckBox3", {8, 116, 220, 19}, "CKBOX.ckbox3", nullptr, testrun::RunKey::DeleteCrashes},
+    {"sCheckBox4", {8, 141, 234, 19}, "CKBOX.ckbox2", "players", testrun::RunKey::DeletePlayers},
+    {"sCheckBox5", {8, 166, 232, 19}, "CKBOX.ckbox2", "plugins", testrun::RunKey::DeletePlugins},
 };
 
 constexpr int kPhp5Item = 0;
@@ -239,15 +239,13 @@ void TForm5::FormShow()
     showInstalled();
     // A value that is no Boolean stops here: the boxes after it keep their state.
     for (int row = 0; row < kRows; ++row)
-        m_checkBoxes[row]->setChecked(
-            testrun::readRunOption(*m_context.settings, QLatin1String(kCheckBoxRows[row].key)));
+        m_checkBoxes[row]->setChecked(testrun::readRunOption(*m_context.settings, kCheckBoxRows[row].key));
 }
 
 void TForm5::saveCheckBoxes()
 {
     for (int row = 0; row < kRows; ++row)
-        testrun::writeRunOption(*m_context.settings, QLatin1String(kCheckBoxRows[row].key),
-                                m_checkBoxes[row]->isChecked());
+        testrun::writeRunOption(*m_context.settings, kCheckBoxRows[row].key, m_checkBoxes[row]->isChecked());
     m_context.settings->save(m_context.settingsFile);
 }
 
