@@ -13,6 +13,12 @@ namespace vorlune::build {
 struct GeneratedPlugin;
 
 inline constexpr int kPharArchive = 1;
+inline constexpr int kZipArchive = 2; // as any value but kPharArchive
+// Compile's show_err and show_compl, named where it is called.
+inline constexpr bool kShowErrors = true;
+inline constexpr bool kHideErrors = false;
+inline constexpr bool kShowCompletion = true;
+inline constexpr bool kHideCompletion = false;
 inline const QString kCompilerResourceName = QStringLiteral("PHARcompiler");
 inline const QString kCompilerFileName = QStringLiteral("PHAR_compiler");
 

@@ -126,7 +126,8 @@ void makePluginsFolder(const QString &serverFolder) { QDir().mkpath(serverFolder
 void buildIntoServer(project::ProjectDocument &document, const QString &serverFolder)
 {
     makePluginsFolder(serverFolder);
-    build::Compile(document, build::kPharArchive, serverFolder + QStringLiteral("plugins/bnop.phar"), true, false);
+    build::Compile(document, build::kPharArchive, serverFolder + QStringLiteral("plugins/bnop.phar"),
+                   build::kShowErrors, build::kHideCompletion);
     prepareServerProperties(serverFolder);
 }
 

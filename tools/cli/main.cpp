@@ -141,7 +141,7 @@ int main(int argc, char *argv[])
         if (!run)
             return usage();
     } else if (!arguments.isEmpty() && arguments.first() == QLatin1String("--zip")) {
-        typec = 2;
+        typec = build::kZipArchive;
         arguments.removeFirst();
     } else if (!arguments.isEmpty() && arguments.first() == QLatin1String("--check")) {
         checkOnly = true;
@@ -197,7 +197,9 @@ int main(int argc, char *argv[])
                 throw Error(read.refusal);
             return *read.plugin;
         };
-        return build::Compile(plugin, typec, arguments.at(1), true, true).isEmpty() ? 1 : 0;
+        const QString archive =
+            build::Compile(plugin, typec, arguments.at(1), build::kShowErrors, build::kShowCompletion);
+        return archive.isEmpty() ? 1 : 0;
     } catch (const Error &error) {
         // A main class PHP cannot load is a finding too, already printed.
         if (!findings.contains(error.text()))

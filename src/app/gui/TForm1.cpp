@@ -485,7 +485,9 @@ void TForm1::N6Click()
         compileTarget());
     if (answer.path.isEmpty())
         return;
-    if (build::Compile(m_state.project.document, answer.filterIndex, answer.path, true, true).isEmpty())
+    const QString archive = build::Compile(m_state.project.document, answer.filterIndex, answer.path,
+                                           build::kShowErrors, build::kShowCompletion);
+    if (archive.isEmpty())
         return;
     // A plugin that builds may still be refused by a server or print other
     // than typed; a user who builds from the window is told so here.
