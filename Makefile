@@ -9,7 +9,8 @@ PACKAGES = cmake g++ make pkg-config qt6-base-dev libgl-dev libxml2-dev libzip-d
            libcurl4-openssl-dev libssl-dev ca-certificates php-cli php-yaml python3 openssl xvfb xauth \
            openbox xdotool x11-utils fonts-liberation fonts-dejavu-core fonts-wqy-microhei qt6-translations-l10n \
            dpkg-dev file desktop-file-utils appstream-util shared-mime-info libglib2.0-bin \
-           clang libclang-rt-14-dev clang-format
+           clang libclang-rt-14-dev clang-format \
+           nginx curl lintian
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
