@@ -2,6 +2,7 @@
 
 #include "build/PhpPeer.h"
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 
 // The .deb that `cpack -G DEB` makes of this build tree, unpacked into a
@@ -20,6 +23,8 @@ using namespace vorlune;
 class DebianPackageTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
     void initTestCase()
     {
         VORLUNE_REQUIRE_TOOLS({QStringLiteral("dpkg-deb"), QStringLiteral("dpkg-shlibdeps"), QStringLiteral("file")});
@@ -57,23 +62,39 @@ private Q_SLOTS:
                      qPrintable(fields.value(QStringLiteral("Depends"))));
     }
 
+    // Debian's own check of the package: no error and no warning, the few
+    // overrides the package carries aside (each says why).
+    void passesLintian()
+    {
+        if (!test::missingTools({QStringLiteral("lintian")}).isEmpty()) {
+            if (qEnvironmentVariableIsSet("VORLUNE_REQUIRE_LINTIAN"))
+                QFAIL("lintian is not installed");
+            QSKIP("lintian is not installed");
+        }
+        test::RunOptions slow;
+        slow.timeoutMs = 300000;
+        const test::ProgramResult lintian = test::runProgram(
+            QStringLiteral("lintian"), {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), m_deb}, slow);
+        QVERIFY2(lintian.exitCode == 0, qPrintable(lintian.describe()));
+        QVERIFY2(!lintian.out.contains(QLatin1String("E: ")) && !lintian.out.contains(QLatin1String("W: ")),
+                 qPrintable(lintian.out));
+    }
+
     void theInstalledBuildCommandBuildsWithItsCarriedCompiler()
     {
-        test::TestEnvironment env;
         const QStringList before = test::snapshotTree(m_root);
         const test::ProgramResult build = test::runProgram(m_root + QStringLiteral("/usr/bin/vorlune-build"),
-                                                           {test::kHelloProject, env.path(QStringLiteral("hello"))}, {},
-                                                           test::installedProgramEnvironment());
+                                                           {test::kHelloProject, m_env->path(QStringLiteral("hello"))},
+                                                           {}, test::installedProgramEnvironment());
         QVERIFY2(build.exitCode == 0, qPrintable(build.describe()));
         const QJsonObject files =
-            test::openWithPhp(env.path(QStringLiteral("hello.phar"))).value(QStringLiteral("files")).toObject();
+            test::openWithPhp(m_env->path(QStringLiteral("hello.phar"))).value(QStringLiteral("files")).toObject();
         QVERIFY2(files.contains(QStringLiteral("plugin.yml")), qPrintable(QStringList(files.keys()).join(u' ')));
         QCOMPARE(test::snapshotTree(m_root), before);
     }
 
     void theInstalledApplicationStartsWithAProject()
     {
-        test::TestEnvironment env;
         const QStringList before = test::snapshotTree(m_root);
         QProcessEnvironment environment = test::installedProgramEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -94,6 +115,7 @@ private Q_SLOTS:
     }
 
 private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
     QTemporaryDir m_scratch;
     QString m_deb;
     QString m_root;
