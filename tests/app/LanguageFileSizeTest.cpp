@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <optional>
+
 using namespace vorlune;
 using test::readFile;
 
@@ -30,13 +32,15 @@ QByteArray nearlyFullLanguageFile()
 class LanguageFileSizeTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     // The download is refused whole: the old file and texts stay.
     void aDownloadThatWouldOutgrowTheLimitChangesNothing()
     {
-        test::TestEnvironment env;
-        const QString languageFile = env.path(QStringLiteral("Language.ini"));
+        const QString languageFile = m_env->path(QStringLiteral("Language.ini"));
         test::writeFile(languageFile, "[VORLUNE]\r\nlanguage=en\r\n");
-        const QString offered = env.path(QStringLiteral("site.ini"));
+        const QString offered = m_env->path(QStringLiteral("site.ini"));
         test::writeFile(offered, nearlyFullLanguageFile());
         testrun::HttpClient client(app::languageClientOptions());
         app::TSreamDownload worker(client, QUrl::fromLocalFile(offered).toString(), languageFile);
@@ -55,19 +59,21 @@ private Q_SLOTS:
     // which would refuse it at every later start.
     void aFileThatWouldOutgrowTheLimitIsNotWrittenBack()
     {
-        test::TestEnvironment env;
-        const QString languageFile = env.path(QStringLiteral("Language.ini"));
+        const QString languageFile = m_env->path(QStringLiteral("Language.ini"));
         const QByteArray bytes = nearlyFullLanguageFile();
         test::writeFile(languageFile, bytes);
         app::AppState state;
-        state.programFolder = env.home();
+        state.programFolder = m_env->home();
         app::loadLanguage(state);
         QCOMPARE(readFile(languageFile), bytes);
         app::AppState again;
-        again.programFolder = env.home();
+        again.programFolder = m_env->home();
         app::loadLanguage(again);
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(m_env->messages().isEmpty());
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(LanguageFileSizeTest)

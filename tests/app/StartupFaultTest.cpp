@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 using namespace vorlune;
@@ -36,9 +38,11 @@ bool anyContains(const QStringList &messages, const QString &part)
 class StartupFaultTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void aFullDiskLeavesTheUsersFilesWhole()
     {
-        TestEnvironment env;
         test::SmallDisk disk;
         VORLUNE_REQUIRE_MOUNTED(disk);
         writeFile(disk.path(QStringLiteral("Language.ini")), kCustomLanguage);
@@ -49,8 +53,8 @@ private Q_SLOTS:
         state.programFolder = disk.path();
         app::runCreationSteps(state, {});
         // Theme, language file and settings file: each write reported with the reason.
-        QCOMPARE(env.messages().size(), 3);
-        for (const QString &message : env.messages())
+        QCOMPARE(m_env->messages().size(), 3);
+        for (const QString &message : m_env->messages())
             QVERIFY2(message.endsWith(QStringLiteral("No space left on device")), qPrintable(message));
         QCOMPARE(readFile(disk.path(QStringLiteral("Language.ini"))), kCustomLanguage);
         QCOMPARE(readFile(disk.path(QStringLiteral("kFkXOUbgS12jtg.dll"))), kCustomSettings);
@@ -64,9 +68,8 @@ private Q_SLOTS:
 
     void unreadableFilesAreReportedAndNotReplaced()
     {
-        TestEnvironment env;
-        const QString language = env.path(QStringLiteral("Language.ini"));
-        const QString settings = env.path(QStringLiteral("kFkXOUbgS12jtg.dll"));
+        const QString language = m_env->path(QStringLiteral("Language.ini"));
+        const QString settings = m_env->path(QStringLiteral("kFkXOUbgS12jtg.dll"));
         QCOMPARE(mkfifo(QFile::encodeName(language).constData(), 0600), 0);
         // Sparse: over the limit without taking room.
         writeFile(settings, kCustomSettings);
@@ -74,9 +77,9 @@ private Q_SLOTS:
 
         app::AppState state;
         app::runCreationSteps(state, {});
-        QCOMPARE(env.messages().size(), 2);
-        QVERIFY(anyContains(env.messages(), language + QStringLiteral("\": it is not a regular file")));
-        QVERIFY(anyContains(env.messages(), settings + QStringLiteral("\": the file is larger than 16 MB")));
+        QCOMPARE(m_env->messages().size(), 2);
+        QVERIFY(anyContains(m_env->messages(), language + QStringLiteral("\": it is not a regular file")));
+        QVERIFY(anyContains(m_env->messages(), settings + QStringLiteral("\": the file is larger than 16 MB")));
         QVERIFY(QFileInfo(language).isFile() == false && QFileInfo::exists(language));
         QCOMPARE(QFileInfo(settings).size(), fileio::kIniFileLimit + 1);
         // Built-in texts and default settings in memory, so the window works.
@@ -87,14 +90,17 @@ private Q_SLOTS:
 
     void aProjectThatIsAPipeDoesNotHoldUpStartUp()
     {
-        TestEnvironment env;
-        const QString fifo = env.path(QStringLiteral("pipe.vlk"));
+        const QString fifo = m_env->path(QStringLiteral("pipe.vlk"));
         QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         app::AppState state;
         app::runCreationSteps(state, {fifo});
-        QCOMPARE(env.messages(), QStringList{QStringLiteral("Cannot open \"%1\": it is not a regular file").arg(fifo)});
+        QCOMPARE(m_env->messages(),
+                 QStringList{QStringLiteral("Cannot open \"%1\": it is not a regular file").arg(fifo)});
         QVERIFY(state.project.ProjectFilePath.isEmpty());
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(StartupFaultTest)

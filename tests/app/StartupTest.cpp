@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using vorlune::test::readFile;
 using vorlune::test::TestEnvironment;
@@ -18,18 +20,20 @@ using vorlune::test::writeFile;
 class StartupTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void firstStartWritesRuntimeFilesAndDefaults()
     {
-        TestEnvironment env;
         app::AppState state;
         app::runCreationSteps(state, {});
-        QCOMPARE(state.programFolder, env.home());
-        QVERIFY(env.messages().isEmpty());
+        QCOMPARE(state.programFolder, m_env->home());
+        QVERIFY(m_env->messages().isEmpty());
 
         QFile theme(QStringLiteral(":/RESs/design"));
         QVERIFY(theme.open(QIODevice::ReadOnly));
-        QCOMPARE(readFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll"))), theme.readAll());
-        QCOMPARE(readFile(env.path(QStringLiteral("kFkXOUbgS12jtg.dll"))),
+        QCOMPARE(readFile(m_env->path(QStringLiteral("RSRhWpOleMfdcA.dll"))), theme.readAll());
+        QCOMPARE(readFile(m_env->path(QStringLiteral("kFkXOUbgS12jtg.dll"))),
                  QByteArray("\xEF\xBB\xBF[Run]\r\ndelete_logs=-1\r\ndelete_worlds=0\r\ndelete_crashs=-1\r\n"
                             "delete_players=-1\r\ndelete_plugins=0\r\n\r\n"));
 
@@ -47,7 +51,7 @@ private Q_SLOTS:
                         QByteArray(row.defaultText.data(), qsizetype(row.defaultText.size())) + "\r\n";
         }
         expected += "\r\n";
-        const QByteArray language = readFile(env.path(QStringLiteral("Language.ini")));
+        const QByteArray language = readFile(m_env->path(QStringLiteral("Language.ini")));
         QCOMPARE(language, expected);
         QCOMPARE(language.count("\r\n["), 12);
         QVERIFY(language.contains("btn1=\xD0\x9E\xD0\xBA\r\n")); // Cyrillic О and к
@@ -60,27 +64,25 @@ private Q_SLOTS:
 
     void presentThemeIsKeptAndSettingsAreKept()
     {
-        TestEnvironment env;
-        writeFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll")), "QWidget {}");
-        writeFile(env.path(QStringLiteral("kFkXOUbgS12jtg.dll")), "[Run]\r\ndelete_worlds=-1\r\n");
+        writeFile(m_env->path(QStringLiteral("RSRhWpOleMfdcA.dll")), "QWidget {}");
+        writeFile(m_env->path(QStringLiteral("kFkXOUbgS12jtg.dll")), "[Run]\r\ndelete_worlds=-1\r\n");
         app::AppState state;
         app::runCreationSteps(state, {});
-        QCOMPARE(readFile(env.path(QStringLiteral("RSRhWpOleMfdcA.dll"))), QByteArray("QWidget {}"));
-        QVERIFY(readFile(env.path(QStringLiteral("kFkXOUbgS12jtg.dll")))
+        QCOMPARE(readFile(m_env->path(QStringLiteral("RSRhWpOleMfdcA.dll"))), QByteArray("QWidget {}"));
+        QVERIFY(readFile(m_env->path(QStringLiteral("kFkXOUbgS12jtg.dll")))
                     .startsWith("\xEF\xBB\xBF[Run]\r\ndelete_worlds=-1\r\ndelete_logs=-1\r\n"));
     }
 
     void newProjectIsNamedInTheFilesLanguage()
     {
-        TestEnvironment env;
-        writeFile(env.path(QStringLiteral("Language.ini")), "\xEF\xBB\xBF[OTHR]\r\nothr1=New plugin\r\n");
+        writeFile(m_env->path(QStringLiteral("Language.ini")), "\xEF\xBB\xBF[OTHR]\r\nothr1=New plugin\r\n");
         app::AppState state;
         app::runCreationSteps(state, {});
         QCOMPARE(state.project.ProjectFileName, QStringLiteral("New plugin.vlk"));
         QCOMPARE(app::mainWindowTitle(state.project.ProjectFileName),
                  QStringLiteral("Vorlune [New plugin.vlk] {TEST EDITION}"));
         // The file was completed with every other text and kept the given one.
-        const QByteArray written = readFile(env.path(QStringLiteral("Language.ini")));
+        const QByteArray written = readFile(m_env->path(QStringLiteral("Language.ini")));
         QVERIFY(written.startsWith("\xEF\xBB\xBF[OTHR]\r\nothr1=New plugin\r\nothr2="));
         QVERIFY(written.contains("[CKBOX]\r\nckbox1="));
     }
@@ -91,46 +93,44 @@ private Q_SLOTS:
                  QStringLiteral("/tmp/My Plugins/demo.vlk"));
         QCOMPARE(app::joinArguments({QStringLiteral("/tmp/two  spaces.vlk")}), QStringLiteral("/tmp/two  spaces.vlk"));
 
-        TestEnvironment env;
-        QDir(env.home()).mkpath(QStringLiteral("My Plugins"));
+        QDir(m_env->home()).mkpath(QStringLiteral("My Plugins"));
         app::AppState first;
         app::runCreationSteps(first, {});
-        first.project.saveTo(env.path(QStringLiteral("My Plugins/demo.vlk")));
+        first.project.saveTo(m_env->path(QStringLiteral("My Plugins/demo.vlk")));
 
         app::AppState state;
-        app::runCreationSteps(state, {env.home() + QStringLiteral("My"), QStringLiteral("Plugins/demo.vlk")});
+        app::runCreationSteps(state, {m_env->home() + QStringLiteral("My"), QStringLiteral("Plugins/demo.vlk")});
         QCOMPARE(state.project.ProjectFileName, QStringLiteral("demo.vlk"));
-        QCOMPARE(state.project.ProjectFilePath, env.path(QStringLiteral("My Plugins/demo.vlk")));
+        QCOMPARE(state.project.ProjectFilePath, m_env->path(QStringLiteral("My Plugins/demo.vlk")));
     }
 
     void refusedOrBrokenCommandLineProjectLeavesANewProject()
     {
-        TestEnvironment env;
-        writeFile(env.path(QStringLiteral("demo.VLK")), "<plugin/>");
-        writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
+        writeFile(m_env->path(QStringLiteral("demo.VLK")), "<plugin/>");
+        writeFile(m_env->path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
         app::AppState refused;
-        app::runCreationSteps(refused, {env.path(QStringLiteral("demo.VLK"))});
-        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg5")});
+        app::runCreationSteps(refused, {m_env->path(QStringLiteral("demo.VLK"))});
+        QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg5")});
         QVERIFY(refused.project.ProjectFilePath.isEmpty());
 
-        env.messages().clear();
+        m_env->messages().clear();
         app::AppState broken;
-        app::runCreationSteps(broken, {env.path(QStringLiteral("broken.vlk"))});
-        QCOMPARE(env.messages().size(), 1);
-        QVERIFY2(env.messages().first().contains(QStringLiteral("broken.vlk")), qPrintable(env.messages().first()));
+        app::runCreationSteps(broken, {m_env->path(QStringLiteral("broken.vlk"))});
+        QCOMPARE(m_env->messages().size(), 1);
+        QVERIFY2(m_env->messages().first().contains(QStringLiteral("broken.vlk")),
+                 qPrintable(m_env->messages().first()));
         QVERIFY(broken.project.ProjectFilePath.isEmpty());
         QVERIFY(!broken.project.document.settings().isNull());
     }
 
     void unwritableFolderReportsAndStillBuildsTheState()
     {
-        TestEnvironment env;
         // A folder below a plain file can be neither created nor written, even by root.
-        writeFile(env.path(QStringLiteral("plain-file")), "x");
+        writeFile(m_env->path(QStringLiteral("plain-file")), "x");
         app::AppState state;
-        state.programFolder = env.path(QStringLiteral("plain-file/program/"));
+        state.programFolder = m_env->path(QStringLiteral("plain-file/program/"));
         app::runCreationSteps(state, {});
-        QCOMPARE(env.messages().size(), 3); // theme, language file, settings file
+        QCOMPARE(m_env->messages().size(), 3); // theme, language file, settings file
         QVERIFY(!state.project.document.isNull());
         QCOMPARE(state.project.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
         QCOMPARE(state.SettingsIni.keys(QStringLiteral("Run")).size(), 5);
@@ -139,15 +139,17 @@ private Q_SLOTS:
 
     void fileImportantNamesTheMissingFile()
     {
-        TestEnvironment env;
-        QVERIFY(!app::FileImportant(env.path(QStringLiteral("gone.dll"))));
-        QCOMPARE(env.messages().size(), 1);
-        QVERIFY(env.messages().first().contains(QStringLiteral("\"") + env.path(QStringLiteral("gone.dll")) +
-                                                QStringLiteral("\"")));
-        writeFile(env.path(QStringLiteral("here.dll")), "x");
-        QVERIFY(app::FileImportant(env.path(QStringLiteral("here.dll"))));
-        QCOMPARE(env.messages().size(), 1);
+        QVERIFY(!app::FileImportant(m_env->path(QStringLiteral("gone.dll"))));
+        QCOMPARE(m_env->messages().size(), 1);
+        QVERIFY(m_env->messages().first().contains(QStringLiteral("\"") + m_env->path(QStringLiteral("gone.dll")) +
+                                                   QStringLiteral("\"")));
+        writeFile(m_env->path(QStringLiteral("here.dll")), "x");
+        QVERIFY(app::FileImportant(m_env->path(QStringLiteral("here.dll"))));
+        QCOMPARE(m_env->messages().size(), 1);
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(StartupTest)

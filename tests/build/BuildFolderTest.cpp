@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -35,9 +37,11 @@ mode_t modeOf(const QString &path)
 class BuildFolderTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void aHeldLockIsWaitedForOnlySoLong()
     {
-        test::TestEnvironment env;
         const QString folder = base::buildFolder();
         const QString lock = folder + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
@@ -66,14 +70,13 @@ private Q_SLOTS:
 
     void emptyingRemovesLinksAndPipesWithoutFollowingThem()
     {
-        test::TestEnvironment env;
-        const QString bystander = env.path(QStringLiteral("bystander"));
+        const QString bystander = m_env->path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
         const QString folder = base::buildFolder();
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/compile/src/Old")));
         QVERIFY(QFile::link(bystander, folder + QStringLiteral("/compile/src/Old/folder")));
         QVERIFY(QFile::link(bystander + QStringLiteral("/keep.txt"), folder + QStringLiteral("/cnfg.dll")));
-        QVERIFY(QFile::link(env.path(QStringLiteral("nowhere")), folder + QStringLiteral("/compile/dangling")));
+        QVERIFY(QFile::link(m_env->path(QStringLiteral("nowhere")), folder + QStringLiteral("/compile/dangling")));
         QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/compile/pipe")).constData(), 0600), 0);
         test::writeFile(folder + QStringLiteral("/compile/.hidden"), "stale");
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
@@ -92,30 +95,32 @@ private Q_SLOTS:
         }
         QVERIFY(!QFileInfo::exists(folder));
         QCOMPARE(test::snapshotTree(bystander), before);
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("nowhere"))));
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("nowhere"))));
     }
 
     void targetsAreComparedWhereTheLinksLead()
     {
-        test::TestEnvironment env;
         const QString folder = base::buildFolder();
         const QString parent = QFileInfo(folder).absolutePath();
         QVERIFY(QDir().mkpath(parent + QStringLiteral("/other")));
-        QVERIFY(QFile::link(parent, env.path(QStringLiteral("via"))));
+        QVERIFY(QFile::link(parent, m_env->path(QStringLiteral("via"))));
         using build::isInsideFolder;
         QVERIFY(isInsideFolder(folder + QStringLiteral("/x.phar"), folder));
         QVERIFY(isInsideFolder(folder + QStringLiteral("/deeper/still/x.phar"), folder));
-        QVERIFY(isInsideFolder(env.path(QStringLiteral("via/tmp_!VL/x.phar")), folder));
+        QVERIFY(isInsideFolder(m_env->path(QStringLiteral("via/tmp_!VL/x.phar")), folder));
         QVERIFY(isInsideFolder(parent + QStringLiteral("/other/../tmp_!VL/x.zip"), folder));
         QVERIFY(!isInsideFolder(parent + QStringLiteral("/tmp_!VL2/x.phar"), folder));
         QVERIFY(!isInsideFolder(parent + QStringLiteral("/tmp_!VL.phar"), folder));
-        QVERIFY(!isInsideFolder(env.path(QStringLiteral("x.phar")), folder));
+        QVERIFY(!isInsideFolder(m_env->path(QStringLiteral("x.phar")), folder));
 
         // A build folder that is a link is refused, not entered: its target is not the build folder.
-        QVERIFY(QFile::link(env.path(QStringLiteral("elsewhere")), folder));
-        QVERIFY(QDir().mkpath(env.path(QStringLiteral("elsewhere"))));
-        QVERIFY(!isInsideFolder(env.path(QStringLiteral("elsewhere/x.phar")), folder));
+        QVERIFY(QFile::link(m_env->path(QStringLiteral("elsewhere")), folder));
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("elsewhere"))));
+        QVERIFY(!isInsideFolder(m_env->path(QStringLiteral("elsewhere/x.phar")), folder));
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(BuildFolderTest)

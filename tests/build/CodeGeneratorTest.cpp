@@ -9,6 +9,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using namespace vorlune::build;
 using vorlune::project::ProjectDocument;
@@ -40,9 +42,11 @@ QStringList classBody(const QByteArray &mainClass)
 class CodeGeneratorTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void workedExample()
     {
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("Hello")));
 
@@ -87,7 +91,6 @@ private Q_SLOTS:
 
     void scriptShapes()
     {
-        TestEnvironment env;
         ProjectDocument empty = ProjectDocument::newProject();
         const QByteArray emptyClass = generatePlugin(empty).mainClass;
         QVERIFY(emptyClass.endsWith("class Main extends PluginBase{\r\n\r\n}\r\n\r\n?>\r\n"));
@@ -139,7 +142,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, api);
         QFETCH(bool, voidReturns);
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         document.settings().setAttribute(QStringLiteral("api"), api);
         addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("Hello")));
@@ -153,7 +155,6 @@ private Q_SLOTS:
 
     void foreignEventElementsAreSkipped()
     {
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         addAction(addEvent(document, QStringLiteral("ev_4")), QStringLiteral("1"), block(QStringLiteral("four")));
         addAction(addEvent(document, QStringLiteral("ev_101")), QStringLiteral("1"), block(QStringLiteral("far")));
@@ -185,7 +186,6 @@ private Q_SLOTS:
         QFETCH(QString, nameSpace);
         QFETCH(QString, className);
         QFETCH(QString, path);
-        TestEnvironment env;
         const MainSplit split = splitMain(main);
         QCOMPARE(split.nameSpace, nameSpace);
         QCOMPARE(split.className, className);
@@ -220,7 +220,6 @@ private Q_SLOTS:
     void classPathNeverLeavesTheCompileFolder()
     {
         QFETCH(QString, main);
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         document.settings().setAttribute(QStringLiteral("main"), main);
         const QString text = errorOf([&] { generatePlugin(document); });
@@ -231,7 +230,6 @@ private Q_SLOTS:
     // Values YAML would misread are quoted; params keep them as stored.
     void settingsYamlWouldMisreadAreQuoted()
     {
-        TestEnvironment env;
         ProjectDocument document =
             ProjectDocument::fromBytes(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><settings "
                                                       "main=\"P\\M\" name=\"Плагин &amp; co: &quot;x&quot;\"/>"
@@ -254,7 +252,6 @@ private Q_SLOTS:
 
     void missingElementsAreReported()
     {
-        TestEnvironment env;
         ProjectDocument noScripts = ProjectDocument::fromBytes("<plugin><settings main=\"A\\B\"/></plugin>");
         QVERIFY(errorOf([&] { generatePlugin(noScripts); }).contains(QStringLiteral("phpscripts")));
 
@@ -273,6 +270,9 @@ private Q_SLOTS:
         QVERIFY(!errorOf([&] { generatePlugin(noSettings); }).isEmpty());
         QVERIFY(!noSettings.root().firstChildElement(QStringLiteral("settings")).isNull());
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(CodeGeneratorTest)

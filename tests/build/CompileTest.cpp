@@ -5,6 +5,7 @@
 #include "build/PhpPeer.h"
 #include "i18n/TextTable.h"
 #include "project/ProjectSession.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -13,14 +14,14 @@
 #include <QProcess>
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using vorlune::test::TestEnvironment;
 
 namespace {
 
-const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
-
-project::ProjectDocument helloDocument() { return project::ProjectDocument::fromFile(kHello); }
+project::ProjectDocument helloDocument() { return project::ProjectDocument::fromFile(test::kHelloProject); }
 
 // Lists a ZIP with Python's zipfile: one line "name|compress_type|utf8flag|hex(content)" per entry.
 QStringList listZipWithPython(const QString &path)
@@ -45,15 +46,18 @@ QStringList listZipWithPython(const QString &path)
 class CompileTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void pharOfTheExampleRunsInPhp()
     {
         if (test::phpProgram().isEmpty())
             QSKIP("php is not installed");
-        TestEnvironment env;
         project::ProjectDocument document = helloDocument();
-        const QString archive = build::Compile(document, 1, env.path(QStringLiteral("hello")), true, true);
-        QCOMPARE(archive, env.path(QStringLiteral("hello.phar")));
-        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg10")});
+        const QString archive = build::Compile(document, build::kPharArchive, m_env->path(QStringLiteral("hello")),
+                                               build::kShowErrors, build::kShowCompletion);
+        QCOMPARE(archive, m_env->path(QStringLiteral("hello.phar")));
+        QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg10")});
         QVERIFY(!QDir(base::buildFolder()).exists());
 
         const build::GeneratedPlugin expected = build::generatePlugin(document);
@@ -83,11 +87,11 @@ namespace {
 
     void zipOfTheExampleReadsInPython()
     {
-        TestEnvironment env;
         project::ProjectDocument document = helloDocument();
-        const QString archive = build::Compile(document, 2, env.path(QStringLiteral("hello.phar")), true, false);
-        QCOMPARE(archive, env.path(QStringLiteral("hello.phar.zip")));
-        QVERIFY(env.messages().isEmpty());
+        const QString archive = build::Compile(document, build::kZipArchive, m_env->path(QStringLiteral("hello.phar")),
+                                               build::kShowErrors, build::kHideCompletion);
+        QCOMPARE(archive, m_env->path(QStringLiteral("hello.phar.zip")));
+        QVERIFY(m_env->messages().isEmpty());
         const build::GeneratedPlugin expected = build::generatePlugin(document);
         QCOMPARE(listZipWithPython(archive),
                  QStringList(
@@ -106,10 +110,10 @@ namespace {
 
     void metadataShowsAQuestionMarkForWhatTheCodePageCannotHold()
     {
-        TestEnvironment env;
         project::ProjectDocument document = helloDocument();
         document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("Plugin \u2605 \U0001F600"));
-        const QString archive = build::Compile(document, 1, env.path(QStringLiteral("symbols")), true, false);
+        const QString archive = build::Compile(document, build::kPharArchive, m_env->path(QStringLiteral("symbols")),
+                                               build::kShowErrors, build::kHideCompletion);
         const QJsonObject opened = test::openWithPhp(archive);
         QCOMPARE(opened.value(QStringLiteral("metadata")).toObject().value(QStringLiteral("name")).toString(),
                  QStringLiteral("Plugin ? ?"));
@@ -117,47 +121,46 @@ namespace {
 
     void anUnwritableTargetEndsTheBuildWithTheSystemsReason()
     {
-        TestEnvironment env;
         project::ProjectDocument document = helloDocument();
         for (int typec : {1, 2}) {
-            const QString target = env.path(QStringLiteral("missing/folder/out"));
+            const QString target = m_env->path(QStringLiteral("missing/folder/out"));
             try {
-                build::Compile(document, typec, target, true, true);
+                build::Compile(document, typec, target, build::kShowErrors, build::kShowCompletion);
                 QFAIL("a build into a missing folder succeeded");
             } catch (const Error &error) {
                 QVERIFY2(error.text().contains(target) &&
                              error.text().endsWith(QStringLiteral(": No such file or directory")),
                          qPrintable(error.text()));
             }
-            QVERIFY(env.messages().isEmpty());
+            QVERIFY(m_env->messages().isEmpty());
             QVERIFY(!QDir(base::buildFolder()).exists());
         }
     }
 
     void anOldArchiveThatCannotBeReplacedIsNoSuccess()
     {
-        TestEnvironment env;
-        QVERIFY(QDir().mkpath(env.path(QStringLiteral("taken.phar/inside"))));
+        QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("taken.phar/inside"))));
         project::ProjectDocument document = helloDocument();
         for (int typec : {1, 2}) {
-            env.messages().clear();
+            m_env->messages().clear();
             const QString target = typec == 1 ? QStringLiteral("taken") : QStringLiteral("taken.phar");
             if (typec == 2)
-                QVERIFY(QDir().mkpath(env.path(QStringLiteral("taken.phar.zip/inside"))));
-            QCOMPARE(build::Compile(document, typec, env.path(target), true, true), QString());
-            QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg11")});
+                QVERIFY(QDir().mkpath(m_env->path(QStringLiteral("taken.phar.zip/inside"))));
+            QCOMPARE(build::Compile(document, typec, m_env->path(target), build::kShowErrors, build::kShowCompletion),
+                     QString());
+            QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg11")});
         }
     }
 
     void staleBuildFilesDoNotLeakIntoTheArchive()
     {
-        TestEnvironment env;
         const QString stale = base::buildFolder() + QStringLiteral("/compile/src/Old");
         QVERIFY(QDir().mkpath(stale));
         test::writeFile(stale + QStringLiteral("/Leftover.php"), "<?php");
         test::writeFile(base::buildFolder() + QStringLiteral("/compile/.hidden"), "x");
         project::ProjectDocument document = helloDocument();
-        const QString archive = build::Compile(document, 2, env.path(QStringLiteral("out")), true, true);
+        const QString archive = build::Compile(document, build::kZipArchive, m_env->path(QStringLiteral("out")),
+                                               build::kShowErrors, build::kShowCompletion);
         const QStringList entries = listZipWithPython(archive);
         QCOMPARE(entries.size(), 2);
         QVERIFY(!entries.join(QLatin1Char('\n')).contains(QStringLiteral("Leftover")));
@@ -165,20 +168,23 @@ namespace {
 
     void brokenProjectEndsTheBuildWithAnErrorAndRemovesTheOldArchive()
     {
-        TestEnvironment env;
-        test::writeFile(env.path(QStringLiteral("out.zip")), "old archive");
+        test::writeFile(m_env->path(QStringLiteral("out.zip")), "old archive");
         project::ProjectDocument document =
             project::ProjectDocument::fromBytes("<plugin><settings main=\"A\\B\"/></plugin>");
         try {
-            build::Compile(document, 2, env.path(QStringLiteral("out")), true, true);
+            build::Compile(document, build::kZipArchive, m_env->path(QStringLiteral("out")), build::kShowErrors,
+                           build::kShowCompletion);
             QFAIL("a project without scripts was built");
         } catch (const Error &error) {
             QVERIFY2(error.text().contains(QStringLiteral("phpscripts")), qPrintable(error.text()));
         }
-        QVERIFY(!QFile::exists(env.path(QStringLiteral("out.zip"))));
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(!QFile::exists(m_env->path(QStringLiteral("out.zip"))));
+        QVERIFY(m_env->messages().isEmpty());
         QVERIFY(!QDir(base::buildFolder()).exists());
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(CompileTest)

@@ -9,6 +9,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 
 namespace {
@@ -67,6 +69,9 @@ QByteArray phpFileFor(const QStringList &literals)
 class PhpStringLiteralTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void messagesParseAndPrintAsRead()
     {
         QStringList literals;
@@ -82,8 +87,7 @@ private Q_SLOTS:
             QCOMPARE(printing.hasEscapes || !printing.values.isEmpty(), row.printed != nullptr);
         }
 
-        test::TestEnvironment env;
-        const QString file = env.path(QStringLiteral("messages.php"));
+        const QString file = m_env->path(QStringLiteral("messages.php"));
         test::writeFile(file, phpFileFor(literals));
         const test::ProgramResult run =
             test::runProgram(test::phpProgram(), {QStringLiteral("-d"), QStringLiteral("error_reporting=-1"), file});
@@ -96,6 +100,9 @@ private Q_SLOTS:
                      QByteArray(row.printed ? row.printed : row.message));
         }
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(PhpStringLiteralTest)

@@ -2,12 +2,14 @@
 #include "base/IniImage.h"
 #include "i18n/ExtraTexts.h"
 #include "project/ProjectDocument.h"
-#include "support/Programs.h"
 #include "support/ScriptParts.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
+
+#include <optional>
 
 using namespace vorlune;
 using vorlune::project::PluginSettings;
@@ -54,8 +56,16 @@ ProjectDocument withMessage(const QString &event, const QString &actionId, const
 class PluginCheckTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { i18n::loadExtraTexts(base::IniImage::fromBytes(kKeyTexts)); }
-    void cleanup() { i18n::loadExtraTexts(base::IniImage()); }
+    void init()
+    {
+        i18n::loadExtraTexts(base::IniImage::fromBytes(kKeyTexts));
+        m_env.emplace();
+    }
+    void cleanup()
+    {
+        m_env.reset();
+        i18n::loadExtraTexts(base::IniImage());
+    }
 
     void settingsFindings_data()
     {
@@ -158,14 +168,12 @@ private Q_SLOTS:
     {
         QFETCH(QString, message);
         QFETCH(QStringList, expected);
-        TestEnvironment env;
         ProjectDocument document = withMessage(QStringLiteral("ev_1"), QStringLiteral("1"), message);
         QCOMPARE(build::checkPlugin(document), expected);
     }
 
     void onlyGeneratedMessagesAreChecked()
     {
-        TestEnvironment env;
         ProjectDocument otherAction = withMessage(QStringLiteral("ev_1"), QStringLiteral("2"), QStringLiteral("\\n"));
         QCOMPARE(build::checkPlugin(otherAction), QStringList());
         ProjectDocument unknownEvent = withMessage(QStringLiteral("ev_9"), QStringLiteral("1"), QStringLiteral("\\n"));
@@ -180,7 +188,6 @@ private Q_SLOTS:
     // The example's api is a new project's default, which today's servers refuse.
     void exampleHasOnlyTheApiFinding()
     {
-        TestEnvironment env;
         i18n::loadExtraTexts(base::IniImage());
         ProjectDocument document = ProjectDocument::fromBytes(test::readFile(test::kHelloProject));
         QCOMPARE(build::checkPlugin(document),
@@ -188,6 +195,9 @@ private Q_SLOTS:
                                             "API 3 и новее не загрузят плагин. Впишите в настройках плагина версию API "
                                             "своего сервера: 3.0.0, 4.0.0 или 5.0.0.")});
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(PluginCheckTest)

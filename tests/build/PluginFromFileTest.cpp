@@ -11,6 +11,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using vorlune::test::errorOf;
 using vorlune::test::TestEnvironment;
@@ -92,6 +94,9 @@ public:
 class PluginFromFileTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     // The command line reads a file front to back; whatever the file, it
     // must make of it what the window makes of the opened document.
     void readsAsTheDocumentDoes_data()
@@ -165,8 +170,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, scanned);
-        TestEnvironment env;
-        const QString path = env.path(QStringLiteral("p.vlk"));
+        const QString path = m_env->path(QStringLiteral("p.vlk"));
         test::writeFile(path, bytes);
 
         // Read front to back, or refused on the way; only a DOCTYPE sends it to the document.
@@ -190,8 +194,7 @@ private Q_SLOTS:
     // rows put in.
     void theComparedReadingsHoldTheProject()
     {
-        TestEnvironment env;
-        const QString path = env.path(QStringLiteral("p.vlk"));
+        const QString path = m_env->path(QStringLiteral("p.vlk"));
         test::writeFile(
             path, utf8Project(settings(QStringLiteral("4.0.0")) +
                               scripts(QStringLiteral("<ev_1>") + message(QStringLiteral("A &amp; B")) +
@@ -226,6 +229,9 @@ private Q_SLOTS:
         const QString error = errorOf([&] { project::ProjectDocument::fromBytes(bytes, QStringLiteral("big.vlk")); });
         QVERIFY2(error.startsWith(QStringLiteral("big.vlk, line 40003: ")), qPrintable(error));
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(PluginFromFileTest)

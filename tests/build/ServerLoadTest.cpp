@@ -9,11 +9,12 @@
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#include <optional>
 
 using namespace vorlune;
 using vorlune::project::ProjectDocument;
@@ -53,6 +54,9 @@ test::ProgramResult loadOnServer(const TestEnvironment &env, ProjectDocument &do
 class ServerLoadTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void eachApiLoadsItsPlugin_data()
     {
         QTest::addColumn<QString>("api");
@@ -65,9 +69,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, api);
         QFETCH(QString, server);
-        TestEnvironment env;
         ProjectDocument document = projectFor(api);
-        const test::ProgramResult loaded = loadOnServer(env, document, server);
+        const test::ProgramResult loaded = loadOnServer(*m_env, document, server);
         QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
         const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
         QCOMPARE(shown.value(QStringLiteral("name")).toString(), QStringLiteral("N"));
@@ -82,7 +85,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, api);
         QFETCH(QString, server);
-        TestEnvironment env;
         ProjectDocument document = projectFor(api);
         document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("My Plugin"));
         document.settings().setAttribute(QStringLiteral("site"), QStringLiteral("https://example.com/p"));
@@ -94,7 +96,7 @@ private Q_SLOTS:
         for (const QString &message : typed)
             addMessage(document, QStringLiteral("ev_1"), message);
         addMessage(document, QStringLiteral("ev_1"), QStringLiteral("I am {$this->getName()}\\x21"));
-        const test::ProgramResult loaded = loadOnServer(env, document, server);
+        const test::ProgramResult loaded = loadOnServer(*m_env, document, server);
         QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
         const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
         QCOMPARE(shown.value(QStringLiteral("name")).toString(), QStringLiteral("My_Plugin"));
@@ -106,25 +108,8 @@ private Q_SLOTS:
         QCOMPARE(shown.value(QStringLiteral("log")).toArray(), expected);
     }
 
-    // Main classes that crashed the servers are refused by the build.
-    void mainClassesPhpCannotLoadAreNotBuilt()
-    {
-        TestEnvironment env;
-        for (const QString &main :
-             {QStringLiteral("1st\\Main"), QStringLiteral("Foo\\List"), QStringLiteral("Plugin\\Echo"),
-              QStringLiteral("Plugin\\String"), QStringLiteral("My-Plug\\Main"), QStringLiteral("Main")}) {
-            ProjectDocument document = projectFor(QStringLiteral("5.0.0"));
-            document.settings().setAttribute(QStringLiteral("main"), main);
-            const test::ProgramResult built = loadOnServer(env, document, QStringLiteral("5"));
-            QCOMPARE(built.exitCode, 1);
-            QVERIFY2(built.err.contains(main), qPrintable(built.describe()));
-            QVERIFY(!QFile::exists(env.path(QStringLiteral("p.phar"))));
-        }
-    }
-
     void api3KeepsTodaysClassBytes()
     {
-        TestEnvironment env;
         ProjectDocument document = projectFor(QStringLiteral("3.0.0"));
         const QByteArray mainClass = build::generatePlugin(document).mainClass;
         const build::MainSplit split = build::splitMain(QStringLiteral("Plugin\\Main"));
@@ -135,12 +120,14 @@ private Q_SLOTS:
     // What the check warns of: a new project's api, refused from API 3 on.
     void theDefaultApiIsRefusedFromApi3On()
     {
-        TestEnvironment env;
         ProjectDocument document = projectFor(QStringLiteral("1.0.0"));
-        const test::ProgramResult loaded = loadOnServer(env, document, QStringLiteral("3"));
+        const test::ProgramResult loaded = loadOnServer(*m_env, document, QStringLiteral("3"));
         QCOMPARE(loaded.exitCode, 1);
         QCOMPARE(loaded.err, QStringLiteral("refused: no compatible api\n"));
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(ServerLoadTest)

@@ -1,9 +1,11 @@
 #include "XSession.h"
-#include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
+
+#include <optional>
 
 using namespace vorlune;
 
@@ -12,19 +14,22 @@ using namespace vorlune;
 class CommandLineRunTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void toolkitOptionsStayInTheProjectPath()
     {
         constexpr int timeout = 10000;
-        test::TestEnvironment env;
         test::XSession session;
         if (!session.unavailable().isEmpty())
             QSKIP(qPrintable(session.unavailable()));
         // Both exist: a toolkit that took "-reverse" would open the second,
         // laid out right to left.
         const QByteArray project = test::readFile(test::kHelloProject);
-        test::writeFile(env.path(QStringLiteral("a -reverse b.vlk")), project);
-        test::writeFile(env.path(QStringLiteral("a b.vlk")), project);
-        session.startApplication({env.path(QStringLiteral("a")), QStringLiteral("-reverse"), QStringLiteral("b.vlk")});
+        test::writeFile(m_env->path(QStringLiteral("a -reverse b.vlk")), project);
+        test::writeFile(m_env->path(QStringLiteral("a b.vlk")), project);
+        session.startApplication(
+            {m_env->path(QStringLiteral("a")), QStringLiteral("-reverse"), QStringLiteral("b.vlk")});
         const QString mainWindow = QStringLiteral("^Vorlune \\[");
         QTRY_VERIFY2_WITH_TIMEOUT(!session.windows(mainWindow).isEmpty(), qPrintable(session.describe()), timeout);
         const QString window = session.windows(mainWindow).first();
@@ -34,6 +39,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(session.windows().size(), 2, timeout);
         QCOMPARE(session.windowTitle(window), QStringLiteral("Vorlune [a -reverse b.vlk] {TEST EDITION}"));
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(CommandLineRunTest)

@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <optional>
+
 using namespace vorlune;
 using gui::TForm1;
 using test::LocalWebServer;
@@ -101,11 +103,15 @@ QString firstNonDefault(const base::IniImage &languageIni)
 class LanguageSwitchTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void cleanup() { qunsetenv("VORLUNE_SITE_URL"); }
+    void init() { m_env.emplace(); }
+    void cleanup()
+    {
+        qunsetenv("VORLUNE_SITE_URL");
+        m_env.reset();
+    }
 
     void englishAndBackOverHttps()
     {
-        test::TestEnvironment environment;
         LocalWebServer server({true});
         VORLUNE_REQUIRE_STARTED(server);
         test::TrustedCa trust(server.caFile());
@@ -117,7 +123,7 @@ private Q_SLOTS:
         w.choose("E1");
         QVERIFY(!w.controlsEnabled());
         QVERIFY(w.finished());
-        QCOMPARE(environment.messages(), QStringList());
+        QCOMPARE(m_env->messages(), QStringList());
         QVERIFY(w.controlsEnabled());
         const QString en = QStringLiteral("English.ini");
         QCOMPARE(w.button(w.runSettings, "sBitBtn1"), siteText(en, "BUTTONS", "btn14"));
@@ -132,7 +138,7 @@ private Q_SLOTS:
 
         w.choose("N10");
         QVERIFY(w.finished());
-        QCOMPARE(firstNonDefault(base::IniImage::load(environment.path(QStringLiteral("Language.ini")))), QString());
+        QCOMPARE(firstNonDefault(base::IniImage::load(m_env->path(QStringLiteral("Language.ini")))), QString());
         QCOMPARE(w.button(w.runSettings, "sBitBtn3"), QStringLiteral("Установить с Джекинса"));
         QCOMPARE(w.main.state().project.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
@@ -140,26 +146,24 @@ private Q_SLOTS:
 
     void theBundledSiteServesToo()
     {
-        test::TestEnvironment environment;
         Windows w;
         QVERIFY(w.main.state().SiteBaseUrl.startsWith(QLatin1String("file://")));
         w.choose("N11");
         QVERIFY(w.finished());
-        QCOMPARE(environment.messages(), QStringList());
+        QCOMPARE(m_env->messages(), QStringList());
         QCOMPARE(i18n::tx("MSG.msg7"), siteText(QStringLiteral("Ukrainian.ini"), "MSG", "msg7"));
     }
 
     void anOpenEditorRefusesTheSwitch()
     {
-        test::TestEnvironment environment;
         Windows w;
-        const QByteArray before = test::readFile(environment.path(QStringLiteral("Language.ini")));
+        const QByteArray before = test::readFile(m_env->path(QStringLiteral("Language.ini")));
         w.main.settingsEditor().OpenPluginSettings();
         w.choose("E1");
-        QCOMPARE(environment.messages(), QStringList{i18n::tx("MSG.msg7")});
+        QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg7")});
         QVERIFY(!w.main.languageDownloadPending());
         QVERIFY(w.controlsEnabled());
-        QCOMPARE(test::readFile(environment.path(QStringLiteral("Language.ini"))), before);
+        QCOMPARE(test::readFile(m_env->path(QStringLiteral("Language.ini"))), before);
     }
 
     void failuresLeaveTheTextsAndGiveTheControlsBack_data()
@@ -175,25 +179,23 @@ private Q_SLOTS:
     {
         QFETCH(QString, path);
         QFETCH(QString, code);
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         Windows w;
-        const QByteArray before = test::readFile(environment.path(QStringLiteral("Language.ini")));
+        const QByteArray before = test::readFile(m_env->path(QStringLiteral("Language.ini")));
         w.main.SetLanguage(server.url(path));
         QVERIFY(w.finished());
-        QTRY_COMPARE(environment.messages().size(), 1);
+        QTRY_COMPARE(m_env->messages().size(), 1);
         const QString expected = i18n::tx("MSG.msg8") + QStringLiteral("\r\nCODE [") + code;
-        QVERIFY2(environment.messages().first().startsWith(expected), qPrintable(environment.messages().first()));
-        QVERIFY(environment.messages().first().endsWith(QLatin1Char(']')));
+        QVERIFY2(m_env->messages().first().startsWith(expected), qPrintable(m_env->messages().first()));
+        QVERIFY(m_env->messages().first().endsWith(QLatin1Char(']')));
         QVERIFY(w.controlsEnabled());
-        QCOMPARE(test::readFile(environment.path(QStringLiteral("Language.ini"))), before);
+        QCOMPARE(test::readFile(m_env->path(QStringLiteral("Language.ini"))), before);
         QCOMPARE(w.button(w.runSettings, "sBitBtn1"), QStringLiteral("Установить"));
     }
 
     void aPageThatIsNoLanguageFileFallsBackToTheDefaults()
     {
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         server.addFile(QStringLiteral("page.html"), "<html><body>Not a language file</body></html>");
@@ -207,10 +209,13 @@ private Q_SLOTS:
         QCOMPARE(w.button(w.runSettings, "sBitBtn1"), QStringLiteral("Install"));
         w.main.SetLanguage(server.url(QStringLiteral("page.html")));
         QVERIFY(w.finished());
-        QCOMPARE(environment.messages(), QStringList());
-        QCOMPARE(firstNonDefault(base::IniImage::load(environment.path(QStringLiteral("Language.ini")))), QString());
+        QCOMPARE(m_env->messages(), QStringList());
+        QCOMPARE(firstNonDefault(base::IniImage::load(m_env->path(QStringLiteral("Language.ini")))), QString());
         QCOMPARE(w.button(w.runSettings, "sBitBtn1"), QStringLiteral("Установить"));
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(LanguageSwitchTest)

@@ -4,6 +4,7 @@
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
 #include "script/gui/TForm2.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "textformat/gui/TForm3.h"
@@ -16,6 +17,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <optional>
 
 using namespace vorlune;
 using vorlune::gui::TForm1;
@@ -57,15 +60,16 @@ void trigger(TForm1 &window, const char *name)
 class MainWindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
     void cleanup()
     {
         gui::FileDialogs::clearQueuedAnswers();
         qApp->setStyleSheet(QString());
+        m_env.reset();
     }
 
     void menusAndControlsCarryTheirNames()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         for (const char *name : {"N1", "N7", "N13", "N8"})
             QVERIFY2(window.findChild<QMenu *>(QLatin1String(name)), name);
@@ -83,8 +87,7 @@ private Q_SLOTS:
 
     void titleAndNodeFollowTheProject()
     {
-        test::TestEnvironment env;
-        TForm1 window({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        TForm1 window({test::kHelloProject});
         window.show();
         QTRY_COMPARE(window.windowTitle(), QStringLiteral("Vorlune [hello.vlk] {TEST EDITION}"));
         QCOMPARE(window.projectTree().mainScriptNode()->text(0), QStringLiteral("Main.php"));
@@ -102,12 +105,11 @@ private Q_SLOTS:
         trigger(window, "N2");
         QTRY_COMPARE(window.windowTitle(), QStringLiteral("Vorlune [Новый плагин.vlk] {TEST EDITION}"));
         QTRY_COMPARE(window.projectTree().mainScriptNode()->text(0), QStringLiteral("Main.php"));
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(m_env->messages().isEmpty());
     }
 
     void treeOpensOneEditorAtATime()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
         QTreeWidgetItem *scripts = window.projectTree().scriptsNode();
@@ -133,7 +135,6 @@ private Q_SLOTS:
 
     void validationMessagesInOrder()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
         gui::SettingsEditor &editor = window.settingsEditor();
@@ -147,7 +148,7 @@ private Q_SLOTS:
         set(tx("CNFG.cnfg3"), "");
         set(tx("CNFG.cnfg2"), "Plugin.Main");
         click(window, "sBitBtn1");
-        QCOMPARE(env.messages(),
+        QCOMPARE(m_env->messages(),
                  QStringList({tx("MSG.msg1"), tx("MSG.msg2"),
                               QStringLiteral("Поле \"Автор Плагина\", не может быть пустым."),
                               QStringLiteral("Поле \"Имя Плагина\", не может быть пустым."),
@@ -155,20 +156,20 @@ private Q_SLOTS:
         QCOMPARE(window.state().editorMode, 1);
         QCOMPARE(settingsAttribute(window, "api"), QStringLiteral("1.0.0")); // nothing written
 
-        env.messages().clear();
+        m_env->messages().clear();
         set(QStringLiteral("API"), "1..0");
         set(tx("CNFG.cnfg5"), "STARTUP");
         set(tx("CNFG.cnfg4"), "Me");
         set(tx("CNFG.cnfg2"), "Plugin\\Main\\Sub");
         click(window, "sBitBtn1");
-        QCOMPARE(env.messages(), QStringList({QStringLiteral("Поле \"Имя Плагина\", не может быть пустым."),
-                                              QStringLiteral("Поле \"Версия Плагина\", не может быть пустым.")}));
-        env.messages().clear();
+        QCOMPARE(m_env->messages(), QStringList({QStringLiteral("Поле \"Имя Плагина\", не может быть пустым."),
+                                                 QStringLiteral("Поле \"Версия Плагина\", не может быть пустым.")}));
+        m_env->messages().clear();
         set(tx("CNFG.cnfg1"), "Name");
         set(tx("CNFG.cnfg3"), "2");
         set(tx("CNFG.cnfg6"), "");
         click(window, "sBitBtn1");
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(m_env->messages().isEmpty());
         QCOMPARE(window.state().editorMode, 0);
         QCOMPARE(settingsAttribute(window, "api"), QStringLiteral("1..0"));
         QCOMPARE(settingsAttribute(window, "main"), QStringLiteral("Plugin\\Main\\Sub"));
@@ -178,22 +179,21 @@ private Q_SLOTS:
 
     void cancelIsRefusedWhileTheStoredSettingsBreakARule()
     {
-        test::TestEnvironment env;
-        test::writeFile(env.path(QStringLiteral("bad.vlk")),
+        test::writeFile(m_env->path(QStringLiteral("bad.vlk")),
                         "<plugin><settings name=\"\" api=\"x\" loading=\"STARTUP\" creator=\"c\" version=\"1\" "
                         "main=\"A\\B\"/><phpscripts/></plugin>");
-        TForm1 window({env.path(QStringLiteral("bad.vlk"))});
+        TForm1 window({m_env->path(QStringLiteral("bad.vlk"))});
         window.show();
-        QVERIFY(env.messages().isEmpty()); // broken settings open normally
+        QVERIFY(m_env->messages().isEmpty()); // broken settings open normally
         window.settingsEditor().OpenPluginSettings();
         window.settingsEditor().setValue(QStringLiteral("API"), QStringLiteral("1.0.0"));
         click(window, "sBitBtn2");
-        QCOMPARE(env.messages(),
+        QCOMPARE(m_env->messages(),
                  QStringList({i18n::tx("MSG.msg1"), QStringLiteral("Поле \"Имя Плагина\", не может быть пустым.")}));
         QCOMPARE(window.state().editorMode, 1);
 
         // Cancel on sound stored settings drops the grid's changes.
-        env.messages().clear();
+        m_env->messages().clear();
         window.settingsEditor().setValue(i18n::tx("CNFG.cnfg1"), QStringLiteral("Fixed"));
         click(window, "sBitBtn1");
         QCOMPARE(window.state().editorMode, 0);
@@ -202,85 +202,82 @@ private Q_SLOTS:
         click(window, "sBitBtn2");
         QCOMPARE(window.state().editorMode, 0);
         QCOMPARE(settingsAttribute(window, "name"), QStringLiteral("Fixed"));
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(m_env->messages().isEmpty());
     }
 
     void savingANewProjectAsksForAPath()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("demo")), 1});
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("demo")), 1});
         click(window, "sBitBtn11");
-        QVERIFY(QFile::exists(env.path(QStringLiteral("demo.vlk"))));
+        QVERIFY(QFile::exists(m_env->path(QStringLiteral("demo.vlk"))));
         QTRY_COMPARE(window.windowTitle(), QStringLiteral("Vorlune [demo.vlk] {TEST EDITION}"));
 
         // The next save writes the same file without a dialog.
-        QFile::remove(env.path(QStringLiteral("demo.vlk")));
+        QFile::remove(m_env->path(QStringLiteral("demo.vlk")));
         click(window, "sBitBtn11");
-        QVERIFY(QFile::exists(env.path(QStringLiteral("demo.vlk"))));
+        QVERIFY(QFile::exists(m_env->path(QStringLiteral("demo.vlk"))));
 
         // Save as: capitals get ".vlk" appended; 3 characters or fewer save nothing.
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("x.VLK")), 1});
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("x.VLK")), 1});
         trigger(window, "N5");
-        QVERIFY(QFile::exists(env.path(QStringLiteral("x.VLK.vlk"))));
+        QVERIFY(QFile::exists(m_env->path(QStringLiteral("x.VLK.vlk"))));
         gui::FileDialogs::queueAnswer({QStringLiteral("abc"), 1});
         trigger(window, "N5");
         QCOMPARE(window.state().project.ProjectFileName, QStringLiteral("x.VLK.vlk"));
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(m_env->messages().isEmpty());
     }
 
     void badFilesKeepTheWindowWorking()
     {
-        test::TestEnvironment env;
-        TForm1 window({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        TForm1 window({test::kHelloProject});
         window.show();
-        test::writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings>");
-        test::writeFile(env.path(QStringLiteral("demo.xml")), "<plugin/>");
+        test::writeFile(m_env->path(QStringLiteral("broken.vlk")), "<plugin><settings>");
+        test::writeFile(m_env->path(QStringLiteral("demo.xml")), "<plugin/>");
 
         window.settingsEditor().OpenPluginSettings();
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("demo.xml")), 1});
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("demo.xml")), 1});
         click(window, "sBitBtn10");
-        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg5")});
+        QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg5")});
         QCOMPARE(window.state().editorMode, 0); // the open editor is closed all the same
 
-        env.messages().clear();
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("broken.vlk")), 1});
+        m_env->messages().clear();
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("broken.vlk")), 1});
         click(window, "sBitBtn10");
-        QCOMPARE(env.messages().size(), 1);
-        QVERIFY(env.messages().first().contains(QStringLiteral("broken.vlk")));
+        QCOMPARE(m_env->messages().size(), 1);
+        QVERIFY(m_env->messages().first().contains(QStringLiteral("broken.vlk")));
         QTRY_COMPARE(window.windowTitle(), QStringLiteral("Vorlune [hello.vlk] {TEST EDITION}"));
-        QCOMPARE(window.state().project.ProjectFilePath, QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk"));
+        QCOMPARE(window.state().project.ProjectFilePath, test::kHelloProject);
     }
 
     void failedSaveThroughTheToolBarIsReported()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("missing/dir/p.vlk")), 1});
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("missing/dir/p.vlk")), 1});
         click(window, "sBitBtn11");
-        QCOMPARE(env.messages().size(), 1);
-        QVERIFY2(env.messages().first().contains(QStringLiteral("p.vlk")), qPrintable(env.messages().first()));
+        QCOMPARE(m_env->messages().size(), 1);
+        QVERIFY2(m_env->messages().first().contains(QStringLiteral("p.vlk")), qPrintable(m_env->messages().first()));
         QVERIFY(window.state().project.ProjectFilePath.isEmpty());
         QCOMPARE(window.state().project.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
         // The window keeps working.
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("ok.vlk")), 1});
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("ok.vlk")), 1});
         click(window, "sBitBtn11");
         QCOMPARE(window.state().project.ProjectFileName, QStringLiteral("ok.vlk"));
     }
 
     void scriptEditorRefusesAProjectWithoutScripts()
     {
-        test::TestEnvironment env;
-        test::writeFile(env.path(QStringLiteral("noscripts.vlk")), "<plugin><settings main=\"A\\B\"/></plugin>");
-        TForm1 window({env.path(QStringLiteral("noscripts.vlk"))});
+        test::writeFile(m_env->path(QStringLiteral("noscripts.vlk")), "<plugin><settings main=\"A\\B\"/></plugin>");
+        TForm1 window({m_env->path(QStringLiteral("noscripts.vlk"))});
         window.show();
         window.projectTree().scriptsNode()->setExpanded(true);
         QTRY_COMPARE(window.projectTree().mainScriptNode()->text(0), QStringLiteral("B.php"));
         doubleClickNode(window, window.projectTree().mainScriptNode());
-        QCOMPARE(env.messages().size(), 1);
-        QVERIFY2(env.messages().first().contains(QStringLiteral("phpscripts")), qPrintable(env.messages().first()));
+        QCOMPARE(m_env->messages().size(), 1);
+        QVERIFY2(m_env->messages().first().contains(QStringLiteral("phpscripts")),
+                 qPrintable(m_env->messages().first()));
         QCOMPARE(window.state().editorMode, 0);
         doubleClickNode(window, window.projectTree().settingsNode()); // the window goes on
         QCOMPARE(window.state().editorMode, 1);
@@ -288,7 +285,6 @@ private Q_SLOTS:
 
     void layoutOfA689PixelWindow()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
         window.resize(689, 475);
@@ -315,7 +311,6 @@ private Q_SLOTS:
 
     void splitterKeepsThePanelBetweenItsLimits()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
         QWidget *splitter = window.findChild<QWidget *>(QStringLiteral("sSplitter1"));
@@ -343,7 +338,6 @@ private Q_SLOTS:
 
     void pseudoModalLockSparesTheTextFormatDialog()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         gui::TForm2 eventDialog;
         gui::TForm3 textFormat;
@@ -364,6 +358,9 @@ private Q_SLOTS:
         QVERIFY(window.isEnabled());
         QVERIFY(eventDialog.isEnabled());
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(MainWindowTest)

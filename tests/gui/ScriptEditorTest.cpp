@@ -10,6 +10,7 @@
 #include "script/gui/PaletteItem.h"
 #include "script/gui/TForm2.h"
 #include "script/gui/TForm4.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -28,6 +29,7 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <optional>
 
 using namespace vorlune;
 using namespace vorlune::gui;
@@ -149,11 +151,13 @@ QStringList shownHints(QListWidget *list)
 class ScriptEditorTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void endToEndPluginBuiltFromTheWindows()
     {
         if (test::phpProgram().isEmpty())
             QSKIP("php is not installed");
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         QCOMPARE(w.form1.state().editorMode, 2);
@@ -175,16 +179,17 @@ private Q_SLOTS:
         QCOMPARE(w.form1.state().editorMode, 0);
         QVERIFY(w.editor().EventLists().isEmpty());
 
-        FileDialogs::queueAnswer({env.path(QStringLiteral("hello")), 1});
+        FileDialogs::queueAnswer({m_env->path(QStringLiteral("hello")), 1});
         w.form1.N4Click();
-        FileDialogs::queueAnswer({env.path(QStringLiteral("hello.vlk")), 1});
+        FileDialogs::queueAnswer({m_env->path(QStringLiteral("hello.vlk")), 1});
         w.form1.N2Click();
         w.form1.N3Click();
         QCOMPARE(w.form1.state().project.ProjectFileName, QStringLiteral("hello.vlk"));
 
         const QString archive =
-            build::Compile(w.form1.state().project.document, 1, env.path(QStringLiteral("out")), true, true);
-        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg10")});
+            build::Compile(w.form1.state().project.document, build::kPharArchive, m_env->path(QStringLiteral("out")),
+                           build::kShowErrors, build::kShowCompletion);
+        QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg10")});
         const QString run = QStringLiteral(R"php(
 namespace pocketmine\plugin {
     class Logger { function info($m) { echo $m, "\n"; } }
@@ -200,7 +205,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
     // cannot run without a real pointer.)
     void paletteDropThroughTheListsOwnEvents()
     {
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         QWidget *target = w.actions()->viewport();
@@ -231,7 +235,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
     // without a click on it first.
     void eventDialogLeavesTheKeyboardInTheEventList()
     {
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         ScriptEditorControls &c = w.editor().controls();
@@ -263,7 +266,7 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         // A refused choice keeps the dialog open; closing it then still
         // returns the keyboard to the list.
         w.chooseEvent(c.sBitBtn5, 0);
-        QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg6")});
+        QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg6")});
         QVERIFY(w.form2.isVisible());
         QVERIFY(w.form2.close());
         w.activateMainWindow();
@@ -272,7 +275,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
 
     void dropsNeedASelectedEventAndAPaletteItem()
     {
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         QMimeData palette;
@@ -288,7 +290,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
 
     void editingLinesInPlaceAndTheArgumentField()
     {
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         w.chooseEvent(w.editor().controls().sBitBtn5, 0);
@@ -340,7 +341,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
     // follows the line wherever the line is written again.
     void actionLinesShowTheirWholeMessageAsAHint()
     {
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         w.chooseEvent(w.editor().controls().sBitBtn5, 0);
@@ -392,7 +392,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
 
     void changeDuplicateDeleteAndTheDuplicateCheck()
     {
-        test::TestEnvironment env;
         Windows w;
         w.openScriptEditor();
         ScriptEditorControls &c = w.editor().controls();
@@ -422,10 +421,10 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         // All three present: every choice in every mode is refused.
         for (QPushButton *button : {c.sBitBtn5, c.sBitBtn7, c.sBitBtn8}) {
             for (int item = 0; item < 3; ++item) {
-                env.messages().clear();
+                m_env->messages().clear();
                 w.events()->setCurrentRow(0);
                 w.chooseEvent(button, item);
-                QCOMPARE(env.messages(), QStringList{i18n::tx("MSG.msg6")});
+                QCOMPARE(m_env->messages(), QStringList{i18n::tx("MSG.msg6")});
                 QVERIFY(w.form2.isVisible());
                 w.form2.close();
             }
@@ -453,8 +452,7 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
 
     void cancelLeavesTheScriptAsItWas()
     {
-        test::TestEnvironment env;
-        Windows w({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        Windows w({test::kHelloProject});
         const QByteArray before = w.form1.state().project.document.toBytes();
         w.openScriptEditor();
         QCOMPARE(w.events()->count(), 1);
@@ -474,8 +472,7 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
 
     void newProjectClosesAnOpenScriptEditor()
     {
-        test::TestEnvironment env;
-        Windows w({QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk")});
+        Windows w({test::kHelloProject});
         w.openScriptEditor();
         w.form1.N2Click();
         QCOMPARE(w.form1.state().editorMode, 0);
@@ -486,7 +483,6 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
 
     void handEditedScriptsOpenSafely()
     {
-        test::TestEnvironment env;
         const QString mainScript = QStringLiteral("\u0440h\u0440_m\u0430i\u043F_fil\u0435");
         const QString text =
             QStringLiteral(
@@ -497,8 +493,8 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
                 "<actn id=\"1\"/></ev_3>"
                 "<ev_3><actn id=\"1\" args=\"\u2063:[second]\u2063\"/></ev_3></%1></phpscripts></plugin>")
                 .arg(mainScript);
-        test::writeFile(env.path(QStringLiteral("odd.vlk")), text.toUtf8());
-        Windows w({env.path(QStringLiteral("odd.vlk"))});
+        test::writeFile(m_env->path(QStringLiteral("odd.vlk")), text.toUtf8());
+        Windows w({m_env->path(QStringLiteral("odd.vlk"))});
         w.openScriptEditor();
         QCOMPARE(w.form1.state().editorMode, 2);
         // Only the known event shows, once, with the lines of both copies.
@@ -506,8 +502,11 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         QCOMPARE(w.events()->item(0)->text(), i18n::tx("EVNT.evnt3"));
         QCOMPARE(w.actionCaptions(),
                  QStringList({line(QStringLiteral("first")), i18n::tx("FNCT.fnct1"), line(QStringLiteral("second"))}));
-        QVERIFY(env.messages().isEmpty());
+        QVERIFY(m_env->messages().isEmpty());
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(ScriptEditorTest)

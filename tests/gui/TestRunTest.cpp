@@ -5,6 +5,7 @@
 #include "i18n/TextTable.h"
 #include "support/LocalWebServer.h"
 #include "support/RealServerFormats.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
@@ -26,13 +27,12 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include <optional>
+
 using namespace vorlune;
 using gui::TForm1;
 
 namespace {
-
-const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
-const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
 
 // A core for tests, over the size a core must have, whose stub runs the
 // stand-in server of the fixtures.
@@ -93,7 +93,7 @@ void typeLine(gui::ServerConsole *console, const QString &line)
 struct Server {
     explicit Server(const QString &home) : folder(home + testrun::kTestServerFolder)
     {
-        testrun::installPhpPack(home, kBuiltPack);
+        testrun::installPhpPack(home, test::kBuiltPack);
         writeTestCore(folder + QStringLiteral("PocketMine-MP.phar"));
         for (const char *name : {"server.log", "CrashDump_1.log", "players/steve.dat", "crashdumps/a.log",
                                  "worlds/world/level.dat", "plugins/old.phar"}) {
@@ -113,7 +113,7 @@ struct RunWindows {
         window.show();
     }
     void run() { window.findChild<QAction *>(QStringLiteral("N16"))->trigger(); }
-    TForm1 window{QStringList{kHello}};
+    TForm1 window{QStringList{test::kHelloProject}};
     gui::TForm5 runSettings;
 };
 
@@ -122,6 +122,7 @@ struct RunWindows {
 class TestRunTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
     void cleanup()
     {
         qunsetenv("TEST_CORE_EXIT");
@@ -129,21 +130,21 @@ private Q_SLOTS:
             if (qobject_cast<gui::ServerConsole *>(window))
                 delete window;
         }
+        m_env.reset();
     }
 
     void theExamplePluginRunsInTheConsole()
     {
-        test::TestEnvironment environment;
-        Server server(environment.home());
+        Server server(m_env->home());
         RunWindows w;
         w.run();
         QPointer<gui::ServerConsole> console = consoleOfRun();
-        QCOMPARE(environment.messages(), QStringList());
+        QCOMPARE(m_env->messages(), QStringList());
 
         QVERIFY(console);
         QCOMPARE(console->windowTitle(), QStringLiteral("Vorlune : Test"));
         QVERIFY(console->isMaximized());
-        QVERIFY(QFileInfo::exists(environment.path(testrun::kConsoleIconFileName)));
+        QVERIFY(QFileInfo::exists(m_env->path(testrun::kConsoleIconFileName)));
         QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("green news")), 20000);
         const QString text = consoleText(console);
         QVERIFY2(text.contains(QLatin1String("[INFO] Hello, world")), qPrintable(text));
@@ -164,7 +165,7 @@ private Q_SLOTS:
                 server.has("plugins/bnop.phar"));
         QVERIFY(test::readFile(server.folder + QStringLiteral("server.properties"))
                     .startsWith("motd=Vorlune-PluginTest\r\n"));
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(environment.path(testrun::kConsoleIconFileName)), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(m_env->path(testrun::kConsoleIconFileName)), 3000);
 
         typeLine(console, QStringLiteral("hello there"));
         QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("echo: hello there")), 10000);
@@ -178,10 +179,9 @@ private Q_SLOTS:
     {
         if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
             QSKIP("php-cli is not installed, so the PHP build's stand-in cannot run");
-        test::TestEnvironment environment;
-        const QString core = environment.path(QStringLiteral("core.phar"));
+        const QString core = m_env->path(QStringLiteral("core.phar"));
         writeTestCore(core);
-        test::TodaysServerSite site(test::readFile(core), environment.home());
+        test::TodaysServerSite site(test::readFile(core), m_env->home());
         VORLUNE_REQUIRE_STARTED(site);
 
         RunWindows w;
@@ -192,7 +192,7 @@ private Q_SLOTS:
         QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn3")), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!w.runSettings.workersRunning(), 60000);
         QTest::qWait(100);
-        QCOMPARE(environment.messages(), QStringList());
+        QCOMPARE(m_env->messages(), QStringList());
         QCOMPARE(w.runSettings.findChild<QLabel *>(QStringLiteral("installedPhp"))->text(),
                  QStringLiteral("PHP: PHP 8.2 (PocketMine-MP 5)"));
         QCOMPARE(w.runSettings.findChild<QLabel *>(QStringLiteral("installedCore"))->text(),
@@ -204,16 +204,14 @@ private Q_SLOTS:
         QVERIFY(console);
         QTRY_VERIFY_WITH_TIMEOUT(consoleText(console).contains(QLatin1String("Hello, world")), 20000);
         // The first run of a fresh server skips its set-up wizard.
-        QVERIFY(
-            QFileInfo::exists(environment.home() + testrun::kTestServerFolder + QStringLiteral("server.properties")));
+        QVERIFY(QFileInfo::exists(m_env->home() + testrun::kTestServerFolder + QStringLiteral("server.properties")));
         console->stopServer();
         QTRY_VERIFY_WITH_TIMEOUT(!console || !console->serverRunning(), 20000);
     }
 
     void aFailingCoreKeepsTheConsoleOpenWithItsCode()
     {
-        test::TestEnvironment environment;
-        Server server(environment.home());
+        Server server(m_env->home());
         qputenv("TEST_CORE_EXIT", "3");
         RunWindows w;
         w.run();
@@ -231,8 +229,7 @@ private Q_SLOTS:
     // answering; a second Run meanwhile starts nothing more.
     void theCleanUpRunsOffTheWindowsThread()
     {
-        test::TestEnvironment environment;
-        Server server(environment.home());
+        Server server(m_env->home());
         test::makeDeepTree(server.folder + QStringLiteral("players"), 32000);
         RunWindows w;
         w.run();
@@ -250,28 +247,30 @@ private Q_SLOTS:
 
     void missingPartsOpenTheRunSettingsAndTouchNothing()
     {
-        test::TestEnvironment environment;
-        Server server(environment.home());
+        Server server(m_env->home());
         RunWindows w;
         const QString msg13 = i18n::tx("MSG.msg13");
 
         QFile::remove(server.folder + QStringLiteral("bin/php/php.ini"));
         w.run();
-        QCOMPARE(environment.messages(),
+        QCOMPARE(m_env->messages(),
                  QStringList{i18n::setTextIntoVarInString(msg13, QStringLiteral("name"), i18n::tx("OTHR.othr5"))});
         QVERIFY(w.runSettings.isVisible());
         w.runSettings.close();
 
-        environment.messages().clear();
+        m_env->messages().clear();
         QFile::remove(server.folder + QStringLiteral("PocketMine-MP.phar"));
         w.run();
-        QCOMPARE(environment.messages(),
+        QCOMPARE(m_env->messages(),
                  QStringList{i18n::setTextIntoVarInString(msg13, QStringLiteral("name"), i18n::tx("OTHR.othr4"))});
         QVERIFY(w.runSettings.isVisible());
         QCOMPARE(w.runSettings.windowTitle(), i18n::tx("TTL.ttl5"));
         QVERIFY(server.has("server.log") && server.has("players/steve.dat") && !server.has("plugins/bnop.phar"));
         QVERIFY(!newestConsole());
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(TestRunTest)

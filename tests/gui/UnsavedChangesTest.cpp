@@ -2,6 +2,7 @@
 #include "app/gui/TForm1.h"
 #include "base/gui/FileDialogs.h"
 #include "project/gui/SettingsEditor.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -11,13 +12,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using vorlune::gui::TForm1;
 using Answer = vorlune::gui::SaveQuestion::Answer;
 
 namespace {
-
-const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
 
 // Closes the settings editor with OK (a change) or Cancel (none), then
 // changes the document so a save shows in the file.
@@ -34,11 +35,16 @@ void editSettings(TForm1 &window, bool ok)
 class UnsavedChangesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { gui::SaveQuestion::clearQueuedAnswers(); } // other tests leave what they were asked
+    void init()
+    {
+        gui::SaveQuestion::clearQueuedAnswers(); // other tests leave what they were asked
+        m_env.emplace();
+    }
     void cleanup()
     {
         gui::SaveQuestion::clearQueuedAnswers();
         gui::FileDialogs::clearQueuedAnswers();
+        m_env.reset();
     }
 
     void changedProjectsAskOnce_data()
@@ -63,9 +69,8 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(bool, goesOn);
         QFETCH(bool, saved);
-        test::TestEnvironment env;
-        const QString path = env.path(QStringLiteral("p.vlk"));
-        QVERIFY(QFile::copy(kHello, path));
+        const QString path = m_env->path(QStringLiteral("p.vlk"));
+        QVERIFY(QFile::copy(test::kHelloProject, path));
         TForm1 window({path});
         window.show();
         editSettings(window, changed);
@@ -76,7 +81,7 @@ private Q_SLOTS:
         if (action == QLatin1String("new")) {
             window.findChild<QAction *>(QStringLiteral("N2"))->trigger();
         } else if (action == QLatin1String("open")) {
-            gui::FileDialogs::queueAnswer({kHello, 1});
+            gui::FileDialogs::queueAnswer({test::kHelloProject, 1});
             window.findChild<QAction *>(QStringLiteral("N3"))->trigger();
             if (goesOn) // the dialog opens in the project's folder
                 QCOMPARE(gui::FileDialogs::lastStart(), QFileInfo(path).absolutePath());
@@ -98,7 +103,6 @@ private Q_SLOTS:
     // Save goes through the ordinary paths; when it does not save, nothing goes on.
     void aSaveThatDoesNotHappenStopsTheAction()
     {
-        test::TestEnvironment env;
         TForm1 window({});
         window.show();
         editSettings(window, true);
@@ -109,16 +113,19 @@ private Q_SLOTS:
         QCOMPARE(gui::FileDialogs::lastStart(), QDir::homePath() + QStringLiteral("/Новый плагин.vlk"));
 
         gui::SaveQuestion::queueAnswer(Answer::Save);
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("gone/p.vlk")), 1}); // the folder is missing
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("gone/p.vlk")), 1}); // the folder is missing
         QVERIFY(!window.close());
-        QCOMPARE(env.messages().size(), 1);
+        QCOMPARE(m_env->messages().size(), 1);
 
         gui::SaveQuestion::queueAnswer(Answer::Save);
-        gui::FileDialogs::queueAnswer({env.path(QStringLiteral("p.vlk")), 1});
+        gui::FileDialogs::queueAnswer({m_env->path(QStringLiteral("p.vlk")), 1});
         QVERIFY(window.close());
-        QVERIFY(test::readFile(env.path(QStringLiteral("p.vlk"))).contains("9.9.9"));
+        QVERIFY(test::readFile(m_env->path(QStringLiteral("p.vlk"))).contains("9.9.9"));
         QCOMPARE(gui::SaveQuestion::askedTexts().size(), 3);
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(UnsavedChangesTest)

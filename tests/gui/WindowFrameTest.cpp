@@ -6,6 +6,8 @@
 #include <QMargins>
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 
 namespace {
@@ -44,10 +46,12 @@ class WindowFrameTest : public QObject {
     }
 
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     // A 768-pixel screen: the window moves up just enough to show whole.
     void onASmallScreenTheWindowMovesUpToFit()
     {
-        test::TestEnvironment env;
         test::XSession session(QSize(1366, 768));
         REQUIRE_SESSION(session);
         QString window;
@@ -59,7 +63,6 @@ private Q_SLOTS:
 
     void withoutAWindowManagerTheInnerSizeIsTheOuterOne()
     {
-        test::TestEnvironment env;
         test::XSession session;
         REQUIRE_SESSION(session);
         QString window;
@@ -72,7 +75,6 @@ private Q_SLOTS:
 
     void aFramedWindowKeepsItsOuterSize()
     {
-        test::TestEnvironment env;
         test::XSession session;
         REQUIRE_SESSION(session);
         REQUIRE_WINDOW_MANAGER(session);
@@ -87,7 +89,6 @@ private Q_SLOTS:
 
     void dialogsAreCentredFrameOnFrame()
     {
-        test::TestEnvironment env;
         test::XSession session;
         REQUIRE_SESSION(session);
         REQUIRE_WINDOW_MANAGER(session);
@@ -127,6 +128,9 @@ private Q_SLOTS:
         };
         QTRY_VERIFY2_WITH_TIMEOUT(offCentre() <= 1, qPrintable(geometries()), kTimeout);
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(WindowFrameTest)

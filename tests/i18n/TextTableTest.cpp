@@ -7,25 +7,29 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using vorlune::base::IniImage;
 
 class TextTableTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void partialFileKeepsItsOrderAndGainsTheRest()
     {
-        test::TestEnvironment env;
         IniImage language = IniImage::fromBytes("\xEF\xBB\xBF; old comment\r\n[msg]\r\nMSG10=Done!\r\n"
                                                 "custom=kept\r\n[buttons]\r\nBTN1=\r\n");
         i18n::TextTable table;
-        table.GetStringsLanguage(language, env.path(QStringLiteral("Language.ini")));
+        table.GetStringsLanguage(language, m_env->path(QStringLiteral("Language.ini")));
 
         QCOMPARE(table.text("MSG.msg10"), QStringLiteral("Done!"));
         QCOMPARE(table.text("BUTTONS.btn1"), QString()); // present but empty: no default
         QCOMPARE(table.text("MSG.msg11"), QStringLiteral("Нет права на запись в эту директорию!"));
 
-        const IniImage written = IniImage::load(env.path(QStringLiteral("Language.ini")));
+        const IniImage written = IniImage::load(m_env->path(QStringLiteral("Language.ini")));
         QStringList expectedMsgKeys{QStringLiteral("msg10"), QStringLiteral("custom")};
         for (int i = 1; i <= 14; ++i) {
             if (i != 10)
@@ -39,16 +43,15 @@ private Q_SLOTS:
                          QStringLiteral("OTHR"), QStringLiteral("RSRS"), QStringLiteral("PGS"), QStringLiteral("FNCT"),
                          QStringLiteral("VLS"), QStringLiteral("CKBOX")}));
         QCOMPARE(written.keys(QStringLiteral("BUTTONS")).first(), QStringLiteral("btn1"));
-        QVERIFY(!test::readFile(env.path(QStringLiteral("Language.ini"))).contains("comment"));
+        QVERIFY(!test::readFile(m_env->path(QStringLiteral("Language.ini"))).contains("comment"));
     }
 
     void unwritableLanguageFileIsAnError()
     {
-        test::TestEnvironment env;
         IniImage language;
         i18n::TextTable table;
         QVERIFY_THROWS_EXCEPTION(vorlune::Error,
-                                 table.GetStringsLanguage(language, env.path(QStringLiteral("none/Language.ini"))));
+                                 table.GetStringsLanguage(language, m_env->path(QStringLiteral("none/Language.ini"))));
         // The texts were still loaded.
         QCOMPARE(table.text("OTHR.othr1"), QStringLiteral("Новый плагин"));
     }
@@ -68,6 +71,9 @@ private Q_SLOTS:
                  QStringLiteral("{name}"));
         QCOMPARE(setTextIntoVarInString(QStringLiteral("{name}"), name, QString()), QString());
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(TextTableTest)

@@ -1,4 +1,5 @@
 #include "project/ProjectDocument.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -19,7 +20,7 @@ private Q_SLOTS:
         action.setAttribute(QStringLiteral("id"), QStringLiteral("1"));
         action.setAttribute(QStringLiteral("args"), QStringLiteral("\u2063:[Hello, world]\u2063"));
 
-        const QString path = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
+        const QString &path = vorlune::test::kHelloProject;
         if (qEnvironmentVariableIsSet("VORLUNE_UPDATE_EXAMPLES"))
             document.save(path);
         QCOMPARE(vorlune::test::readFile(path), document.toBytes());

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using namespace vorlune::project;
 using vorlune::test::readFile;
@@ -19,21 +21,23 @@ const QString kInvisibleSeparator = QStringLiteral("\u2063");
 class ProjectDocumentTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void newProjectSavedAtOnce()
     {
-        TestEnvironment env;
         ProjectSession session;
         session.NewPlugin();
         QCOMPARE(session.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
-        session.saveTo(env.path(QStringLiteral("p.vlk")));
+        session.saveTo(m_env->path(QStringLiteral("p.vlk")));
         QCOMPARE(session.ProjectFileName, QStringLiteral("p.vlk"));
 
-        const QByteArray bytes = readFile(env.path(QStringLiteral("p.vlk")));
+        const QByteArray bytes = readFile(m_env->path(QStringLiteral("p.vlk")));
         QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"windows-1251\"?>"));
         QVERIFY(bytes.contains("\xF0\x68\xF0\x5F\x6D\xE0\x69\xEF\x5F\x66\x69\x6C\xE5"));
         QVERIFY(bytes.contains("\xDF\xE4\xF0\xEE - PocketMine")); // the comment, in windows-1251
 
-        ProjectDocument reopened = ProjectDocument::fromFile(env.path(QStringLiteral("p.vlk")));
+        ProjectDocument reopened = ProjectDocument::fromFile(m_env->path(QStringLiteral("p.vlk")));
         const XmlElement settings = reopened.settings();
         const QStringList expected{
             QStringLiteral("Plugin"), QStringLiteral("YourName"),  QStringLiteral("1.0.0"),       kDefaultSiteText,
@@ -50,7 +54,6 @@ private Q_SLOTS:
 
     void specialCharactersRoundTrip()
     {
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         const QString tricky = QStringLiteral("a & b < c \"quoted\" > 'single' Привет 中");
         document.settings().setAttribute(QStringLiteral("name"), tricky);
@@ -59,12 +62,12 @@ private Q_SLOTS:
         const QString args = kInvisibleSeparator + QStringLiteral(":[Hello]") + kInvisibleSeparator;
         action.setAttribute(QStringLiteral("id"), QStringLiteral("1"));
         action.setAttribute(QStringLiteral("args"), args);
-        document.save(env.path(QStringLiteral("t.vlk")));
+        document.save(m_env->path(QStringLiteral("t.vlk")));
 
-        const QByteArray bytes = readFile(env.path(QStringLiteral("t.vlk")));
+        const QByteArray bytes = readFile(m_env->path(QStringLiteral("t.vlk")));
         QVERIFY(bytes.contains("&#8291;") || bytes.contains("&#x2063;"));
         QVERIFY(bytes.contains("&#20013;") || bytes.contains("&#x4E2D;")); // not in windows-1251
-        const ProjectDocument reopened = ProjectDocument::fromFile(env.path(QStringLiteral("t.vlk")));
+        const ProjectDocument reopened = ProjectDocument::fromFile(m_env->path(QStringLiteral("t.vlk")));
         ProjectDocument &mutableReopened = const_cast<ProjectDocument &>(reopened);
         QCOMPARE(mutableReopened.settings().attribute(QStringLiteral("name")), tricky);
         const auto events = reopened.mainScript().childElements();
@@ -150,44 +153,42 @@ private Q_SLOTS:
 
     void badFilesAreRefusedAndLeaveTheProjectOpen()
     {
-        TestEnvironment env;
         ProjectSession session;
         session.NewPlugin();
-        session.saveTo(env.path(QStringLiteral("good.vlk")));
-        writeFile(env.path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
-        writeFile(env.path(QStringLiteral("empty.vlk")), "");
+        session.saveTo(m_env->path(QStringLiteral("good.vlk")));
+        writeFile(m_env->path(QStringLiteral("broken.vlk")), "<plugin><settings></plugin>");
+        writeFile(m_env->path(QStringLiteral("empty.vlk")), "");
 
         for (const QString &name :
              {QStringLiteral("broken.vlk"), QStringLiteral("empty.vlk"), QStringLiteral("missing.vlk")}) {
             try {
-                session.OpenPlugin(env.path(name));
+                session.OpenPlugin(m_env->path(name));
                 QFAIL("a bad file was accepted");
             } catch (const Error &error) {
                 QVERIFY2(error.text().contains(name), qPrintable(error.text()));
             }
             QCOMPARE(session.ProjectFileName, QStringLiteral("good.vlk"));
-            QCOMPARE(session.ProjectFilePath, env.path(QStringLiteral("good.vlk")));
+            QCOMPARE(session.ProjectFilePath, m_env->path(QStringLiteral("good.vlk")));
             QVERIFY(!session.document.settings().isNull());
         }
 
-        QVERIFY(!session.OpenPlugin(env.path(QStringLiteral("demo.xml"))));
-        QVERIFY(!session.OpenPlugin(env.path(QStringLiteral("demo.VLK"))));
-        QCOMPARE(env.messages().size(), 2);
+        QVERIFY(!session.OpenPlugin(m_env->path(QStringLiteral("demo.xml"))));
+        QVERIFY(!session.OpenPlugin(m_env->path(QStringLiteral("demo.VLK"))));
+        QCOMPARE(m_env->messages().size(), 2);
         QCOMPARE(session.ProjectFileName, QStringLiteral("good.vlk"));
     }
 
     void externalEntitiesAreNotLoaded()
     {
-        TestEnvironment env;
-        writeFile(env.path(QStringLiteral("secret.txt")), "TOPSECRET");
+        writeFile(m_env->path(QStringLiteral("secret.txt")), "TOPSECRET");
         const QByteArray xxe = "<?xml version=\"1.0\"?>\n<!DOCTYPE plugin [<!ENTITY xxe SYSTEM \"file://" +
-                               env.path(QStringLiteral("secret.txt")).toUtf8() +
+                               m_env->path(QStringLiteral("secret.txt")).toUtf8() +
                                "\"> <!ENTITY % remote SYSTEM \"http://127.0.0.1:9/x.dtd\"> %remote;]>\n"
                                "<plugin><settings name=\"&xxe;\"/></plugin>";
-        writeFile(env.path(QStringLiteral("xxe.vlk")), xxe);
+        writeFile(m_env->path(QStringLiteral("xxe.vlk")), xxe);
         ProjectSession session;
         try {
-            session.OpenPlugin(env.path(QStringLiteral("xxe.vlk")));
+            session.OpenPlugin(m_env->path(QStringLiteral("xxe.vlk")));
             QVERIFY(
                 !session.document.settings().attribute(QStringLiteral("name")).contains(QStringLiteral("TOPSECRET")));
             QVERIFY(!session.document.toBytes().contains("TOPSECRET"));
@@ -198,10 +199,9 @@ private Q_SLOTS:
 
     void saveFailureKeepsNamesAndLeavesNoPartialFile()
     {
-        TestEnvironment env;
         ProjectSession session;
         session.NewPlugin();
-        QVERIFY_THROWS_EXCEPTION(Error, session.saveTo(env.path(QStringLiteral("no/such/dir/p.vlk"))));
+        QVERIFY_THROWS_EXCEPTION(Error, session.saveTo(m_env->path(QStringLiteral("no/such/dir/p.vlk"))));
         QCOMPARE(session.ProjectFileName, QStringLiteral("Новый плагин.vlk"));
         QVERIFY(session.ProjectFilePath.isEmpty());
     }
@@ -219,6 +219,9 @@ private Q_SLOTS:
         QCOMPARE(getMainClassName(QStringLiteral("Main")), QStringLiteral("Main"));
         QCOMPARE(getMainClassName(QStringLiteral("A\\")), QString());
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(ProjectDocumentTest)

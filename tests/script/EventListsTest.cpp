@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using namespace vorlune::script;
 using vorlune::project::ProjectDocument;
@@ -36,9 +38,11 @@ QByteArray projectBytes(const QString &mainScriptContent)
 class EventListsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void saveAndOpen()
     {
-        TestEnvironment env;
         EventLists lists;
         const QStringList view{line(QStringLiteral("a")), line(QStringLiteral("b")), line(QStringLiteral("a"))};
         lists.SaveEventList(QStringLiteral("ev_2"), view);
@@ -89,7 +93,6 @@ private Q_SLOTS:
 
     void documentRoundTrip()
     {
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         EventLists lists;
         lists.SaveEventList(QStringLiteral("ev_3"),
@@ -127,7 +130,6 @@ private Q_SLOTS:
 
     void linesAreRebuiltInTheCurrentLanguage()
     {
-        TestEnvironment env;
         ProjectDocument document = ProjectDocument::newProject();
         XmlElement event = document.mainScript().appendChildElement(QStringLiteral("ev_1"));
         addAction(event, QStringLiteral("1"), block(QStringLiteral("Hello")));
@@ -141,7 +143,6 @@ private Q_SLOTS:
 
     void foreignContentIsIgnoredItemByItem()
     {
-        TestEnvironment env;
         const QString a = block(QStringLiteral("A"));
         const QString content =
             QStringLiteral("<ev_101><actn id=\"1\" args=\"x\"/></ev_101>"
@@ -175,7 +176,6 @@ private Q_SLOTS:
 
     void missingElementsAreReported()
     {
-        TestEnvironment env;
         EventLists lists;
         ProjectDocument noScripts = ProjectDocument::fromBytes("<plugin><settings/></plugin>");
         try {
@@ -194,6 +194,9 @@ private Q_SLOTS:
             QVERIFY(error.text().contains(project::kMainScriptElementName));
         }
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(EventListsTest)

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace vorlune;
 using namespace vorlune::script;
 using vorlune::test::TestEnvironment;
@@ -24,9 +26,11 @@ void setText(const char *key, i18n::TextId id, const QString &value)
 class EventRegistryTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void lookupsFollowTheEventTable()
     {
-        TestEnvironment env;
         QCOMPARE(getEventId(QStringLiteral("При Включении Плагина")), QStringLiteral("ev_1"));
         QCOMPARE(getEventId(QStringLiteral("При Загрузке Плагина")), QStringLiteral("ev_2"));
         QCOMPARE(getEventId(QStringLiteral("При Выключении Плагина")), QStringLiteral("ev_3"));
@@ -42,7 +46,6 @@ private Q_SLOTS:
 
     void unmatchedInputsSelectNothing()
     {
-        TestEnvironment env;
         const QStringList ids{QStringLiteral("EV_1"), QStringLiteral("ev_1 "), QStringLiteral("ev_4"),
                               QStringLiteral("ev_0"), QString()};
         for (const QString &id : ids) {
@@ -77,7 +80,6 @@ private Q_SLOTS:
 
     void displayNamesFollowTheCurrentLanguage()
     {
-        TestEnvironment env;
         setText("evnt1", "EVNT.evnt1", QStringLiteral("On Enable"));
         QCOMPARE(getEventFromId(QStringLiteral("ev_1")), QStringLiteral("On Enable"));
         QCOMPARE(getEventId(QStringLiteral("On Enable")), QStringLiteral("ev_1"));
@@ -87,6 +89,9 @@ private Q_SLOTS:
         setText("evnt3", "EVNT.evnt3", QStringLiteral("On Enable"));
         QCOMPARE(getEventId(QStringLiteral("On Enable")), QStringLiteral("ev_1"));
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(EventRegistryTest)

@@ -53,6 +53,13 @@ ProgramResult runProgram(const QString &program, const QStringList &arguments, c
     return result;
 }
 
+QString exitMismatch(const ProgramResult &result, int exitCode, const QString &errorText)
+{
+    return QStringLiteral("expected exit %1 with \"%2\" on stderr; got %3")
+        .arg(exitCode)
+        .arg(errorText, result.describe());
+}
+
 QString errorOf(const std::function<void()> &action)
 {
     try {

@@ -10,10 +10,9 @@ namespace vorlune::test {
 
 inline const QString kBuildCommand = QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build");
 inline const QString kCompiler = QStringLiteral(VORLUNE_BINARY_DIR "/PHAR_compiler");
-inline const QString kHelloProject = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
 
 struct RunOptions {
-    QString workingFolder;
+    QString workingFolder{};   // empty: the test's own
     int timeoutMs = 30000;     // a program still running then counts as hanging
     qint64 fileSizeLimit = -1; // bytes, -1 for none
     int openFilesLimit = -1;
@@ -41,4 +40,18 @@ inline ProgramResult runBuildCommand(const QStringList &arguments, const RunOpti
 // The text of the vorlune::Error that `action` throws; empty when it throws none.
 QString errorOf(const std::function<void()> &action);
 
+// Why a run is not one that ended with `exitCode` and wrote `errorText` to
+// its standard error: the expectation and what the program printed.
+QString exitMismatch(const ProgramResult &result, int exitCode, const QString &errorText);
+
 } // namespace vorlune::test
+
+// Fails the calling test unless the program's run ended with exit code
+// `code` and its standard error holds `text`; the failure shows what it printed.
+#define VORLUNE_VERIFY_EXIT(result, code, text)                                                                        \
+    do {                                                                                                               \
+        const ::vorlune::test::ProgramResult &vorluneRun = (result);                                                   \
+        const QString vorluneText = (text);                                                                            \
+        QVERIFY2(vorluneRun.exitCode == (code) && vorluneRun.err.contains(vorluneText),                                \
+                 qPrintable(::vorlune::test::exitMismatch(vorluneRun, (code), vorluneText)));                          \
+    } while (false)

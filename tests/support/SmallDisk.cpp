@@ -11,20 +11,39 @@
 
 namespace vorlune::test {
 
-SmallDisk::SmallDisk(int kilobytes)
+SmallDisk::SmallDisk(int kilobytes) : m_dir(std::in_place)
 {
-    const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k,mode=0755";
-    m_mounted = m_dir.isValid() && ::geteuid() == 0 &&
-                ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+    if (m_dir->isValid()) {
+        m_folder = m_dir->path();
+        mount("size=" + QByteArray::number(kilobytes) + "k,mode=0755");
+    }
+}
+
+SmallDisk::SmallDisk(const QString &folder, int kilobytes) : m_folder(folder)
+{
+    mount("size=" + QByteArray::number(kilobytes) + "k,mode=0755");
 }
 
 SmallDisk::~SmallDisk()
 {
     if (m_mounted)
-        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
 }
 
-QString SmallDisk::path(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+void SmallDisk::mount(const QByteArray &options)
+{
+    m_options = options;
+    m_mounted = ::geteuid() == 0 &&
+                ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs", 0, options.constData()) == 0;
+}
+
+bool SmallDisk::makeReadOnly()
+{
+    return m_mounted && ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
+                                m_options.constData()) == 0;
+}
+
+QString SmallDisk::path(const QString &name) const { return m_folder + QLatin1Char('/') + name; }
 
 void SmallDisk::fill()
 {

@@ -1,6 +1,7 @@
 #include "testrun/Installer.h"
 #include "support/Programs.h"
 #include "support/RealServerFormats.h"
+#include "support/SharedInputs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -19,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -26,6 +29,9 @@
 
 using namespace vorlune;
 using test::errorOf;
+using test::makeOldServer;
+using test::OldCore;
+using test::OldPhp;
 using test::readFile;
 using test::snapshotTree;
 using test::treeOf;
@@ -34,25 +40,12 @@ using test::ZipEntry;
 
 namespace {
 
-const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
 const QString kDamaged = QStringLiteral("The PHP pack is damaged: ");
 
 int modeOf(const QString &path)
 {
     struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode) : -1;
-}
-
-// A test server folder with an old PHP installation and other files.
-QString makeOldServer(const QString &home)
-{
-    const QString server = home + testrun::kTestServerFolder;
-    QDir().mkpath(server + QStringLiteral("bin/php"));
-    QDir().mkpath(server + QStringLiteral("bin/lib/deep"));
-    writeFile(server + QStringLiteral("bin/php/php"), "old launcher");
-    writeFile(server + QStringLiteral("bin/lib/deep/old.so"), "old library");
-    writeFile(server + QStringLiteral("server.properties"), "motd=old\n");
-    return server;
 }
 
 // The two files every pack must hold, then `more`.
@@ -97,17 +90,19 @@ bool haveSystemPhp()
 class InstallerTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void theBuiltPackGivesARunnableLauncher()
     {
-        test::TestEnvironment env;
-        const QString server = env.home() + testrun::kTestServerFolder;
-        testrun::installPhpPack(env.home(), kBuiltPack);
+        const QString server = m_env->home() + testrun::kTestServerFolder;
+        testrun::installPhpPack(m_env->home(), test::kBuiltPack);
         QCOMPARE(treeOf(server + QStringLiteral("bin")),
                  (QStringList{QStringLiteral(".installed"), QStringLiteral("php"), QStringLiteral("php/php"),
                               QStringLiteral("php/php.ini")}));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0755));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php.ini")), int(S_IFREG | 0644));
-        QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
+        QVERIFY(!QFileInfo::exists(m_env->path(testrun::kPackDownloadName)));
         if (!haveSystemPhp())
             QSKIP("php-cli is not installed, so the launcher has nothing to run");
         // Run as the server console runs it: from the test server folder.
@@ -120,14 +115,13 @@ private Q_SLOTS:
 
     void aPackReplacesTheOldBinFolderWhole()
     {
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
-        installPack(env, smallPack());
+        const QString server = makeOldServer(m_env->home(), OldPhp);
+        installPack(*m_env, smallPack());
         QCOMPARE(treeOf(server), (QStringList{QStringLiteral("bin"), QStringLiteral("bin/.installed"),
                                               QStringLiteral("bin/php"), QStringLiteral("bin/php/php"),
                                               QStringLiteral("bin/php/php.ini"), QStringLiteral("server.properties")}));
         QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
-        QCOMPARE(readFile(server + QStringLiteral("server.properties")), QByteArray("motd=old\n"));
+        QCOMPARE(readFile(server + QStringLiteral("server.properties")), test::kOldServerProperties);
     }
 
     // Each pack is refused or fails: the old bin/ stays byte for byte, nothing
@@ -198,17 +192,16 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, body);
         QFETCH(QString, reason);
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
+        const QString server = makeOldServer(m_env->home(), OldPhp);
         // The user's worlds kept elsewhere: never entered by a pack.
-        const QString worlds = env.path(QStringLiteral("my-worlds"));
+        const QString worlds = m_env->path(QStringLiteral("my-worlds"));
         QVERIFY(QDir().mkpath(worlds));
         QVERIFY(QFile::link(worlds, server + QStringLiteral("worlds")));
-        const QString pack = env.path(QStringLiteral("pack.download"));
+        const QString pack = m_env->path(QStringLiteral("pack.download"));
         writeFile(pack, body);
-        const QString root = QDir::cleanPath(env.home() + QStringLiteral(".."));
+        const QString root = QDir::cleanPath(m_env->home() + QStringLiteral(".."));
         const QStringList before = snapshotTree(root);
-        const QString error = errorOf([&] { testrun::installPhpPack(env.home(), pack); });
+        const QString error = errorOf([&] { testrun::installPhpPack(m_env->home(), pack); });
         QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
         QCOMPARE(snapshotTree(root), before);
         QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/vorlune-absolute-evil")));
@@ -218,15 +211,14 @@ private Q_SLOTS:
     // libraries, hard links, run bits.
     void aTarballWithLinksInsideBinInstalls()
     {
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
-        installPack(env, test::makeTarGz({{"bin/", {}, S_IFDIR | 0755},
-                                          {"bin/php/php", "#!/bin/sh\necho tar\n", S_IFREG | 0755},
-                                          {"bin/php/php.ini", "memory_limit=1G\n", S_IFREG | 0644},
-                                          {"bin/php7/lib/libx.so.1", "library", S_IFREG | 0644},
-                                          {"bin/php7/lib/libx.so", {}, S_IFLNK | 0777, "libx.so.1"},
-                                          {"bin/php7/bin/phar", {}, S_IFLNK | 0777, "../lib/./libx.so"},
-                                          {"bin/php7/bin/php-copy", {}, S_IFREG | 0755, "bin/php/php"}}));
+        const QString server = makeOldServer(m_env->home(), OldPhp);
+        installPack(*m_env, test::makeTarGz({{"bin/", {}, S_IFDIR | 0755},
+                                             {"bin/php/php", "#!/bin/sh\necho tar\n", S_IFREG | 0755},
+                                             {"bin/php/php.ini", "memory_limit=1G\n", S_IFREG | 0644},
+                                             {"bin/php7/lib/libx.so.1", "library", S_IFREG | 0644},
+                                             {"bin/php7/lib/libx.so", {}, S_IFLNK | 0777, "libx.so.1"},
+                                             {"bin/php7/bin/phar", {}, S_IFLNK | 0777, "../lib/./libx.so"},
+                                             {"bin/php7/bin/php-copy", {}, S_IFREG | 0755, "bin/php/php"}}));
         QCOMPARE(readFile(server + QStringLiteral("bin/php7/bin/phar")), QByteArray("library"));
         QCOMPARE(QFileInfo(server + QStringLiteral("bin/php7/lib/libx.so")).symLinkTarget(),
                  server + QStringLiteral("bin/php7/lib/libx.so.1"));
@@ -242,11 +234,10 @@ private Q_SLOTS:
     {
         if (!haveSystemPhp())
             QSKIP("php-cli is not installed, so the build's stand-in has nothing to run");
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
-        const QString tarball = env.path(QStringLiteral("php.tar.gz"));
+        const QString server = makeOldServer(m_env->home(), OldPhp);
+        const QString tarball = m_env->path(QStringLiteral("php.tar.gz"));
         writeFile(tarball, test::phpBuildTarball());
-        testrun::installPhpBuild(env.home(), tarball, QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
+        testrun::installPhpBuild(m_env->home(), tarball, QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
         const QString extensions = server + QStringLiteral("bin/php7/lib/php/extensions/no-debug-zts-20220829/");
         QVERIFY(readFile(server + QStringLiteral("bin/php7/bin/php.ini"))
                     .endsWith("extension_dir=\"" + QFile::encodeName(extensions) + "\"\n"));
@@ -258,26 +249,25 @@ private Q_SLOTS:
             test::runProgram(server + QStringLiteral("bin/php/php"),
                              {QStringLiteral("-r"), QStringLiteral("echo PHP_MAJOR_VERSION > 0 ? 1 : 0;")}, options);
         QVERIFY2(result.exitCode == 0 && result.out == QLatin1String("1"), qPrintable(result.describe()));
-        QCOMPARE(testrun::installedPhpLabel(env.home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
+        QCOMPARE(testrun::installedPhpLabel(m_env->home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
     }
 
     void aPhpBuildThatDoesNotRunKeepsTheOldPhp()
     {
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
+        const QString server = makeOldServer(m_env->home(), OldPhp);
         const QStringList before = snapshotTree(server);
-        const QString tarball = env.path(QStringLiteral("php.tar.gz"));
+        const QString tarball = m_env->path(QStringLiteral("php.tar.gz"));
         writeFile(tarball, test::phpBuildTarball(false));
-        const QString error = errorOf([&] { testrun::installPhpBuild(env.home(), tarball, QStringLiteral("x")); });
+        const QString error = errorOf([&] { testrun::installPhpBuild(m_env->home(), tarball, QStringLiteral("x")); });
         QVERIFY2(error.contains(QLatin1String("does not run on this system")) &&
                      error.contains(QLatin1String("Exec format error")) && error.contains(QLatin1String("kept")),
                  qPrintable(error));
         QCOMPARE(snapshotTree(server), before);
         // A zip of the bundled kind is no PHP build.
-        const QString zip = env.path(QStringLiteral("php.zip"));
+        const QString zip = m_env->path(QStringLiteral("php.zip"));
         writeFile(zip, smallPack());
         QVERIFY(errorOf([&] {
-                    testrun::installPhpBuild(env.home(), zip, QStringLiteral("x"));
+                    testrun::installPhpBuild(m_env->home(), zip, QStringLiteral("x"));
                 }).contains(QLatin1String("\"bin/php7/bin/php\"")));
         QCOMPARE(snapshotTree(server), before);
     }
@@ -286,25 +276,23 @@ private Q_SLOTS:
     // by other means; an unlabelled one shows its file name.
     void installedThingsAreLabelled()
     {
-        test::TestEnvironment env;
-        QCOMPARE(testrun::installedPhpLabel(env.home()), QString());
-        QCOMPARE(testrun::installedCoreLabel(env.home()), QString());
-        installPack(env, smallPack());
-        QCOMPARE(testrun::installedPhpLabel(env.home()), QStringLiteral("?"));
-        installCore(env.home(), coreBody());
-        QCOMPARE(testrun::installedCoreLabel(env.home()), testrun::kCoreFileName);
-        testrun::labelInstalledCore(env.home(), QStringLiteral("PocketMine-MP 5.43.2"));
-        QCOMPARE(testrun::installedCoreLabel(env.home()), QStringLiteral("PocketMine-MP 5.43.2"));
-        installCore(env.home(), coreBody(1500000, 'n'));
-        QCOMPARE(testrun::installedCoreLabel(env.home()), testrun::kCoreFileName);
+        QCOMPARE(testrun::installedPhpLabel(m_env->home()), QString());
+        QCOMPARE(testrun::installedCoreLabel(m_env->home()), QString());
+        installPack(*m_env, smallPack());
+        QCOMPARE(testrun::installedPhpLabel(m_env->home()), QStringLiteral("?"));
+        installCore(m_env->home(), coreBody());
+        QCOMPARE(testrun::installedCoreLabel(m_env->home()), testrun::kCoreFileName);
+        testrun::labelInstalledCore(m_env->home(), QStringLiteral("PocketMine-MP 5.43.2"));
+        QCOMPARE(testrun::installedCoreLabel(m_env->home()), QStringLiteral("PocketMine-MP 5.43.2"));
+        installCore(m_env->home(), coreBody(1500000, 'n'));
+        QCOMPARE(testrun::installedCoreLabel(m_env->home()), testrun::kCoreFileName);
     }
 
     // An old bin/ 32,000 folders deep (a pack can place one) goes like any
     // other: the removal does not hold a descriptor per level.
     void aVeryDeepOldBinIsReplaced()
     {
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
+        const QString server = makeOldServer(m_env->home(), OldPhp);
         test::makeDeepTree(server + QStringLiteral("bin"), 32000);
         // Fewer descriptors than levels, whatever the machine allows.
         struct rlimit before {};
@@ -312,7 +300,7 @@ private Q_SLOTS:
         struct rlimit lowered = before;
         lowered.rlim_cur = std::min<rlim_t>(before.rlim_cur, 1024);
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
-        const QString error = errorOf([&] { installPack(env, smallPack()); });
+        const QString error = errorOf([&] { installPack(*m_env, smallPack()); });
         ::setrlimit(RLIMIT_NOFILE, &before);
         QCOMPARE(error, QString());
         QCOMPARE(treeOf(server + QStringLiteral("bin")),
@@ -322,13 +310,12 @@ private Q_SLOTS:
 
     void entriesKeepTheirRunBitsAndFolders()
     {
-        test::TestEnvironment env;
-        installPack(env, test::makeZip({{"bin/php/php", "a", S_IFREG | 0750},
-                                        {"bin/php/php.ini", "b", S_IFREG | 0600},
-                                        {"bin/from-dos.txt", "c"},
-                                        {"bin/empty/", {}, S_IFDIR | 0700},
-                                        {"lib/nested/x.so", "d", S_IFREG | 0644}}));
-        const QString server = env.home() + testrun::kTestServerFolder;
+        installPack(*m_env, test::makeZip({{"bin/php/php", "a", S_IFREG | 0750},
+                                           {"bin/php/php.ini", "b", S_IFREG | 0600},
+                                           {"bin/from-dos.txt", "c"},
+                                           {"bin/empty/", {}, S_IFDIR | 0700},
+                                           {"lib/nested/x.so", "d", S_IFREG | 0644}}));
+        const QString server = m_env->home() + testrun::kTestServerFolder;
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php")), int(S_IFREG | 0754));
         QCOMPARE(modeOf(server + QStringLiteral("bin/php/php.ini")), int(S_IFREG | 0644));
         QCOMPARE(modeOf(server + QStringLiteral("bin/from-dos.txt")), int(S_IFREG | 0644));
@@ -338,8 +325,7 @@ private Q_SLOTS:
 
     void oldFilesAreReplacedNotWrittenInto()
     {
-        test::TestEnvironment env;
-        const QString server = env.home() + testrun::kTestServerFolder;
+        const QString server = m_env->home() + testrun::kTestServerFolder;
         QDir().mkpath(server + QStringLiteral("lib"));
         const QString old = server + QStringLiteral("lib/readme.txt");
         writeFile(old, "old text");
@@ -347,7 +333,7 @@ private Q_SLOTS:
         // A second name of the old file shows whether the file itself was written to.
         const QByteArray kept = QFile::encodeName(server + QStringLiteral("kept"));
         QVERIFY(::link(QFile::encodeName(old).constData(), kept.constData()) == 0);
-        installPack(env, smallPack({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
+        installPack(*m_env, smallPack({{"lib/readme.txt", "new text", S_IFREG | 0644}}));
         QCOMPARE(readFile(old), QByteArray("new text"));
         QCOMPARE(modeOf(old), int(S_IFREG | 0644));
         QCOMPARE(readFile(server + QStringLiteral("kept")), QByteArray("old text"));
@@ -355,9 +341,8 @@ private Q_SLOTS:
 
     void linksInTheTestServerFolderAreNotFollowed()
     {
-        test::TestEnvironment env;
-        const QString server = env.home() + testrun::kTestServerFolder;
-        const QString outside = env.path(QStringLiteral("outside"));
+        const QString server = m_env->home() + testrun::kTestServerFolder;
+        const QString outside = m_env->path(QStringLiteral("outside"));
         test::makeBystanderFolder(outside);
         QDir().mkpath(outside + QStringLiteral("/php"));
         writeFile(outside + QStringLiteral("/php/php"), "someone else's");
@@ -366,7 +351,7 @@ private Q_SLOTS:
 
         // A link as bin/ is removed, not emptied.
         QVERIFY(QFile::link(outside, server + QStringLiteral("bin")));
-        installPack(env, smallPack());
+        installPack(*m_env, smallPack());
         QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin"))));
         QCOMPARE(readFile(server + QStringLiteral("bin/php/php")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(snapshotTree(outside), before);
@@ -374,13 +359,15 @@ private Q_SLOTS:
         // Neither is a link deeper in the old bin/.
         QVERIFY(QDir(server + QStringLiteral("bin/php")).removeRecursively());
         QVERIFY(QFile::link(outside, server + QStringLiteral("bin/php")));
-        installPack(env, smallPack());
+        installPack(*m_env, smallPack());
         QVERIFY(S_ISDIR(modeOf(server + QStringLiteral("bin/php"))));
         QCOMPARE(snapshotTree(outside), before);
 
         // A link elsewhere in the folder stops the pack instead of leading it out.
         QVERIFY(QFile::link(outside, server + QStringLiteral("lib")));
-        const QString error = errorOf([&] { installPack(env, smallPack({{"lib/php/php", "evil", S_IFREG | 0755}})); });
+        const QString error = errorOf([&] {
+            installPack(*m_env, smallPack({{"lib/php/php", "evil", S_IFREG | 0755}}));
+        });
         QVERIFY2(error.contains(server + QStringLiteral("lib")) && error.contains(QLatin1String("link")),
                  qPrintable(error));
         QCOMPARE(snapshotTree(outside), before);
@@ -388,7 +375,7 @@ private Q_SLOTS:
         // A linked core is replaced by a downloaded one, never written through.
         const QString core = server + testrun::kCoreFileName;
         QVERIFY(QFile::link(outside + QStringLiteral("/php/php"), core));
-        installCore(env.home(), coreBody());
+        installCore(m_env->home(), coreBody());
         QCOMPARE(modeOf(core) & S_IFMT, int(S_IFREG));
         QCOMPARE(snapshotTree(outside), before);
     }
@@ -397,21 +384,20 @@ private Q_SLOTS:
     // replaces one that leads nowhere.
     void theManualInstallKeepsALinkedCore()
     {
-        test::TestEnvironment env;
-        const QString server = env.home() + testrun::kTestServerFolder;
+        const QString server = m_env->home() + testrun::kTestServerFolder;
         QDir().mkpath(server);
-        const QString mine = env.path(QStringLiteral("mine.phar"));
+        const QString mine = m_env->path(QStringLiteral("mine.phar"));
         writeFile(mine, coreBody());
         const QString core = server + testrun::kCoreFileName;
         QVERIFY(QFile::link(mine, core));
-        const QString chosen = env.path(QStringLiteral("chosen.phar"));
+        const QString chosen = m_env->path(QStringLiteral("chosen.phar"));
         writeFile(chosen, coreBody(1500000, 'n'));
-        QVERIFY(testrun::installCoreFromFile(env.home(), chosen));
+        QVERIFY(testrun::installCoreFromFile(m_env->home(), chosen));
         QVERIFY(QFileInfo(core).isSymLink());
         QCOMPARE(readFile(mine), coreBody());
 
         QVERIFY(QFile::remove(mine));
-        QVERIFY(testrun::installCoreFromFile(env.home(), chosen));
+        QVERIFY(testrun::installCoreFromFile(m_env->home(), chosen));
         QCOMPARE(modeOf(core) & S_IFMT, int(S_IFREG));
         QCOMPARE(readFile(core), coreBody(1500000, 'n'));
         QVERIFY(!QFileInfo::exists(mine));
@@ -419,27 +405,21 @@ private Q_SLOTS:
 
     void aFailedUnpackingGivesTheSystemsReason()
     {
-        test::TestEnvironment env;
-        const QString server = env.home() + testrun::kTestServerFolder;
+        const QString server = m_env->home() + testrun::kTestServerFolder;
         QDir().mkpath(server);
         writeFile(server + QStringLiteral("lib"), "a file where the pack wants a folder");
-        const QString error = errorOf([&] { installPack(env, smallPack({{"lib/x.so", "x", S_IFREG | 0644}})); });
+        const QString error = errorOf([&] { installPack(*m_env, smallPack({{"lib/x.so", "x", S_IFREG | 0644}})); });
         QVERIFY2(error.contains(QLatin1String("Not a directory")), qPrintable(error));
-        QVERIFY(!QFileInfo::exists(env.path(testrun::kPackDownloadName)));
+        QVERIFY(!QFileInfo::exists(m_env->path(testrun::kPackDownloadName)));
     }
 
     void aCoreReplacesTheOldOneAndDropsItsSettings()
     {
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
-        writeFile(server + testrun::kCoreFileName, "old core");
-        writeFile(server + testrun::kServerSettingsFileName, "settings: old\n");
-        QDir().mkpath(server + QStringLiteral("worlds/world"));
-        writeFile(server + QStringLiteral("worlds/world/level.dat"), "level");
+        const QString server = makeOldServer(m_env->home(), OldPhp | OldCore);
         const QRegularExpression bystanders(QStringLiteral("^(worlds|server|bin)"));
         const QStringList others = snapshotTree(server).filter(bystanders);
 
-        installCore(env.home(), coreBody());
+        installCore(m_env->home(), coreBody());
         QCOMPARE(readFile(server + testrun::kCoreFileName), coreBody());
         QVERIFY(!QFileInfo::exists(server + testrun::kServerSettingsFileName));
         QCOMPARE(snapshotTree(server).filter(bystanders), others);
@@ -448,7 +428,7 @@ private Q_SLOTS:
         QByteArray split = coreBody(1500000);
         split.replace(0, 27, QByteArray(27, ' '));
         split.replace(256 * 1024 - 15, 27, "<?php __HALT_COMPILER(); ?>");
-        installCore(env.home(), split);
+        installCore(m_env->home(), split);
         QCOMPARE(readFile(server + testrun::kCoreFileName), split);
 
         // Into a program folder that has no test server folder yet.
@@ -476,15 +456,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(bool, settingsFolder);
         QFETCH(QString, reason);
-        test::TestEnvironment env;
-        const QString server = makeOldServer(env.home());
-        writeFile(server + testrun::kCoreFileName, "old core");
+        const QString server = makeOldServer(m_env->home(), OldPhp | OldCore);
         if (settingsFolder)
-            QVERIFY(QDir().mkpath(server + testrun::kServerSettingsFileName));
-        else
-            writeFile(server + testrun::kServerSettingsFileName, "settings: old\n");
+            QVERIFY(QFile::remove(server + testrun::kServerSettingsFileName) &&
+                    QDir().mkpath(server + testrun::kServerSettingsFileName));
         const QStringList before = snapshotTree(server);
-        const QString error = errorOf([&] { installCore(env.home(), body); });
+        const QString error = errorOf([&] { installCore(m_env->home(), body); });
         QVERIFY2(error.contains(reason), qPrintable(error));
         QCOMPARE(snapshotTree(server), before);
     }
@@ -510,55 +487,56 @@ private Q_SLOTS:
 
     void theManualInstallTakesOnlyLargePharFiles()
     {
-        test::TestEnvironment env;
-        const QString server = env.home() + testrun::kTestServerFolder;
-        const QString exact = env.path(QStringLiteral("exact.phar"));
+        const QString server = m_env->home() + testrun::kTestServerFolder;
+        const QString exact = m_env->path(QStringLiteral("exact.phar"));
         writeFile(exact, QByteArray(1000000, 'x'));
-        const QString upper = env.path(QStringLiteral("big.PHAR"));
+        const QString upper = m_env->path(QStringLiteral("big.PHAR"));
         writeFile(upper, QByteArray(1000001, 'x'));
-        const QString doubled = env.path(QStringLiteral("big.phar.zip"));
+        const QString doubled = m_env->path(QStringLiteral("big.phar.zip"));
         writeFile(doubled, QByteArray(1000001, 'x'));
         for (const QString &file : {exact, upper, doubled})
-            QVERIFY2(!testrun::installCoreFromFile(env.home(), file), qPrintable(file));
+            QVERIFY2(!testrun::installCoreFromFile(m_env->home(), file), qPrintable(file));
         QVERIFY(!QFileInfo::exists(server));
 
-        const QString core = env.path(QStringLiteral("my core.phar"));
+        const QString core = m_env->path(QStringLiteral("my core.phar"));
         QByteArray bytes(1000001, 'y');
         bytes[5] = 'z';
         writeFile(core, bytes);
-        QVERIFY(testrun::installCoreFromFile(env.home(), core));
+        QVERIFY(testrun::installCoreFromFile(m_env->home(), core));
         QCOMPARE(readFile(server + testrun::kCoreFileName), bytes);
         QCOMPARE(test::namesIn(server), QStringList{testrun::kCoreFileName});
 
         // An installed core stays; no message follows.
         writeFile(core, QByteArray(2000000, 'n'));
-        QVERIFY(testrun::installCoreFromFile(env.home(), core));
+        QVERIFY(testrun::installCoreFromFile(m_env->home(), core));
         QCOMPARE(readFile(server + testrun::kCoreFileName), bytes);
         QCOMPARE(test::namesIn(server), QStringList{testrun::kCoreFileName});
     }
 
     void theManualInstallReadsOnlyRegularFiles()
     {
-        test::TestEnvironment env;
-        const QString missing = env.path(QStringLiteral("gone.phar"));
-        QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), missing); }).contains(missing));
-        const QString pipe = env.path(QStringLiteral("pipe.phar"));
+        const QString missing = m_env->path(QStringLiteral("gone.phar"));
+        QVERIFY(errorOf([&] { testrun::installCoreFromFile(m_env->home(), missing); }).contains(missing));
+        const QString pipe = m_env->path(QStringLiteral("pipe.phar"));
         QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), pipe); }).contains(pipe));
+        QVERIFY(errorOf([&] { testrun::installCoreFromFile(m_env->home(), pipe); }).contains(pipe));
         QVERIFY(clock.elapsed() < 5000);
-        const QString folder = env.path(QStringLiteral("folder.phar"));
+        const QString folder = m_env->path(QStringLiteral("folder.phar"));
         QDir().mkpath(folder);
-        QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), folder); }).contains(folder));
+        QVERIFY(errorOf([&] { testrun::installCoreFromFile(m_env->home(), folder); }).contains(folder));
         if (::geteuid() != 0) {
-            const QString locked = env.path(QStringLiteral("locked.phar"));
+            const QString locked = m_env->path(QStringLiteral("locked.phar"));
             writeFile(locked, QByteArray(1000001, 'x'));
             ::chmod(QFile::encodeName(locked).constData(), 0);
-            QVERIFY(errorOf([&] { testrun::installCoreFromFile(env.home(), locked); }).contains(locked));
+            QVERIFY(errorOf([&] { testrun::installCoreFromFile(m_env->home(), locked); }).contains(locked));
         }
-        QVERIFY(!QFileInfo::exists(env.home() + testrun::kTestServerFolder + testrun::kCoreFileName));
+        QVERIFY(!QFileInfo::exists(m_env->home() + testrun::kTestServerFolder + testrun::kCoreFileName));
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(InstallerTest)

@@ -3,6 +3,7 @@
 #include "base/FileIo.h"
 #include "base/IniImage.h"
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -15,6 +16,8 @@
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTest>
+
+#include <optional>
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -31,8 +34,6 @@ using test::treeOf;
 using test::writeFile;
 
 namespace {
-
-const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
 
 // Makes the entries of `layout` below `root`: "name/" a folder, "name=N" a
 // file of N bytes (sparse), "name@target" a link, "name" a small file.
@@ -71,6 +72,9 @@ QStringList propertiesLines(int count)
 class LauncherTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void coreEntry_data()
     {
         QTest::addColumn<QStringList>("layout");
@@ -98,16 +102,14 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, layout);
         QFETCH(QString, entry);
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         lay(server, layout);
         QCOMPARE(testrun::findCoreEntry(server), entry);
     }
 
     void ofLargePharsTheLastListedWins()
     {
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         lay(server,
             {u"a.phar=2000000"_s, u"b.phar=3000000"_s, u"c.phar=1500000"_s, u"d.phar=2500000"_s, u"e.phar=12"_s});
         QByteArray last;
@@ -133,9 +135,8 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, layout);
         QFETCH(QString, missing);
-        test::TestEnvironment env;
-        lay(env.home(), layout);
-        QCOMPARE(testrun::missingPhpBinary(env.home()), missing);
+        lay(m_env->home(), layout);
+        QCOMPARE(testrun::missingPhpBinary(m_env->home()), missing);
     }
 
     void cleanUp_data()
@@ -155,8 +156,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, settings);
         QFETCH(QStringList, kept);
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         // "server.log/x" is in a folder named "server.log", which is no log file.
         lay(server, {u"SERVER.LOG"_s, u"server.log/x"_s, u"WORLDS/w/region/r.mca"_s, u"Players/steve.dat"_s,
                      u"Plugins/old.phar"_s, u"crashdumps/a"_s, u"CrashDump/b"_s, u"CRASHDUMPS/"_s,
@@ -169,8 +169,7 @@ private Q_SLOTS:
 
     void badSettingDeletesNothing()
     {
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         lay(server, {u"server.log"_s, u"players/p"_s});
         const QStringList before = treeOf(server);
         // Read last, after options that would already have deleted.
@@ -182,9 +181,8 @@ private Q_SLOTS:
 
     void linksAreRemovedNotFollowed()
     {
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
-        const QString outside = env.path(u"outside"_s);
+        const QString server = m_env->path(testrun::kTestServerFolder);
+        const QString outside = m_env->path(u"outside"_s);
         test::makeBystanderFolder(outside);
         const QStringList before = snapshotTree(outside);
         lay(server,
@@ -199,8 +197,7 @@ private Q_SLOTS:
     // A tree as deep as a pack could place goes with a few descriptors.
     void aVeryDeepPlayersFolderGoes()
     {
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         lay(server, {u"players/"_s, u"bin/php/php"_s});
         test::makeDeepTree(server + u"players"_s, 32000);
         struct rlimit before {};
@@ -217,13 +214,12 @@ private Q_SLOTS:
     // the user's and stays as it was.
     void aLinkedServerPropertiesIsReplacedNotWrittenThrough()
     {
-        test::TestEnvironment env;
-        const QString shared = env.path(u"shared.properties"_s);
+        const QString shared = m_env->path(u"shared.properties"_s);
         const QByteArray sharedBytes = propertiesLines(30).join(u'\n').toUtf8();
         writeFile(shared, sharedBytes);
-        const QString file = env.path(testrun::kServerPropertiesFileName);
+        const QString file = m_env->path(testrun::kServerPropertiesFileName);
         QVERIFY(QFile::link(shared, file));
-        testrun::prepareServerProperties(env.home());
+        testrun::prepareServerProperties(m_env->home());
         QVERIFY(!QFileInfo(file).isSymLink());
         QVERIFY(readFile(file).contains("motd=Vorlune-PluginTest"));
         QCOMPARE(readFile(shared), sharedBytes);
@@ -231,8 +227,7 @@ private Q_SLOTS:
 
     void readOnlyFoldersGoWhole()
     {
-        test::TestEnvironment env;
-        const QString server = env.path(testrun::kTestServerFolder);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         lay(server, {u"worlds/w/region/r.mca"_s, u"worlds/level.dat"_s, u"worlds/locked/"_s});
         const std::initializer_list<std::pair<const char *, int>> modes{{"worlds/w/region/r.mca", 0444},
                                                                         {"worlds/w/region", 0555},
@@ -240,8 +235,8 @@ private Q_SLOTS:
                                                                         {"worlds/level.dat", 0444},
                                                                         {"worlds", 0500}};
         // Root ignores permissions, so the clean-up runs as a user that has to reset them.
-        QVERIFY(::chmod(QFile::encodeName(env.home() + u".."_s).constData(), 0711) == 0);
-        QVERIFY(::chmod(QFile::encodeName(env.home()).constData(), 0711) == 0);
+        QVERIFY(::chmod(QFile::encodeName(m_env->home() + u".."_s).constData(), 0711) == 0);
+        QVERIFY(::chmod(QFile::encodeName(m_env->home()).constData(), 0711) == 0);
         if (::geteuid() == 0)
             QCOMPARE(test::runProgram(u"chown"_s, {u"-R"_s, u"65534:65534"_s, server}).exitCode, 0);
         for (const auto &[path, mode] : modes)
@@ -263,8 +258,7 @@ private Q_SLOTS:
 
     void pluginsFolderIsMadeAfresh()
     {
-        test::TestEnvironment env;
-        const QString server = env.path(u"deep/"_s + testrun::kTestServerFolder);
+        const QString server = m_env->path(u"deep/"_s + testrun::kTestServerFolder);
         testrun::makePluginsFolder(server);
         lay(server, {u"plugins/old.phar"_s});
         testrun::cleanUpBeforeRun(server, base::IniImage::fromBytes("[Run]\ndelete_plugins=-1\n"));
@@ -312,11 +306,10 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
-        test::TestEnvironment env;
-        const QString file = env.path(testrun::kServerPropertiesFileName);
+        const QString file = m_env->path(testrun::kServerPropertiesFileName);
         if (!before.isNull())
             writeFile(file, before);
-        testrun::prepareServerProperties(env.home());
+        testrun::prepareServerProperties(m_env->home());
         QCOMPARE(readFile(file), after);
     }
 
@@ -332,9 +325,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, layout);
         QFETCH(QString, reason);
-        test::TestEnvironment env;
         test::SmallDisk disk;
-        QString server = env.home();
+        QString server = m_env->home();
         if (!layout.isEmpty()) {
             lay(server, {layout});
         } else {
@@ -378,12 +370,11 @@ private Q_SLOTS:
 
     void consoleRunsTheCoreWithPhp()
     {
-        test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), kBuiltPack);
-        const QString server = env.path(testrun::kTestServerFolder);
+        testrun::installPhpPack(m_env->home(), test::kBuiltPack);
+        const QString server = m_env->path(testrun::kTestServerFolder);
         lay(server, {u"src/pocketmine/PocketMine.php"_s});
         writeFile(server + u"src/pocketmine/PocketMine.php"_s, "<?php echo getcwd(), '|', implode('|', $argv);");
-        const testrun::ConsoleCommand command = testrun::consoleCommand(env.home(), testrun::findCoreEntry(server));
+        const testrun::ConsoleCommand command = testrun::consoleCommand(m_env->home(), testrun::findCoreEntry(server));
         QCOMPARE(command.program, server + u"bin/php/php"_s);
         if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
             QSKIP("php-cli is not installed");
@@ -394,6 +385,9 @@ private Q_SLOTS:
         QCOMPARE(result.out,
                  QDir::cleanPath(server) + u'|' + server + u"src/pocketmine/PocketMine.php|--enable-ansi|%*"_s);
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(LauncherTest)

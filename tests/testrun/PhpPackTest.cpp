@@ -1,3 +1,5 @@
+#include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "testrun/Installer.h"
@@ -9,6 +11,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 using namespace vorlune;
@@ -19,11 +23,7 @@ namespace {
 
 const QString kPackFolder = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/");
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = test::ProgramResult;
 
 // Runs the launcher with PATH and the search override set as given (an
 // unset override is a null text).
@@ -34,16 +34,7 @@ Run runLauncher(const QString &launcher, const QStringList &arguments, const QSt
     environment.remove(QStringLiteral("VORLUNE_PHP_SEARCH_PATH"));
     if (!searchPath.isNull())
         environment.insert(QStringLiteral("VORLUNE_PHP_SEARCH_PATH"), searchPath);
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(launcher, arguments);
-    Run run;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return test::runProgram(launcher, arguments, {}, environment);
 }
 
 // A stand-in interpreter that prints its name and arguments.
@@ -58,6 +49,9 @@ void makeFakePhp(const QString &path)
 class PhpPackTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void theBuiltPacksHoldTheLauncherWithItsRunBit()
     {
         for (const char *name : {"php7_64.zip", "php7_32.zip"}) {
@@ -73,14 +67,13 @@ private Q_SLOTS:
 
     void theLauncherFindsAnInterpreterAndPassesItsArguments()
     {
-        test::TestEnvironment env;
         // A program folder with a space, reached the way the console does.
-        const QString home = env.path(QStringLiteral("program folder/"));
-        testrun::installPhpPack(home, kPackFolder + QStringLiteral("php7_64.zip"));
+        const QString home = m_env->path(QStringLiteral("program folder/"));
+        testrun::installPhpPack(home, test::kBuiltPack);
         const QString launcher = home + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
         const QString ini = QFileInfo(launcher).absolutePath() + QStringLiteral("/php.ini");
-        const QString first = env.path(QStringLiteral("first"));
-        const QString second = env.path(QStringLiteral("second"));
+        const QString first = m_env->path(QStringLiteral("first"));
+        const QString second = m_env->path(QStringLiteral("second"));
         QDir().mkpath(first);
         QDir().mkpath(second);
         makeFakePhp(first + QStringLiteral("/php7.4"));
@@ -104,10 +97,9 @@ private Q_SLOTS:
 
     void withoutAnInterpreterItNamesThePackage()
     {
-        test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), kPackFolder + QStringLiteral("php7_32.zip"));
-        const QString launcher = env.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
-        const QString empty = env.path(QStringLiteral("empty"));
+        testrun::installPhpPack(m_env->home(), kPackFolder + QStringLiteral("php7_32.zip"));
+        const QString launcher = m_env->home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
+        const QString empty = m_env->path(QStringLiteral("empty"));
         QDir().mkpath(empty);
         const Run run = runLauncher(launcher, {QStringLiteral("-v")}, QStringLiteral("/nonexistent"), empty);
         QVERIFY2(run.exitCode > 0, qPrintable(run.err));
@@ -117,9 +109,8 @@ private Q_SLOTS:
 
     void theSystemInterpreterRunsWithThePacksSettings()
     {
-        test::TestEnvironment env;
-        testrun::installPhpPack(env.home(), kPackFolder + QStringLiteral("php7_64.zip"));
-        const QString launcher = env.home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
+        testrun::installPhpPack(m_env->home(), test::kBuiltPack);
+        const QString launcher = m_env->home() + testrun::kTestServerFolder + QStringLiteral("bin/php/php");
         const QStringList arguments{QStringLiteral("-r"),
                                     QStringLiteral("echo 1, ini_get('phar.readonly'), date_default_timezone_get();")};
         // An empty PATH leaves only the fixed fallback.
@@ -131,6 +122,9 @@ private Q_SLOTS:
             QVERIFY(run.exitCode > 0 && run.err.contains(QLatin1String("php-cli")));
         }
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(PhpPackTest)

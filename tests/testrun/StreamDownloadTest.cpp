@@ -2,6 +2,7 @@
 #include "support/LocalWebServer.h"
 #include "support/Programs.h"
 #include "support/RealServerFormats.h"
+#include "support/SharedInputs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -19,17 +20,20 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using namespace vorlune;
 using namespace vorlune::testrun;
+using test::kBuiltPack;
 using test::LocalWebServer;
+using test::makeOldServer;
+using test::OldCore;
+using test::OldPhp;
 using test::readFile;
-using test::writeFile;
 
 namespace {
 
 const QString kNetwork = QStringLiteral("Network trouble.");
-const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
 
 // What one worker did, seen from the thread that made it.
 struct Outcome {
@@ -96,26 +100,16 @@ QByteArray listingOf(const QStringList &links)
     return page + "</table></body></html>\n";
 }
 
-// An installed server with the things a core install must leave alone.
-QString makeOldServer(const QString &home)
-{
-    const QString server = home + kTestServerFolder;
-    QDir().mkpath(server + QStringLiteral("worlds/world"));
-    writeFile(server + kCoreFileName, "old core");
-    writeFile(server + kServerSettingsFileName, "settings: old\n");
-    writeFile(server + QStringLiteral("server.properties"), "motd=old\r\n");
-    writeFile(server + QStringLiteral("worlds/world/level.dat"), "level");
-    return server;
-}
-
 } // namespace
 
 class StreamDownloadTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void aCoreComesFromTheFirstLinkOfTheListing()
     {
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         const QString listing = QStringLiteral("job/Core/lastSuccessfulBuild/artifact/releases/");
@@ -123,15 +117,15 @@ private Q_SLOTS:
                        listingOf({QStringLiteral("build/Core_1.phar"), QStringLiteral("Other_2.phar")}));
         server.addFile(listing + QStringLiteral("build/Core_1.phar"), coreBytes());
         server.addFile(listing + QStringLiteral("Other_2.phar"), "the second link, never taken");
-        const QString serverFolder = makeOldServer(environment.home());
+        const QString serverFolder = makeOldServer(m_env->home(), OldCore);
         const auto untouched = test::snapshotTree(serverFolder + QStringLiteral("worlds"));
 
-        const Outcome outcome = download(environment.home(), kCoreListing, server.url(listing));
+        const Outcome outcome = download(m_env->home(), kCoreListing, server.url(listing));
         QCOMPARE(outcome.notifier, QString());
         QCOMPARE(outcome.ended, int(kCoreListing));
         QCOMPARE(readFile(serverFolder + kCoreFileName), coreBytes());
         QVERIFY(!QFileInfo::exists(serverFolder + kServerSettingsFileName));
-        QCOMPARE(readFile(serverFolder + QStringLiteral("server.properties")), QByteArray("motd=old\r\n"));
+        QCOMPARE(readFile(serverFolder + QStringLiteral("server.properties")), test::kOldServerProperties);
         QCOMPARE(test::snapshotTree(serverFolder + QStringLiteral("worlds")), untouched);
         // The listing and then the core, each announced with its size.
         QCOMPARE(outcome.begins.size(), 2);
@@ -149,9 +143,8 @@ private Q_SLOTS:
     {
         if (!QFileInfo(QStringLiteral("/usr/bin/php")).isExecutable())
             QSKIP("php-cli is not installed, so the PHP build's stand-in cannot run");
-        test::TestEnvironment environment;
         const QByteArray core = test::asCore("<?php echo 'core';");
-        test::TodaysServerSite site(core, environment.home());
+        test::TodaysServerSite site(core, m_env->home());
         VORLUNE_REQUIRE_STARTED(site);
         LocalWebServer &feedHost = site.feedHost;
         feedHost.addFile(QStringLiteral("broken"), "{\"error\":\"Channel not found\"}");
@@ -159,27 +152,27 @@ private Q_SLOTS:
                          test::serverFeed(QStringLiteral("http://127.0.0.1:%1/x.phar").arg(site.fileHost.port()),
                                           site.fileHost.url(QStringLiteral("PHP-Binaries"))));
 
-        const Outcome coreInstalled = download(environment.home(), kCoreFeed, site.feedUrl());
+        const Outcome coreInstalled = download(m_env->home(), kCoreFeed, site.feedUrl());
         QCOMPARE(coreInstalled.notifier, QString());
         QCOMPARE(coreInstalled.ended, int(kCoreFeed));
-        const QString serverFolder = environment.home() + kTestServerFolder;
+        const QString serverFolder = m_env->home() + kTestServerFolder;
         QCOMPARE(readFile(serverFolder + kCoreFileName), core);
-        QCOMPARE(installedCoreLabel(environment.home()), QStringLiteral("PocketMine-MP 5.43.2"));
+        QCOMPARE(installedCoreLabel(m_env->home()), QStringLiteral("PocketMine-MP 5.43.2"));
 
-        const Outcome phpInstalled = download(environment.home(), kPhpBuild, site.feedUrl());
+        const Outcome phpInstalled = download(m_env->home(), kPhpBuild, site.feedUrl());
         QCOMPARE(phpInstalled.notifier, QString());
         QCOMPARE(phpInstalled.ended, int(kPhpBuild));
-        QCOMPARE(installedPhpLabel(environment.home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
-        QVERIFY(!QFileInfo::exists(environment.path(kPhpBuildDownloadName)));
+        QCOMPARE(installedPhpLabel(m_env->home()), QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
+        QVERIFY(!QFileInfo::exists(m_env->path(kPhpBuildDownloadName)));
 
         const auto before = test::snapshotTree(serverFolder);
-        const Outcome refused = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("broken")));
+        const Outcome refused = download(m_env->home(), kCoreFeed, feedHost.url(QStringLiteral("broken")));
         QVERIFY2(refused.notifier.contains(QLatin1String("Channel not found")), qPrintable(refused.notifier));
-        const Outcome plain = download(environment.home(), kCoreFeed, feedHost.url(QStringLiteral("plain")));
+        const Outcome plain = download(m_env->home(), kCoreFeed, feedHost.url(QStringLiteral("plain")));
         QVERIFY2(plain.notifier.contains(QLatin1String("only secure (https://) addresses")),
                  qPrintable(plain.notifier));
         const Outcome redirectedToPlain =
-            download(environment.home(), kCoreFeed,
+            download(m_env->home(), kCoreFeed,
                      feedHost.url(QStringLiteral("redirect?to=http://127.0.0.1:%1/api").arg(feedHost.port())));
         QVERIFY2(redirectedToPlain.notifier.contains(QLatin1String("Protocol \"http\" not supported")),
                  qPrintable(redirectedToPlain.notifier));
@@ -195,7 +188,6 @@ private Q_SLOTS:
     void aPhpPackLandsInAMissingServerFolderAndRuns()
     {
         QFETCH(bool, https);
-        test::TestEnvironment environment;
         LocalWebServer server({true});
         VORLUNE_REQUIRE_STARTED(server);
         test::TrustedCa trust(server.caFile());
@@ -203,18 +195,17 @@ private Q_SLOTS:
         const QString site = https ? server.url() : defaultSiteBaseUrl(QStringLiteral(VORLUNE_BINARY_DIR));
         QVERIFY(site.startsWith(https ? QLatin1String("https://") : QLatin1String("file://")));
 
-        const Outcome outcome = download(environment.home(), kPhpPack, phpPackUrl(site, false, true));
+        const Outcome outcome = download(m_env->home(), kPhpPack, phpPackUrl(site, false, true));
         QCOMPARE(outcome.notifier, QString());
         QCOMPARE(outcome.ended, int(kPhpPack));
-        const QString php = environment.home() + kTestServerFolder + QStringLiteral("bin/php/php");
+        const QString php = m_env->home() + kTestServerFolder + QStringLiteral("bin/php/php");
         QVERIFY(QFileInfo(php).isExecutable());
-        QVERIFY(!QFileInfo::exists(environment.home() + kPackDownloadName));
+        QVERIFY(!QFileInfo::exists(m_env->home() + kPackDownloadName));
         QCOMPARE(test::runProgram(php, {QStringLiteral("-r"), QStringLiteral("echo 1;")}).out, QStringLiteral("1"));
     }
 
     void failuresReachTheNotifierInTheirFrame()
     {
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         LocalWebServer secure({true}); // its authority is not trusted here
@@ -241,12 +232,10 @@ private Q_SLOTS:
             {kPhpPack, secure.url(QStringLiteral("pack.zip")), QStringLiteral("SSL certificate problem*")},
             {kPhpPack, server.url(QStringLiteral("halfway?size=4000&sent=100")), QStringLiteral("transfer closed*")},
         };
-        const QString serverFolder = makeOldServer(environment.home());
-        QDir().mkpath(serverFolder + QStringLiteral("bin/php"));
-        writeFile(serverFolder + QStringLiteral("bin/php/php"), "old php");
+        const QString serverFolder = makeOldServer(m_env->home(), OldCore | OldPhp);
         const auto before = test::snapshotTree(serverFolder);
         for (const Case &c : cases) {
-            const Outcome outcome = download(environment.home(), c.mode, c.url);
+            const Outcome outcome = download(m_env->home(), c.mode, c.url);
             QCOMPARE(outcome.ended, c.mode);
             QCOMPARE(outcome.notifierSignals, 1);
             if (c.error.endsWith(QLatin1Char('*')))
@@ -262,24 +251,23 @@ private Q_SLOTS:
 
     void oversizedListingsAndUnsizedCores()
     {
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         // A listing of many megabytes is refused before it fills memory.
         QByteArray huge(int(kListingLimit) + 1, 'x');
         server.addFile(QStringLiteral("huge/index.html"), huge);
-        Outcome outcome = download(environment.home(), kCoreListing, server.url(QStringLiteral("huge/")));
+        Outcome outcome = download(m_env->home(), kCoreListing, server.url(QStringLiteral("huge/")));
         QVERIFY2(outcome.notifier.contains(QLatin1String("larger than the limit of 16 MB")),
                  qPrintable(outcome.notifier));
-        QVERIFY(!QFileInfo::exists(environment.home() + kTestServerFolder + kCoreFileName));
+        QVERIFY(!QFileInfo::exists(m_env->home() + kTestServerFolder + kCoreFileName));
 
         // A core sent without a length, found through a link from the root.
         server.addFile(QStringLiteral("list/index.html"),
                        listingOf({QStringLiteral("/unsized?size=1200000&prefix=__HALT_COMPILER();&x=.phar")}));
-        outcome = download(environment.home(), kCoreListing, server.url(QStringLiteral("list/")));
+        outcome = download(m_env->home(), kCoreListing, server.url(QStringLiteral("list/")));
         QCOMPARE(outcome.notifier, QString());
         QCOMPARE(outcome.begins.last(), -1);
-        QCOMPARE(readFile(environment.home() + kTestServerFolder + kCoreFileName),
+        QCOMPARE(readFile(m_env->home() + kTestServerFolder + kCoreFileName),
                  "__HALT_COMPILER();" + LocalWebServer::pattern(1200000));
     }
 
@@ -291,7 +279,7 @@ private Q_SLOTS:
         VORLUNE_REQUIRE_STARTED(server);
         server.addFile(QStringLiteral("l/index.html"), listingOf({QStringLiteral("C.phar")}));
         server.addFile(QStringLiteral("l/C.phar"), coreBytes());
-        const QString serverFolder = makeOldServer(disk.path());
+        const QString serverFolder = makeOldServer(disk.path(), OldCore);
         const Outcome outcome = download(disk.path(), kCoreListing, server.url(QStringLiteral("l/")));
         QVERIFY2(outcome.notifier.contains(QLatin1String("No space left on device")), qPrintable(outcome.notifier));
         QCOMPARE(readFile(serverFolder + kCoreFileName), QByteArray("old core"));
@@ -301,7 +289,6 @@ private Q_SLOTS:
 
     void bothKindsRunSideBySide()
     {
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         server.addFile(QStringLiteral("pack.zip"), readFile(kBuiltPack));
@@ -311,28 +298,27 @@ private Q_SLOTS:
         const QString core = server.url(QStringLiteral("trickle?chunk=300000&pause=0.1&file=l/C.phar"));
         server.addFile(QStringLiteral("slow/index.html"), listingOf({core}));
 
-        Download coreDownload(environment.home(), kCoreListing, server.url(QStringLiteral("slow/")));
-        Download packDownload(environment.home(), kPhpPack, server.url(QStringLiteral("pack.zip")));
+        Download coreDownload(m_env->home(), kCoreListing, server.url(QStringLiteral("slow/")));
+        Download packDownload(m_env->home(), kPhpPack, server.url(QStringLiteral("pack.zip")));
         QCOMPARE(coreDownload.worker().StartWork(), int(kCoreListing));
         QCOMPARE(packDownload.worker().StartWork(), int(kPhpPack));
         const Outcome pack = packDownload.finish();
         const Outcome coreOutcome = coreDownload.finish();
         QCOMPARE(pack.notifier, QString());
         QCOMPARE(coreOutcome.notifier, QString());
-        QVERIFY(QFileInfo(environment.home() + kTestServerFolder + QStringLiteral("bin/php/php")).isExecutable());
-        QCOMPARE(readFile(environment.home() + kTestServerFolder + kCoreFileName), coreBytes());
+        QVERIFY(QFileInfo(m_env->home() + kTestServerFolder + QStringLiteral("bin/php/php")).isExecutable());
+        QCOMPARE(readFile(m_env->home() + kTestServerFolder + kCoreFileName), coreBytes());
     }
 
     void endingTheWorkerCancelsAStalledDownloadQuietly()
     {
-        test::TestEnvironment environment;
         LocalWebServer server;
         VORLUNE_REQUIRE_STARTED(server);
         QElapsedTimer clock;
         clock.start();
         Outcome outcome;
         {
-            Download stalled(environment.home(), kPhpPack,
+            Download stalled(m_env->home(), kPhpPack,
                              server.url(QStringLiteral("stall?size=5000&sent=100&seconds=30")));
             QTest::qWait(300);
             stalled.worker().cancel();
@@ -343,6 +329,9 @@ private Q_SLOTS:
         QCOMPARE(outcome.notifier, QString());
         QCOMPARE(outcome.ended, int(kPhpPack));
     }
+
+private:
+    std::optional<test::TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(StreamDownloadTest)

@@ -1,4 +1,7 @@
+#include "build/PluginCheck.h"
+#include "project/ProjectDocument.h"
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -8,6 +11,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using vorlune::test::TestEnvironment;
@@ -15,104 +19,110 @@ using vorlune::test::TestEnvironment;
 namespace {
 
 using Result = vorlune::test::ProgramResult;
+using vorlune::test::kHelloProject;
 using vorlune::test::runBuildCommand;
 
-const QString kHello = QStringLiteral(VORLUNE_SOURCE_DIR "/examples/hello.vlk");
-
-// The one thing servers of today refuse in the example: its api.
-const QString kHelloFinding = QStringLiteral(
-    "Версия API \"1.0.0\" подходит только старым серверам API 1 и 2: серверы API 3 и новее не загрузят плагин. "
-    "Впишите в настройках плагина версию API своего сервера: 3.0.0, 4.0.0 или 5.0.0.");
+// What the check finds in the example, a line each after `prefix`. That it
+// is only the api, which servers of today refuse, and how that is worded,
+// PluginCheckTest shows.
+QString helloFindings(const QString &prefix = {})
+{
+    vorlune::project::ProjectDocument example = vorlune::project::ProjectDocument::fromFile(kHelloProject);
+    QString lines;
+    for (const QString &finding : vorlune::build::checkPlugin(example))
+        lines += prefix + finding + QLatin1Char('\n');
+    return lines;
+}
 
 } // namespace
 
 class BuildCommandTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void buildsBothKinds()
     {
-        TestEnvironment env;
-        const Result phar = runBuildCommand({kHello, env.path(QStringLiteral("hello"))});
+        const Result phar = runBuildCommand({kHelloProject, m_env->path(QStringLiteral("hello"))});
         QCOMPARE(phar.exitCode, 0);
         QCOMPARE(phar.out, QStringLiteral("Плагин успешно скомпилирован.\n"));
         // A finding warns and never stops the build.
-        QCOMPARE(phar.err, QStringLiteral("warning: ") + kHelloFinding + QLatin1Char('\n'));
-        QVERIFY(QFile(env.path(QStringLiteral("hello.phar"))).size() > 0);
+        QCOMPARE(phar.err, helloFindings(QStringLiteral("warning: ")));
+        QVERIFY(QFile(m_env->path(QStringLiteral("hello.phar"))).size() > 0);
 
-        const Result zip = runBuildCommand({QStringLiteral("--zip"), kHello, env.path(QStringLiteral("hello"))});
+        const Result zip =
+            runBuildCommand({QStringLiteral("--zip"), kHelloProject, m_env->path(QStringLiteral("hello"))});
         QCOMPARE(zip.exitCode, 0);
-        QVERIFY(readFileStartsWithZipMagic(env.path(QStringLiteral("hello.zip"))));
+        QVERIFY(readFileStartsWithZipMagic(m_env->path(QStringLiteral("hello.zip"))));
     }
 
     void usesTheLanguageFileWithoutRewritingIt()
     {
-        TestEnvironment env;
         const QByteArray language = "\xEF\xBB\xBF[MSG]\r\nmsg10=Built.\r\nmsg11=Cannot write.\r\n"
                                     "[VORLUNE]\r\ncheck_api_old=Old api {api}.\r\n";
-        vorlune::test::writeFile(env.path(QStringLiteral("Language.ini")), language);
-        const Result ok = runBuildCommand({kHello, env.path(QStringLiteral("x"))});
+        vorlune::test::writeFile(m_env->path(QStringLiteral("Language.ini")), language);
+        const Result ok = runBuildCommand({kHelloProject, m_env->path(QStringLiteral("x"))});
         QCOMPARE(ok.out, QStringLiteral("Built.\n"));
-        const Result failed = runBuildCommand({kHello, env.path(QStringLiteral("none/x"))});
+        const Result failed = runBuildCommand({kHelloProject, m_env->path(QStringLiteral("none/x"))});
         QCOMPARE(failed.exitCode, 1);
         QCOMPARE(failed.err, QStringLiteral("warning: Old api 1.0.0.\nCannot write \"%1\": No such file or directory\n")
-                                 .arg(env.path(QStringLiteral("none/x.phar"))));
-        QCOMPARE(vorlune::test::readFile(env.path(QStringLiteral("Language.ini"))), language);
+                                 .arg(m_env->path(QStringLiteral("none/x.phar"))));
+        QCOMPARE(vorlune::test::readFile(m_env->path(QStringLiteral("Language.ini"))), language);
     }
 
     void buildsAtTheSameTimeTakeTurns()
     {
-        TestEnvironment env;
         std::vector<std::unique_ptr<QProcess>> builds;
         for (int i = 0; i < 4; ++i) {
             builds.push_back(std::make_unique<QProcess>());
-            builds.back()->start(QStringLiteral(VORLUNE_BINARY_DIR "/vorlune-build"),
-                                 {kHello, env.path(QStringLiteral("parallel%1").arg(i))});
+            builds.back()->start(vorlune::test::kBuildCommand,
+                                 {kHelloProject, m_env->path(QStringLiteral("parallel%1").arg(i))});
         }
         for (int i = 0; i < 4; ++i) {
             QVERIFY(builds[size_t(i)]->waitForFinished(60000));
             QCOMPARE(builds[size_t(i)]->exitCode(), 0);
-            QVERIFY(
-                vorlune::test::readFile(env.path(QStringLiteral("parallel%1.phar").arg(i))).contains("Hello, world"));
+            QVERIFY(vorlune::test::readFile(m_env->path(QStringLiteral("parallel%1.phar").arg(i)))
+                        .contains("Hello, world"));
         }
     }
 
     void badInputFailsWithAReason()
     {
-        TestEnvironment env;
         QCOMPARE(runBuildCommand({}).exitCode, 2);
-        QCOMPARE(runBuildCommand({QStringLiteral("--zip"), kHello}).exitCode, 2);
+        QCOMPARE(runBuildCommand({QStringLiteral("--zip"), kHelloProject}).exitCode, 2);
 
-        const Result missing = runBuildCommand({env.path(QStringLiteral("none.vlk")), env.path(QStringLiteral("o"))});
-        QCOMPARE(missing.exitCode, 1);
-        QVERIFY2(missing.err.contains(QStringLiteral("none.vlk")), qPrintable(missing.err));
+        const Result missing =
+            runBuildCommand({m_env->path(QStringLiteral("none.vlk")), m_env->path(QStringLiteral("o"))});
+        VORLUNE_VERIFY_EXIT(missing, 1, QStringLiteral("none.vlk"));
 
-        vorlune::test::writeFile(env.path(QStringLiteral("p.txt")), "<plugin/>");
-        const Result notProject = runBuildCommand({env.path(QStringLiteral("p.txt")), env.path(QStringLiteral("o"))});
-        QCOMPARE(notProject.exitCode, 1);
-        QVERIFY(notProject.err.contains(QStringLiteral("не проект плагина")));
-        QVERIFY(!QFile::exists(env.path(QStringLiteral("o.phar"))));
+        vorlune::test::writeFile(m_env->path(QStringLiteral("p.txt")), "<plugin/>");
+        const Result notProject =
+            runBuildCommand({m_env->path(QStringLiteral("p.txt")), m_env->path(QStringLiteral("o"))});
+        VORLUNE_VERIFY_EXIT(notProject, 1, QStringLiteral("не проект плагина"));
+        QVERIFY(!QFile::exists(m_env->path(QStringLiteral("o.phar"))));
     }
 
     void checkPrintsFindingsOnly()
     {
-        TestEnvironment env;
-        const Result hello = runBuildCommand({QStringLiteral("--check"), kHello});
+        const Result hello = runBuildCommand({QStringLiteral("--check"), kHelloProject});
         QCOMPARE(hello.exitCode, 3);
-        QCOMPARE(hello.out, kHelloFinding + QLatin1Char('\n'));
+        QCOMPARE(hello.out, helloFindings());
         QVERIFY2(hello.err.isEmpty(), qPrintable(hello.describe()));
 
-        QByteArray project = vorlune::test::readFile(kHello);
+        QByteArray project = vorlune::test::readFile(kHelloProject);
         project.replace("api=\"1.0.0\"", "api=\"5.0.0\"");
-        vorlune::test::writeFile(env.path(QStringLiteral("new.vlk")), project);
-        const Result clean = runBuildCommand({QStringLiteral("--check"), env.path(QStringLiteral("new.vlk"))});
+        vorlune::test::writeFile(m_env->path(QStringLiteral("new.vlk")), project);
+        const Result clean = runBuildCommand({QStringLiteral("--check"), m_env->path(QStringLiteral("new.vlk"))});
         QCOMPARE(clean.exitCode, 0);
         QVERIFY2(clean.out.isEmpty() && clean.err.isEmpty(), qPrintable(clean.describe()));
 
-        QCOMPARE(runBuildCommand({QStringLiteral("--check"), env.path(QStringLiteral("none.vlk"))}).exitCode, 1);
-        QCOMPARE(runBuildCommand({QStringLiteral("--check"), kHello, env.path(QStringLiteral("o"))}).exitCode, 2);
+        QCOMPARE(runBuildCommand({QStringLiteral("--check"), m_env->path(QStringLiteral("none.vlk"))}).exitCode, 1);
+        QCOMPARE(runBuildCommand({QStringLiteral("--check"), kHelloProject, m_env->path(QStringLiteral("o"))}).exitCode,
+                 2);
         QCOMPARE(runBuildCommand({QStringLiteral("--check")}).exitCode, 2);
         QCOMPARE(
-            QDir(env.path({})).entryList({QStringLiteral("*.phar"), QStringLiteral("*.zip"), QStringLiteral("o*")}),
+            QDir(m_env->path({})).entryList({QStringLiteral("*.phar"), QStringLiteral("*.zip"), QStringLiteral("o*")}),
             QStringList());
     }
 
@@ -126,8 +136,7 @@ private Q_SLOTS:
         QVERIFY(help.out.startsWith(QStringLiteral("usage: vorlune-build [--zip] PROJECT OUTPUT\n")));
         QVERIFY(help.err.isEmpty());
         // Beside an output path it names a project (none here).
-        TestEnvironment env;
-        const Result named = runBuildCommand({QStringLiteral("--help"), env.path(QStringLiteral("o"))});
+        const Result named = runBuildCommand({QStringLiteral("--help"), m_env->path(QStringLiteral("o"))});
         QCOMPARE(named.exitCode, 1);
         QVERIFY2(named.out.isEmpty(), qPrintable(named.describe()));
     }
@@ -137,6 +146,8 @@ private:
     {
         return vorlune::test::readFile(path).startsWith("PK\x03\x04");
     }
+
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(BuildCommandTest)

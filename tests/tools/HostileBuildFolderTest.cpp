@@ -1,22 +1,25 @@
 // Builds run by the build command and the carried compiler against a build
 // folder, lock or compile folder that someone else has put in the way.
+#include "base/Descriptor.h"
 #include "base/ProgramFolder.h"
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -30,28 +33,11 @@ namespace {
 
 using test::kBuildCommand;
 using test::kCompiler;
-const QString &kHello = test::kHelloProject;
+using test::kHelloProject;
+using test::runBuildCommand;
+using test::runProgram;
 
 using Result = test::ProgramResult;
-
-Result run(const QString &program, const QStringList &arguments, int timeoutMs = 30000,
-           const QString &workingFolder = QString())
-{
-    return test::runProgram(program, arguments, {.workingFolder = workingFolder, .timeoutMs = timeoutMs});
-}
-
-Result runBuild(const QStringList &arguments, int timeoutMs = 30000)
-{
-    return run(kBuildCommand, arguments, timeoutMs);
-}
-
-// Runs the command with at most `files` open descriptors.
-Result runWithFileLimit(int files, const QString &program, const QStringList &arguments,
-                        const QString &workingFolder = QString())
-{
-    return test::runProgram(program, arguments,
-                            {.workingFolder = workingFolder, .timeoutMs = 60000, .openFilesLimit = files});
-}
 
 // The test's whole temporary folder except the build folder and what is in
 // it: a refused build leaves all of it as it was.
@@ -68,7 +54,7 @@ QStringList outsideTheBuildFolder(const TestEnvironment &env)
 
 QString projectWithMain(const TestEnvironment &env, const QByteArray &main)
 {
-    QByteArray bytes = test::readFile(kHello);
+    QByteArray bytes = test::readFile(kHelloProject);
     bytes.replace(QByteArray("main=\"Plugin\\Main\""), "main=\"" + main + '"');
     const QString path = env.path(QStringLiteral("project.vlk"));
     test::writeFile(path, bytes);
@@ -76,30 +62,6 @@ QString projectWithMain(const TestEnvironment &env, const QByteArray &main)
 }
 
 QByteArray systemText(int error) { return QByteArray(std::strerror(error)); }
-
-bool runQuietly(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// Undoes a mount or a chmod whichever way the test function ends.
-class Cleanup {
-public:
-    explicit Cleanup(std::function<void()> undo = {}) : m_undo(std::move(undo)) {}
-    ~Cleanup()
-    {
-        if (m_undo)
-            m_undo();
-    }
-    void set(std::function<void()> undo) { m_undo = std::move(undo); }
-    Cleanup(const Cleanup &) = delete;
-    Cleanup &operator=(const Cleanup &) = delete;
-
-private:
-    std::function<void()> m_undo;
-};
 
 QByteArray pharParams()
 {
@@ -111,6 +73,9 @@ QByteArray pharParams()
 class HostileBuildFolderTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void occupiedBuildFolderIsRefused_data()
     {
         QTest::addColumn<QString>("occupant");
@@ -126,15 +91,14 @@ private Q_SLOTS:
     {
         QFETCH(QString, occupant);
         QFETCH(QString, reason);
-        TestEnvironment env;
         const QString folder = base::buildFolder();
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
-        const QString bystander = env.path(QStringLiteral("bystander"));
+        const QString bystander = m_env->path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
         if (occupant == QLatin1String("link")) {
             QVERIFY(QFile::link(bystander, folder));
         } else if (occupant == QLatin1String("dangling")) {
-            QVERIFY(QFile::link(env.path(QStringLiteral("nowhere")), folder));
+            QVERIFY(QFile::link(m_env->path(QStringLiteral("nowhere")), folder));
         } else if (occupant == QLatin1String("file")) {
             test::writeFile(folder, "not a folder");
         } else {
@@ -145,19 +109,19 @@ private Q_SLOTS:
             QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
         }
         const QStringList before = test::snapshotTree(QFileInfo(folder).absolutePath());
-        const QStringList outside = outsideTheBuildFolder(env);
+        const QStringList outside = outsideTheBuildFolder(*m_env);
 
         for (const QStringList &kind : {QStringList(), QStringList{QStringLiteral("--zip")}}) {
-            const Result result = runBuild(kind + QStringList{kHello, env.path(QStringLiteral("out"))});
-            QCOMPARE(result.exitCode, 1);
-            QVERIFY2(result.err.contains(QStringLiteral("\"%1\" %2").arg(folder, reason)), qPrintable(result.err));
+            const Result result =
+                runBuildCommand(kind + QStringList{kHelloProject, m_env->path(QStringLiteral("out"))});
+            VORLUNE_VERIFY_EXIT(result, 1, QStringLiteral("\"%1\" %2").arg(folder, reason));
             QCOMPARE(result.out, QString());
         }
         QCOMPARE(test::snapshotTree(QFileInfo(folder).absolutePath()), before);
-        QCOMPARE(outsideTheBuildFolder(env), outside);
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("nowhere"))));
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.zip"))));
+        QCOMPARE(outsideTheBuildFolder(*m_env), outside);
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("nowhere"))));
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("out.phar"))));
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("out.zip"))));
     }
 
     void lockThatIsNoFileEndsTheBuildAtOnce_data()
@@ -174,10 +138,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, occupant);
         QFETCH(QString, reason);
-        TestEnvironment env;
         const QString lock = base::buildFolder() + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(QFileInfo(lock).absolutePath()));
-        const QString bystander = env.path(QStringLiteral("bystander"));
+        const QString bystander = m_env->path(QStringLiteral("bystander"));
         test::makeBystanderFolder(bystander);
         if (occupant == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(lock));
@@ -185,81 +148,75 @@ private Q_SLOTS:
         } else if (occupant == QLatin1String("link")) {
             QVERIFY(QFile::link(bystander + QStringLiteral("/keep.txt"), lock));
         } else if (occupant == QLatin1String("dangling")) {
-            QVERIFY(QFile::link(env.path(QStringLiteral("nowhere")), lock));
+            QVERIFY(QFile::link(m_env->path(QStringLiteral("nowhere")), lock));
         } else {
             QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
         }
-        const QStringList outside = outsideTheBuildFolder(env);
+        const QStringList outside = outsideTheBuildFolder(*m_env);
 
-        const Result result = runBuild({kHello, env.path(QStringLiteral("out"))}, 20000);
-        QVERIFY2(result.exitCode == 1, "the build waited for a lock that no build holds");
+        // Not ended within the time: the build waited for a lock that no build holds.
+        const Result result =
+            runBuildCommand({kHelloProject, m_env->path(QStringLiteral("out"))}, {.timeoutMs = 20000});
+        VORLUNE_VERIFY_EXIT(result, 1, QStringLiteral("\"%1\" %2").arg(lock, reason));
         QVERIFY(result.elapsedMs < 10000);
-        QVERIFY2(result.err.contains(QStringLiteral("\"%1\" %2").arg(lock, reason)), qPrintable(result.err));
-        QCOMPARE(outsideTheBuildFolder(env), outside);
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("nowhere"))));
+        QCOMPARE(outsideTheBuildFolder(*m_env), outside);
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("nowhere"))));
         QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void heldLockIsWaitedFor()
     {
-        TestEnvironment env;
         const QString lock = base::buildFolder() + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(QFileInfo(lock).absolutePath()));
-        const int held = ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        QVERIFY(held >= 0);
-        Cleanup release([&] { ::close(held); });
-        QCOMPARE(::flock(held, LOCK_EX), 0);
+        base::Descriptor held(::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600));
+        QVERIFY(held.get() >= 0);
+        QCOMPARE(::flock(held.get(), LOCK_EX), 0);
 
         QProcess build;
-        build.start(kBuildCommand, {kHello, env.path(QStringLiteral("turn"))});
+        build.start(kBuildCommand, {kHelloProject, m_env->path(QStringLiteral("turn"))});
         QVERIFY(build.waitForStarted());
         QVERIFY(!build.waitForFinished(1500));
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("turn.phar"))));
-        release.set({});
-        ::close(held);
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("turn.phar"))));
+        held.reset();
         QVERIFY(build.waitForFinished(30000));
         QCOMPARE(build.exitCode(), 0);
-        QVERIFY(test::readFile(env.path(QStringLiteral("turn.phar"))).contains("Hello, world"));
+        QVERIFY(test::readFile(m_env->path(QStringLiteral("turn.phar"))).contains("Hello, world"));
         QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void staleFileThatCannotBeDeletedStopsTheBuild()
     {
-        TestEnvironment env;
         const QString stuck = base::buildFolder() + QStringLiteral("/compile/src/Old");
         const QString stale = stuck + QStringLiteral("/Leftover.php");
         QVERIFY(QDir().mkpath(stuck));
-        Cleanup undo;
+        std::optional<test::SmallDisk> readOnly;
+        // Whichever way the test ends, the folder can be emptied again.
+        const auto writable = qScopeGuard([stuck] {
+            QFile::setPermissions(stuck, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
         int reason = EACCES;
         if (::geteuid() == 0) {
             // Permissions do not stop root: a read-only mount does.
-            if (!runQuietly(QStringLiteral("mount"),
-                            {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                             QStringLiteral("size=64k"), QStringLiteral("tmpfs"), stuck}))
-                QSKIP("cannot mount a tmpfs here");
-            undo.set([stuck] { runQuietly(QStringLiteral("umount"), {stuck}); });
+            readOnly.emplace(stuck, 64);
+            VORLUNE_REQUIRE_MOUNTED(*readOnly);
             test::writeFile(stale, "<?php");
-            QVERIFY(runQuietly(QStringLiteral("mount"),
-                               {QStringLiteral("-o"), QStringLiteral("remount,ro,size=64k"), stuck}));
+            QVERIFY(readOnly->makeReadOnly());
             reason = EROFS;
         } else {
             test::writeFile(stale, "<?php");
             QVERIFY(QFile::setPermissions(stuck, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-            undo.set([stuck] {
-                QFile::setPermissions(stuck, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            });
         }
-        const QStringList outside = outsideTheBuildFolder(env);
+        const QStringList outside = outsideTheBuildFolder(*m_env);
 
         for (const QStringList &kind : {QStringList(), QStringList{QStringLiteral("--zip")}}) {
-            const Result result = runBuild(kind + QStringList{kHello, env.path(QStringLiteral("out"))});
-            QCOMPARE(result.exitCode, 1);
-            QVERIFY2(result.err.contains(QStringLiteral("\"%1\"").arg(stale)), qPrintable(result.err));
-            QVERIFY2(result.err.contains(QString::fromLocal8Bit(systemText(reason))), qPrintable(result.err));
+            const Result result =
+                runBuildCommand(kind + QStringList{kHelloProject, m_env->path(QStringLiteral("out"))});
+            VORLUNE_VERIFY_EXIT(result, 1, QStringLiteral("\"%1\"").arg(stale));
+            VORLUNE_VERIFY_EXIT(result, 1, QString::fromLocal8Bit(systemText(reason)));
             QCOMPARE(result.out, QString());
         }
         QVERIFY(QFileInfo::exists(stale));
-        QCOMPARE(outsideTheBuildFolder(env), outside);
+        QCOMPARE(outsideTheBuildFolder(*m_env), outside);
     }
 
     void outputInsideTheBuildFolderIsRefused_data()
@@ -279,25 +236,22 @@ private Q_SLOTS:
         QFETCH(bool, zip);
         QFETCH(bool, stale);
         QFETCH(QString, target);
-        TestEnvironment env;
         const QString folder = base::buildFolder();
         QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()));
-        QVERIFY(QFile::link(QFileInfo(folder).absolutePath(), env.path(QStringLiteral("via"))));
-        QVERIFY(QFile::link(folder, env.path(QStringLiteral("ahead"))));
+        QVERIFY(QFile::link(QFileInfo(folder).absolutePath(), m_env->path(QStringLiteral("via"))));
+        QVERIFY(QFile::link(folder, m_env->path(QStringLiteral("ahead"))));
         if (stale)
             QVERIFY(QDir().mkpath(folder + QStringLiteral("/compile/sub")));
-        target.replace(QLatin1Char('@'), folder).replace(QLatin1Char('~'), env.home());
-        const QStringList outside = outsideTheBuildFolder(env);
+        target.replace(QLatin1Char('@'), folder).replace(QLatin1Char('~'), m_env->home());
+        const QStringList outside = outsideTheBuildFolder(*m_env);
 
-        QStringList arguments{kHello, target};
+        QStringList arguments{kHelloProject, target};
         if (zip)
             arguments.prepend(QStringLiteral("--zip"));
-        const Result result = runBuild(arguments);
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(QStringLiteral("inside the build folder \"%1\"").arg(folder)),
-                 qPrintable(result.err));
+        const Result result = runBuildCommand(arguments);
+        VORLUNE_VERIFY_EXIT(result, 1, QStringLiteral("inside the build folder \"%1\"").arg(folder));
         QCOMPARE(result.out, QString());
-        QCOMPARE(outsideTheBuildFolder(env), outside);
+        QCOMPARE(outsideTheBuildFolder(*m_env), outside);
         QCOMPARE(QFileInfo::exists(folder), stale);
     }
 
@@ -313,30 +267,28 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, main);
         QFETCH(QString, character);
-        TestEnvironment env;
-        const QString project = projectWithMain(env, main);
-        test::writeFile(env.path(QStringLiteral("out.phar")), "old archive");
-        const Result result = runBuild({project, env.path(QStringLiteral("out"))});
-        QCOMPARE(result.exitCode, 1);
+        const QString project = projectWithMain(*m_env, main);
+        test::writeFile(m_env->path(QStringLiteral("out.phar")), "old archive");
+        const Result result = runBuildCommand({project, m_env->path(QStringLiteral("out"))});
         // The refusal names the main class and the character, once.
+        VORLUNE_VERIFY_EXIT(result, 1, QStringLiteral("\"%1\"").arg(character));
         QVERIFY2(result.err.count(QStringLiteral("\"%1\"").arg(QString::fromLatin1(main))) == 1,
                  qPrintable(result.err));
-        QVERIFY2(result.err.contains(QStringLiteral("\"%1\"").arg(character)), qPrintable(result.err));
-        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out.phar"))));
+        QVERIFY(!QFileInfo::exists(m_env->path(QStringLiteral("out.phar"))));
         QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
 
     void mainDeeperThanTheFileLimitBuilds()
     {
-        TestEnvironment env;
         QByteArray main = "Plugin";
         for (int level = 0; level < 80; ++level)
             main += "\\d";
         main += "\\Main";
-        const QString project = projectWithMain(env, main);
-        const Result result = runWithFileLimit(64, kBuildCommand, {project, env.path(QStringLiteral("deep"))});
+        const QString project = projectWithMain(*m_env, main);
+        const Result result =
+            runBuildCommand({project, m_env->path(QStringLiteral("deep"))}, {.timeoutMs = 60000, .openFilesLimit = 64});
         QVERIFY2(result.exitCode == 0, qPrintable(result.err));
-        const QByteArray archive = test::readFile(env.path(QStringLiteral("deep.phar")));
+        const QByteArray archive = test::readFile(m_env->path(QStringLiteral("deep.phar")));
         QVERIFY(archive.contains("src/Plugin/" + QByteArray("d/").repeated(80) + "Main.php"));
         QVERIFY(!QFileInfo::exists(base::buildFolder()));
     }
@@ -353,10 +305,8 @@ private Q_SLOTS:
         QVERIFY(QFile::link(bystander, work + QStringLiteral("/compile")));
         const QStringList before = test::snapshotTree(dir.path());
 
-        const Result result = run(kCompiler, {}, 30000, work);
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(QStringLiteral("\"%1/compile\" is a symbolic link").arg(work)),
-                 qPrintable(result.err));
+        const Result result = runProgram(kCompiler, {}, {.workingFolder = work});
+        VORLUNE_VERIFY_EXIT(result, 1, QStringLiteral("\"%1/compile\" is a symbolic link").arg(work));
         QCOMPARE(test::snapshotTree(dir.path()), before);
     }
 
@@ -370,14 +320,13 @@ private Q_SLOTS:
         const QByteArray params = QFile::encodeName(dir.filePath(QStringLiteral("cnfg.dll")));
         QCOMPARE(::mkfifo(params.constData(), 0600), 0);
 
-        const Result refused = run(kCompiler, {}, 20000, dir.path());
-        QCOMPARE(refused.exitCode, 1);
-        QVERIFY2(refused.err.contains(QStringLiteral("cnfg.dll\" is a named pipe")), qPrintable(refused.err));
+        const Result refused = runProgram(kCompiler, {}, {.workingFolder = dir.path(), .timeoutMs = 20000});
+        VORLUNE_VERIFY_EXIT(refused, 1, QStringLiteral("cnfg.dll\" is a named pipe"));
 
         // A pipe among the sources is left out, and nothing waits for it.
         QCOMPARE(::unlink(params.constData()), 0);
         test::writeFile(dir.filePath(QStringLiteral("cnfg.dll")), pharParams());
-        const Result packed = run(kCompiler, {}, 20000, dir.path());
+        const Result packed = runProgram(kCompiler, {}, {.workingFolder = dir.path(), .timeoutMs = 20000});
         QVERIFY2(packed.exitCode == 0, qPrintable(packed.err));
         const QByteArray archive = test::readFile(dir.filePath(QStringLiteral("comp.phar")));
         QVERIFY(archive.contains("plugin.yml"));
@@ -398,10 +347,14 @@ private Q_SLOTS:
         test::writeFile(dir.filePath(QStringLiteral("compile/plugin.yml")), "name: P\r\n");
         test::writeFile(dir.filePath(QStringLiteral("cnfg.dll")), pharParams());
 
-        const Result result = runWithFileLimit(32, kCompiler, {}, dir.path());
+        const Result result =
+            runProgram(kCompiler, {}, {.workingFolder = dir.path(), .timeoutMs = 60000, .openFilesLimit = 32});
         QVERIFY2(result.exitCode == 0, qPrintable(result.err));
         QVERIFY(test::readFile(dir.filePath(QStringLiteral("comp.phar"))).contains(name + "Main.php"));
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(HostileBuildFolderTest)

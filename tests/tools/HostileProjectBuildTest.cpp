@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <optional>
+
 using vorlune::test::TestEnvironment;
 
 namespace {
@@ -31,21 +33,26 @@ QByteArray hostileProject()
 class HostileProjectBuildTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
     void entityBombIsRefusedWithoutAnArchive()
     {
-        TestEnvironment env;
-        const QString project = env.path(QStringLiteral("hostile.vlk"));
+        const QString project = m_env->path(QStringLiteral("hostile.vlk"));
         vorlune::test::writeFile(project, hostileProject());
         for (const QStringList &options : {QStringList(), QStringList{QStringLiteral("--zip")}}) {
-            const Result result = runBuildCommand(options + QStringList{project, env.path(QStringLiteral("out"))});
+            const Result result = runBuildCommand(options + QStringList{project, m_env->path(QStringLiteral("out"))});
             QCOMPARE(result.exitCode, 1);
             QCOMPARE(result.out, QString());
             QCOMPARE(result.err, QStringLiteral("%1: the entities it declares (<!ENTITY ...>) expand to more than 1 MB "
                                                 "of text or refer to themselves, so the file is not opened.\n")
                                      .arg(project));
         }
-        QCOMPARE(QDir(env.home()).entryList({QStringLiteral("out*")}, QDir::Files), QStringList());
+        QCOMPARE(QDir(m_env->home()).entryList({QStringLiteral("out*")}, QDir::Files), QStringList());
     }
+
+private:
+    std::optional<TestEnvironment> m_env; // made afresh for each test function
 };
 
 VORLUNE_TEST(HostileProjectBuildTest)

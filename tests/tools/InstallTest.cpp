@@ -1,6 +1,7 @@
 #include "tools/PackagingTools.h"
 
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"

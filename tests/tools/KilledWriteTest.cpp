@@ -4,6 +4,7 @@
 #include "base/IniImage.h"
 #include "project/ProjectDocument.h"
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"

@@ -1,4 +1,5 @@
 #include "build/PhpPeer.h"
+#include "support/Programs.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-const QString compiler = QStringLiteral(VORLUNE_BINARY_DIR "/PHAR_compiler");
+using vorlune::test::kCompiler;
 
 // The build folder the tool prepares: params in windows-1251, sources below compile/.
 void prepareBuildFolder(const QDir &dir, bool withParams)
@@ -24,20 +25,10 @@ void prepareBuildFolder(const QDir &dir, bool withParams)
     vorlune::test::writeFile(dir.filePath(QStringLiteral("compile/.hidden")), "skip me");
 }
 
-struct Run {
-    int exitCode = -1;
-    QByteArray stderrText;
-};
-
 // Runs the compiler without arguments in `folder`, as the tool does.
-Run runCompiler(const QString &folder)
+vorlune::test::ProgramResult runCompiler(const QString &folder)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(compiler, QStringList());
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardError()};
+    return vorlune::test::runProgram(kCompiler, {}, {.workingFolder = folder});
 }
 
 } // namespace
@@ -46,15 +37,15 @@ class PharcTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY2(QFileInfo(compiler).isExecutable(), "build the pharc target first"); }
+    void initTestCase() { QVERIFY2(QFileInfo(kCompiler).isExecutable(), "build the pharc target first"); }
 
     void packsWorkingFolderIntoCompPhar()
     {
         QTemporaryDir dir;
         prepareBuildFolder(QDir(dir.path()), true);
-        const Run run = runCompiler(dir.path());
+        const vorlune::test::ProgramResult run = runCompiler(dir.path());
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.stderrText, QByteArray());
+        QCOMPARE(run.err, QString());
         const QString phar = dir.filePath(QStringLiteral("comp.phar"));
         QVERIFY(QFileInfo::exists(phar));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
@@ -83,26 +74,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("withParams");
         QTest::addColumn<QByteArray>("paramsText");
-        QTest::addColumn<QByteArray>("reason");
-        QTest::newRow("no cnfg.dll") << false << QByteArray() << QByteArray("cnfg.dll\" is missing");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no cnfg.dll") << false << QByteArray() << QStringLiteral("cnfg.dll\" is missing");
         QTest::newRow("no [Params]") << true << QByteArray("[Param]\r\nname=x\r\n")
-                                     << QByteArray("has no [Params] section");
+                                     << QStringLiteral("has no [Params] section");
     }
 
     void failsOnBadParamsAndWritesNothing()
     {
         QFETCH(bool, withParams);
         QFETCH(QByteArray, paramsText);
-        QFETCH(QByteArray, reason);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         prepareBuildFolder(QDir(dir.path()), false);
         if (withParams)
             vorlune::test::writeFile(dir.filePath(QStringLiteral("cnfg.dll")), paramsText);
-        const Run run = runCompiler(dir.path());
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.stderrText.startsWith("PHAR_compiler: ") && run.stderrText.contains(reason),
-                 run.stderrText.constData());
-        QVERIFY(run.stderrText.endsWith('\n'));
+        const vorlune::test::ProgramResult run = runCompiler(dir.path());
+        VORLUNE_VERIFY_EXIT(run, 1, reason);
+        QVERIFY2(run.err.startsWith(QStringLiteral("PHAR_compiler: ")), qPrintable(run.err));
+        QVERIFY(run.err.endsWith(QLatin1Char('\n')));
         const QStringList expected = withParams ? QStringList{QStringLiteral("cnfg.dll")} : QStringList();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
     }

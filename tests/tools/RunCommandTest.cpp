@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "i18n/ExtraTexts.h"
 #include "support/Programs.h"
+#include "support/SharedInputs.h"
 #include "support/TestCore.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -22,13 +23,11 @@ using test::TestEnvironment;
 
 namespace {
 
-const QString kBuiltPack = QStringLiteral(VORLUNE_BINARY_DIR "/site/VL-Files/BINS/linux/php7_64.zip");
-
 // A program folder whose test server has PHP and, unless told otherwise, the test core.
 struct Server {
     explicit Server(const QString &core = u"test"_s) : folder(env.path(testrun::kTestServerFolder))
     {
-        testrun::installPhpPack(env.home(), kBuiltPack);
+        testrun::installPhpPack(env.home(), test::kBuiltPack);
         if (core == u"test")
             test::installTestCore(folder);
         else if (core == u"hanging")
@@ -106,8 +105,7 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         Server server(core);
         const ProgramResult result = server.run(QStringList{QDir(server.env.home()).filePath(project)} + options);
-        QVERIFY2(result.exitCode == exitCode, qPrintable(result.describe()));
-        QVERIFY2(result.err.contains(reason), qPrintable(result.err));
+        VORLUNE_VERIFY_EXIT(result, exitCode, reason);
         if (core == u"test")
             QVERIFY(!test::processRuns(test::testCoreChild(server.folder)));
     }

@@ -32,22 +32,7 @@
 namespace vorlune::gui {
 namespace {
 
-struct CheckBoxRow {
-    const char *name;
-    QRect geometry;
-    i18n::TextId text;
-    const char *placeholder; // the value of "{name}", or nullptr
-    testrun::RunKey key;     // its run option
-};
-
-constexpr int kRows = 5;
-const CheckBoxRow kCheckBoxRows[kRows] = {
-    {"sCheckBox1", {8, 66, 215, 19}, "CKBOX.ckbox1", "server.log", testrun::RunKey::DeleteLogs},
-    {"sCheckBox2", {8, 91, 230, 19}, "CKBOX.ckbox2", "worlds", testrun::RunKey::DeleteWorlds},
-    {"sCheckBox3", {8, 116, 220, 19}, "CKBOX.ckbox3", nullptr, testrun::RunKey::DeleteCrashes},
-    {"sCheckBox4", {8, 141, 234, 19}, "CKBOX.ckbox2", "players", testrun::RunKey::DeletePlayers},
-    {"sCheckBox5", {8, 166, 232, 19}, "CKBOX.ckbox2", "plugins", testrun::RunKey::DeletePlugins},
-};
+constexpr int kRows = TForm5::kCheckBoxCount;
 
 constexpr int kPhp5Item = 0;
 constexpr int kPhp8Item = 2;
@@ -117,6 +102,14 @@ void advanceBar(QProgressBar *bar, qint64 received)
 }
 
 } // namespace
+
+const TForm5::CheckBoxRow TForm5::kCheckBoxRows[kCheckBoxCount] = {
+    {"sCheckBox1", {8, 66, 215, 19}, "CKBOX.ckbox1", "server.log", testrun::RunKey::DeleteLogs},
+    {"sCheckBox2", {8, 91, 230, 19}, "CKBOX.ckbox2", "worlds", testrun::RunKey::DeleteWorlds},
+    {"sCheckBox3", {8, 116, 220, 19}, "CKBOX.ckbox3", nullptr, testrun::RunKey::DeleteCrashes},
+    {"sCheckBox4", {8, 141, 234, 19}, "CKBOX.ckbox2", "players", testrun::RunKey::DeletePlayers},
+    {"sCheckBox5", {8, 166, 232, 19}, "CKBOX.ckbox2", "plugins", testrun::RunKey::DeletePlugins},
+};
 
 TForm5::TForm5(const RunSettingsContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "base/IniImage.h"
+#include "i18n/TextTable.h"
 #include "testrun/HttpClient.h"
+#include "testrun/RunOptions.h"
 #include "testrun/StreamDownload.h"
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -33,6 +36,17 @@ struct RunSettingsContext {
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
+    // The clean-up check boxes, top to bottom.
+    struct CheckBoxRow {
+        const char *name;
+        QRect geometry;
+        i18n::TextId text;
+        const char *placeholder; // the value of "{name}", or nullptr
+        testrun::RunKey key;     // its run option
+    };
+    static constexpr int kCheckBoxCount = 5;
+    static const CheckBoxRow kCheckBoxRows[kCheckBoxCount];
+
     explicit TForm5(const RunSettingsContext &context, QWidget *parent = nullptr);
     ~TForm5() override;
 
@@ -79,7 +93,7 @@ private:
     QPushButton *sBitBtn3 = nullptr;
     QPushButton *sBitBtn2 = nullptr;
     QProgressBar *sProgressBar2 = nullptr;
-    std::array<QCheckBox *, 5> m_checkBoxes{};
+    std::array<QCheckBox *, kCheckBoxCount> m_checkBoxes{};
     QTimer *tNotifier = nullptr;
 
     // Declared before the workers, which use them until they are gone.

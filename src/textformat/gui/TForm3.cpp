@@ -23,13 +23,6 @@ using textformat::FormatOption;
 using textformat::Ink;
 using textformat::kFormatOptionCount;
 
-constexpr int kClientWidth = 473;
-constexpr int kClientHeight = 153;
-constexpr int kButtonHeight = 19;
-constexpr int kColumnLefts[] = {8, 200, 359};
-constexpr int kRowTops[] = {0, 17, 34, 50, 67, 85, 102, 120};
-constexpr int kButtonsPerColumn = 8;
-
 // The caption is longer than the button is wide: like the original control it
 // wraps onto two lines instead of being cut off. text() keeps the caption.
 class WrappingButton : public QPushButton {
@@ -146,8 +139,9 @@ QString defaultText(i18n::TextId id)
 // How wide a button of a column may grow before it reaches the next column.
 int columnRoom(int column)
 {
-    const int right = column + 1 < int(std::size(kColumnLefts)) ? kColumnLefts[column + 1] : kClientWidth;
-    return right - kColumnLefts[column];
+    const auto &lefts = TForm3::kColumnLefts;
+    const int right = column + 1 < int(std::size(lefts)) ? lefts[column + 1] : TForm3::kClientWidth;
+    return right - lefts[column];
 }
 
 } // namespace

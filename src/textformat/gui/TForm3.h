@@ -20,6 +20,15 @@ namespace vorlune::gui {
 class TForm3 : public QWidget {
     Q_OBJECT
 public:
+    // Where the controls stand, in client coordinates: the options fill the
+    // columns top to bottom, kButtonsPerColumn to a column.
+    static constexpr int kClientWidth = 473;
+    static constexpr int kClientHeight = 153;
+    static constexpr int kButtonHeight = 19;
+    static constexpr int kColumnLefts[] = {8, 200, 359};
+    static constexpr int kRowTops[] = {0, 17, 34, 50, 67, 85, 102, 120};
+    static constexpr int kButtonsPerColumn = 8;
+
     TForm3();
 
     // Puts the current localized texts into the controls.
