@@ -9,13 +9,6 @@
 namespace vorlune::build {
 namespace {
 
-// Elements and actions go nowhere when no plugin is asked for.
-class NoVisitor final : public project::ScriptVisitor {
-public:
-    void event(const QString &) override {}
-    void action(const QString &, const QString &) override {}
-};
-
 PluginFromFile fromDocument(const QByteArray &bytes, const QString &path, bool generate)
 {
     project::ProjectDocument document = project::ProjectDocument::fromBytes(bytes, path);
@@ -38,9 +31,9 @@ PluginFromFile readPlugin(const QString &path, bool generate)
     const QByteArray bytes = fileio::readAll(path, fileio::kProjectFileLimit);
     MessageCheck messages;
     MainClassWriter writer;
-    NoVisitor nothing;
-    project::BothVisitors both(messages, generate ? static_cast<project::ScriptVisitor &>(writer) : nothing);
-    const std::optional<project::ProjectOutline> outline = project::scanProject(bytes, path, both);
+    project::BothVisitors both(messages, writer);
+    project::ScriptVisitor &visitor = generate ? static_cast<project::ScriptVisitor &>(both) : messages;
+    const std::optional<project::ProjectOutline> outline = project::scanProject(bytes, path, visitor);
     if (!outline)
         return fromDocument(bytes, path, generate);
 

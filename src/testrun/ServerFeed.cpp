@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "base/IniImage.h"
+#include "testrun/RunOptions.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

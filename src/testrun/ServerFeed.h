@@ -1,7 +1,5 @@
 #pragma once
 
-#include "testrun/RunOptions.h"
-
 #include <QByteArray>
 #include <QString>
 
@@ -16,10 +14,6 @@ namespace vorlune::testrun {
 // project's update feed.
 inline const QString kFeedCoreName = QStringLiteral("PocketMine-MP(PHP8)");
 inline const QString kDefaultCoreFeed = QStringLiteral("https://update.pmmp.io/api?channel=stable");
-// The run settings' key (RunKey::CoreFeed) naming another feed of the same
-// format: another channel, or a continuation of the server that publishes
-// its own.
-inline const QString kCoreFeedKey = runKeyName(RunKey::CoreFeed);
 
 // What a feed tells of the newest release of its channel.
 struct ServerRelease {

@@ -18,9 +18,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace vorlune;
@@ -29,34 +26,6 @@ namespace {
 
 const QString kSiteConfig = QStringLiteral(VORLUNE_SOURCE_DIR "/packaging/site/vorlune-site.conf");
 const QString kBuiltSite = QStringLiteral(VORLUNE_BINARY_DIR "/site/");
-
-// A port of 127.0.0.1 nobody listens on just now.
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool accepts(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
 
 // nginx with the shipped site configuration, as its README section says to
 // install it, but on two free ports of 127.0.0.1, with a certificate made
@@ -72,18 +41,11 @@ public:
             return;
         }
         const QString home = m_dir.path() + QLatin1Char('/');
-        const test::ProgramResult certificate = test::runProgram(
-            QStringLiteral("openssl"),
-            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-             QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-             QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-             QStringLiteral("-keyout"), home + QStringLiteral("key.pem"), QStringLiteral("-out"), caFile()});
-        if (certificate.exitCode != 0) {
-            m_failure = certificate.describe();
+        m_failure = test::makeTestCertificate(m_dir.path(), {QStringLiteral("127.0.0.1")});
+        if (!m_failure.isEmpty())
             return;
-        }
-        m_port = freePort();
-        m_plainPort = freePort();
+        m_port = test::freePort();
+        m_plainPort = test::freePort();
         QString site = QString::fromUtf8(test::readFile(kSiteConfig));
         const auto replace = [&site](const QString &from, const QString &to) {
             const qsizetype found = site.count(from);
@@ -96,8 +58,8 @@ public:
             replace(QStringLiteral("listen 80;"), QStringLiteral("listen 127.0.0.1:%1;").arg(m_plainPort)) == 1 &&
             replace(QStringLiteral("listen [::]:443 ssl;"), QString()) == 1 &&
             replace(QStringLiteral("listen [::]:80;"), QString()) == 1 &&
-            replace(QStringLiteral("/etc/ssl/vorlune-site/fullchain.pem"), caFile()) == 1 &&
-            replace(QStringLiteral("/etc/ssl/vorlune-site/privkey.pem"), home + QStringLiteral("key.pem")) == 1 &&
+            replace(QStringLiteral("/etc/ssl/vorlune-site/fullchain.pem"), home + QStringLiteral("server.pem")) == 1 &&
+            replace(QStringLiteral("/etc/ssl/vorlune-site/privkey.pem"), home + QStringLiteral("server.key")) == 1 &&
             replace(QStringLiteral("root /srv/vorlune-site;"), QStringLiteral("root %1;").arg(kBuiltSite)) == 1;
         if (!edited) {
             m_failure = QStringLiteral("the configuration no longer has the lines its README names");
@@ -116,9 +78,9 @@ public:
         m_process.start(nginx, {QStringLiteral("-p"), home, QStringLiteral("-c"), home + QStringLiteral("nginx.conf"),
                                 QStringLiteral("-g"), QStringLiteral("daemon off;")});
         const QDeadlineTimer deadline(10000);
-        while (!accepts(m_port) && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning)
+        while (!test::listensOn(m_port) && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning)
             QThread::msleep(20);
-        if (!accepts(m_port))
+        if (!test::listensOn(m_port))
             m_failure = QStringLiteral("nginx did not come up: ") + QString::fromUtf8(m_process.readAll()) +
                         QString::fromUtf8(test::readFile(home + QStringLiteral("error.log")));
     }
@@ -137,7 +99,7 @@ public:
     {
         return QStringLiteral("http://127.0.0.1:%1/").arg(m_plainPort) + path;
     }
-    QString caFile() const { return m_dir.path() + QStringLiteral("/cert.pem"); }
+    QString caFile() const { return m_dir.path() + QStringLiteral("/ca.pem"); }
 
     // The status line and headers of a GET, lower-cased, as curl shows them.
     QString headers(const QString &url) const

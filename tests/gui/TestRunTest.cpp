@@ -11,6 +11,7 @@
 #include "support/TreeSnapshot.h"
 #include "testrun/Installer.h"
 #include "testrun/Launcher.h"
+#include "testrun/RunOptions.h"
 #include "testrun/ServerFeed.h"
 #include "testrun/gui/ServerConsole.h"
 #include "testrun/gui/TForm5.h"
@@ -185,8 +186,8 @@ private Q_SLOTS:
         VORLUNE_REQUIRE_STARTED(site);
 
         RunWindows w;
-        w.window.runSettingsContext().settings->writeString(QStringLiteral("Run"), testrun::kCoreFeedKey,
-                                                            site.feedUrl());
+        w.window.runSettingsContext().settings->writeString(
+            testrun::kRunSection, testrun::runKeyName(testrun::RunKey::CoreFeed), site.feedUrl());
         gui::ShowFormModal(&w.runSettings);
         QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
         QTest::mouseClick(w.runSettings.findChild<QPushButton *>(QStringLiteral("sBitBtn3")), Qt::LeftButton);

@@ -56,8 +56,8 @@ bool connectTo(const Socket &socket, quint16 port)
            ::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
 }
 
-// A port the system just handed out; the server binds it a moment later.
-// Another program could take it in between, so a failed start is retried.
+} // namespace
+
 quint16 freePort()
 {
     Socket socket;
@@ -68,6 +68,10 @@ quint16 freePort()
         return 0;
     return ntohs(address.sin_port);
 }
+
+bool listensOn(quint16 port) { return connectTo(Socket(), port); }
+
+namespace {
 
 QString subjectAltNames(const QStringList &names)
 {
@@ -112,14 +116,12 @@ LocalWebServer::~LocalWebServer()
     }
 }
 
-bool LocalWebServer::makeCertificate(const QStringList &names)
+QString makeTestCertificate(const QString &folderPath, const QStringList &names)
 {
     const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
-    if (openssl.isEmpty()) {
-        m_failure = QStringLiteral("the openssl command is not installed");
-        return false;
-    }
-    const QString folder = m_dir.path() + QLatin1Char('/');
+    if (openssl.isEmpty())
+        return QStringLiteral("the openssl command is not installed");
+    const QString folder = folderPath + QLatin1Char('/');
     writeFile(folder + QStringLiteral("ca.cnf"),
               "[req]\nprompt = no\ndistinguished_name = dn\nx509_extensions = ext\n"
               "[dn]\nCN = Vorlune test CA\n"
@@ -154,12 +156,18 @@ bool LocalWebServer::makeCertificate(const QStringList &names)
     run.workingFolder = folder;
     for (const QStringList &step : steps) {
         const ProgramResult result = runProgram(openssl, step, run);
-        if (result.exitCode != 0) {
-            m_failure = QStringLiteral("openssl %1: %2").arg(step.join(QLatin1Char(' ')), result.describe());
-            return false;
-        }
+        if (result.exitCode != 0)
+            return QStringLiteral("openssl %1: %2").arg(step.join(QLatin1Char(' ')), result.describe());
     }
-    m_caFile = folder + QStringLiteral("ca.pem");
+    return {};
+}
+
+bool LocalWebServer::makeCertificate(const QStringList &names)
+{
+    m_failure = makeTestCertificate(m_dir.path(), names);
+    if (!m_failure.isEmpty())
+        return false;
+    m_caFile = m_dir.filePath(QStringLiteral("ca.pem"));
     return true;
 }
 

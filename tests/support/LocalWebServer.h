@@ -8,6 +8,16 @@
 
 namespace vorlune::test {
 
+// A port of 127.0.0.1 the system just handed out (0 when none). A server
+// binds it a moment later; another program could take it in between, so a
+// failed start is worth retrying.
+quint16 freePort();
+// Whether something accepts connections on that port of 127.0.0.1.
+bool listensOn(quint16 port);
+// Writes a test CA (ca.pem) and a server certificate it signed for `names`
+// (server.pem, server.key) into the folder; the failure, or empty.
+QString makeTestCertificate(const QString &folder, const QStringList &names);
+
 // Python's http.server on a free port of 127.0.0.1 for the life of the
 // object, serving a fresh folder that the test fills (answers use HTTP/1.1).
 // Besides the files, tests/support/local_web_server.py answers special paths:
