@@ -74,7 +74,7 @@ private Q_SLOTS:
         QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
         QVERIFY(server.has("server.log") && !server.has("CrashDump_1.log") && server.has("plugins/bnop.phar"));
         QVERIFY(test::readFile(server.folder + u"server.properties"_s).startsWith("motd=Vorlune-PluginTest\r\n"));
-        QVERIFY(!test::processRuns(test::testCoreChild(server.folder)));
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processRuns(test::testCoreChild(server.folder)), 2000);
     }
 
     void failuresGiveTheirCodeAndReason_data()
@@ -106,8 +106,10 @@ private Q_SLOTS:
         Server server(core);
         const ProgramResult result = server.run(QStringList{QDir(server.env.home()).filePath(project)} + options);
         VORLUNE_VERIFY_EXIT(result, exitCode, reason);
+        // The group is killed before the run exits; a loaded machine may
+        // take a moment to carry the signal out.
         if (core == u"test")
-            QVERIFY(!test::processRuns(test::testCoreChild(server.folder)));
+            QTRY_VERIFY_WITH_TIMEOUT(!test::processRuns(test::testCoreChild(server.folder)), 2000);
     }
 
     void inputReachesTheServer()
