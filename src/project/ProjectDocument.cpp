@@ -206,6 +206,7 @@ ProjectDocument ProjectDocument::fromBytes(const QByteArray &bytes, const QStrin
     ProjectDocument document(doc);
     if (!doc || !xmlDocGetRootElement(doc))
         throw Error(errors.message(context.get(), sourceName));
+    errors.refuseNamespaceErrors(context.get(), sourceName);
     if (!EntityExpansion(doc).withinBound())
         throw Error(xmlparse::entityRefusal(sourceName));
     dropBlankTextNodesOf(doc);

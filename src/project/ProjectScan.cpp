@@ -131,6 +131,7 @@ std::optional<ProjectOutline> scan(const QByteArray &bytes, const QString &sourc
         return std::nullopt;
     if (!context->wellFormed)
         throw Error(errors.message(context.get(), sourceName));
+    errors.refuseNamespaceErrors(context.get(), sourceName);
     return scan.outline;
 }
 

@@ -21,10 +21,15 @@ thread_local ErrorCapture::State *t_firstError = nullptr;
 
 void recordError(void *, xmlErrorPtr error)
 {
-    // Namespace complaints and warnings do not stop the parser; they are
-    // never the cause of a refused file.
-    if (!t_firstError || t_firstError->seen || !error || error->level < XML_ERR_ERROR ||
-        error->domain != XML_FROM_PARSER)
+    if (!t_firstError || !error || error->level < XML_ERR_ERROR)
+        return;
+    // Namespace errors do not stop the parser; the first is kept for
+    // refuseNamespaceErrors.
+    if (error->domain == XML_FROM_NAMESPACE && t_firstError->namespaceMessage.isEmpty()) {
+        t_firstError->namespaceLine = error->line;
+        t_firstError->namespaceMessage = QByteArray(error->message ? error->message : "namespace error").trimmed();
+    }
+    if (t_firstError->seen || error->domain != XML_FROM_PARSER)
         return;
     t_firstError->seen = true;
     t_firstError->code = error->code;
@@ -155,6 +160,17 @@ ErrorCapture::~ErrorCapture()
 QString ErrorCapture::message(xmlParserCtxtPtr context, const QString &sourceName) const
 {
     return parserMessage(context, m_state, sourceName);
+}
+
+void ErrorCapture::refuseNamespaceErrors(xmlParserCtxtPtr context, const QString &sourceName) const
+{
+    if (context->nsWellFormed)
+        return;
+    const QString cause = m_state.namespaceMessage.isEmpty() ? QStringLiteral("a namespace prefix is not declared")
+                                                             : QString::fromUtf8(m_state.namespaceMessage);
+    throw Error(
+        withLine(sourceName, m_state.namespaceLine,
+                 cause + QStringLiteral(" (a prefix needs its xmlns declaration), so the file is not opened.")));
 }
 
 } // namespace vorlune::project::xmlparse

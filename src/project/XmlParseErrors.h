@@ -41,6 +41,11 @@ public:
 
     // The plain message for a parse that failed, naming the file and line.
     QString message(xmlParserCtxtPtr context, const QString &sourceName) const;
+    // Throws vorlune::Error when the parse met a prefix that no xmlns
+    // declares. libxml2 goes on after such a prefix, but the tree keeps it
+    // in the name ("x:settings") where a front-to-back reader sees only the
+    // local name, so every reader refuses such a file alike.
+    void refuseNamespaceErrors(xmlParserCtxtPtr context, const QString &sourceName) const;
 
     struct State {
         bool seen = false;
@@ -48,6 +53,8 @@ public:
         int line = 0;
         QByteArray message;
         QByteArray unstructured;
+        int namespaceLine = 0;
+        QByteArray namespaceMessage;
     };
 
 private:

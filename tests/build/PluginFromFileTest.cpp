@@ -139,6 +139,20 @@ private Q_SLOTS:
                                                   "<actn id=\"1\" x:args=\"z\" args=\"&#8291;:[yes]&#8291;\"/>"
                                                   "</x:ev_1>")))
             << true;
+        // A prefix without its xmlns: the tree would keep "x:settings" as the
+        // name where the local name is "settings"; both readers refuse it.
+        QTest::newRow("undeclared prefix on settings")
+            << utf8Project(QStringLiteral("<x:settings name=\"Evil\"/>") + settings() + scripts(QString())) << true;
+        QTest::newRow("undeclared prefix on an event")
+            << utf8Project(settings() + scripts(QStringLiteral("<x:ev_1>") + message(QStringLiteral("a")) +
+                                                QStringLiteral("</x:ev_1>")))
+            << true;
+        QTest::newRow("undeclared prefix on phpscripts")
+            << utf8Project(settings() + QStringLiteral("<x:phpscripts>") + mainScript(QStringLiteral("<ev_2/>")) +
+                           QStringLiteral("</x:phpscripts>") + scripts(QStringLiteral("<ev_1/>")))
+            << true;
+        QTest::newRow("undeclared prefix on an attribute")
+            << utf8Project(settings() + scripts(QStringLiteral("<ev_1><actn id=\"1\" y:args=\"z\"/></ev_1>"))) << true;
         QTest::newRow("comments, CDATA, instructions and spread values")
             << utf8Project(QStringLiteral("<!-- <settings main=\"No\\Main\"/> -->") + settings() +
                            scripts(QStringLiteral("<?pi x?><ev_1><![CDATA[<actn/>]]>") +
@@ -182,6 +196,8 @@ private Q_SLOTS:
         const Reading expected = throughDocument(bytes, path);
         const Reading read = throughScan(path);
         QCOMPARE(read.error, expected.error);
+        if (QByteArray(QTest::currentDataTag()).startsWith("undeclared prefix"))
+            QVERIFY2(expected.error.contains(QLatin1String("xmlns declaration")), qPrintable(expected.error));
         QCOMPARE(read.findings, expected.findings);
         QCOMPARE(read.refusal, expected.refusal);
         QCOMPARE(read.plugin.mainClass, expected.plugin.mainClass);
