@@ -53,9 +53,10 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	cd $(ASAN_BUILD_DIR) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
-# The Debian package, in the build folder.
+# The Debian package, in the build folder: only what it holds is built.
 .PHONY: deb
-deb: build
+deb: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vorlune_package
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # The fuzz targets of fuzz/, FUZZ_SECONDS seconds each, built with clang and

@@ -18,4 +18,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Test runs start the system's PHP; building plugins needs none.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS php-cli)
 set(CPACK_STRIP_FILES ON)
+# cpack installs through the `preinstall` target, which by default builds
+# everything first, every test and benchmark included: `make deb` builds
+# vorlune_package instead, what the package holds, and packs only that.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+add_custom_target(vorlune_package)
+add_dependencies(vorlune_package vorlune vorlune-build vorlune_site vorlune_debian_files)
 include(CPack)

@@ -20,6 +20,8 @@ struct PluginSettings {
     QString loading;
     QString site;
 
+    bool operator==(const PluginSettings &) const = default;
+
     static PluginSettings fromElement(const XmlElement &settings);
     // The same from any reader of the element's attributes by name.
     static PluginSettings fromAttributes(const std::function<QString(const QString &)> &attribute);

@@ -44,6 +44,16 @@ namespace {
 // The window's outer size, frame included.
 constexpr QSize kOuterSize(689, 475);
 
+struct MenuShortcut {
+    const char *name;
+    QKeyCombination keys;
+};
+const MenuShortcut kShortcuts[] = {{"N2", Qt::CTRL | Qt::Key_N},
+                                   {"N3", Qt::CTRL | Qt::Key_O},
+                                   {"N4", Qt::CTRL | Qt::Key_S},
+                                   {"N6", Qt::CTRL | Qt::Key_B},
+                                   {"N16", QKeyCombination(Qt::Key_F5)}};
+
 QString projectFilter() { return i18n::tx("OTHR.othr2") + QStringLiteral(" (*.vlk)"); }
 
 bool isInputEvent(QEvent::Type type)
@@ -131,6 +141,10 @@ QAction *TForm1::addMenuAction(QMenu *menu, const char *name, int icon, void (TF
 {
     QAction *action = menu->addAction(icon >= 0 ? mainIcon(icon) : QIcon(), QString());
     action->setObjectName(QLatin1String(name));
+    for (const MenuShortcut &shortcut : kShortcuts) {
+        if (qstrcmp(shortcut.name, name) == 0)
+            action->setShortcut(shortcut.keys);
+    }
     if (handler)
         connect(action, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
     return action;
@@ -178,15 +192,17 @@ void TForm1::buildToolBar(QWidget *central)
         int left;
         int icon;
         void (TForm1::*handler)();
+        const char *menuItem; // the same command in the menu
     };
-    const ToolButton buttons[] = {{"sBitBtn9", 0, 12, &TForm1::N2Click},
-                                  {"sBitBtn10", 21, 11, &TForm1::N3Click},
-                                  {"sBitBtn11", 42, 10, &TForm1::N4Click},
-                                  {"sBitBtn12", 68, 13, &TForm1::N6Click},
-                                  {"sBitBtn13", 89, 15, &TForm1::N16Click}};
+    const ToolButton buttons[] = {{"sBitBtn9", 0, 12, &TForm1::N2Click, "N2"},
+                                  {"sBitBtn10", 21, 11, &TForm1::N3Click, "N3"},
+                                  {"sBitBtn11", 42, 10, &TForm1::N4Click, "N4"},
+                                  {"sBitBtn12", 68, 13, &TForm1::N6Click, "N6"},
+                                  {"sBitBtn13", 89, 15, &TForm1::N16Click, "N16"}};
     for (const ToolButton &tool : buttons) {
         auto *button = new QPushButton(toolBar);
         button->setObjectName(QLatin1String(tool.name));
+        m_toolButtonItems.emplace_back(button, tool.menuItem);
         button->setGeometry(tool.left, 0, 20, 20);
         button->setIcon(mainIcon(tool.icon));
         button->setFlat(true);
@@ -212,6 +228,10 @@ void TForm1::applyTexts()
             menu->setTitle(text);
         else if (auto *action = findChild<QAction *>(QLatin1String(caption.name)))
             action->setText(text);
+    }
+    for (const auto &[button, item] : m_toolButtonItems) {
+        if (auto *action = findChild<QAction *>(QLatin1String(item)))
+            button->setToolTip(action->text());
     }
     m_tree->applyTexts();
     m_settingsEditor->applyTexts();
@@ -384,9 +404,35 @@ void TForm1::closeEditorsWithoutSaving()
     m_scriptEditor->ClosePhpScript(false);
 }
 
+bool TForm1::editorHoldsChanges()
+{
+    return m_settingsEditor->hasUnconfirmedChanges() || m_scriptEditor->hasUnconfirmedChanges();
+}
+
+bool TForm1::confirmEditorChanges()
+{
+    if (m_settingsEditor->hasUnconfirmedChanges()) {
+        m_settingsEditor->sBitBtn1Click();
+        return m_state.editorMode != 1;
+    }
+    if (m_scriptEditor->hasUnconfirmedChanges())
+        m_scriptEditor->ClosePhpScript(true);
+    return true;
+}
+
+QStringList TForm1::buildFindings()
+{
+    QStringList findings = build::checkPlugin(m_state.project.document);
+    // Someone who just typed the value a finding asked for learns why it did not count.
+    if (editorHoldsChanges())
+        findings.prepend(
+            i18n::fillPlaceholders(i18n::extraText("editor_unconfirmed"), {{"ok", i18n::tx("BUTTONS.btn1")}}));
+    return findings;
+}
+
 bool TForm1::projectMaySetAside()
 {
-    if (!m_state.project.modified || m_state.project.document.isNull())
+    if (m_state.project.document.isNull() || (!m_state.project.modified && !editorHoldsChanges()))
         return true;
     const QString question =
         i18n::fillPlaceholders(i18n::extraText("save_question"), {{"name", m_state.project.ProjectFileName}});
@@ -399,6 +445,9 @@ bool TForm1::projectMaySetAside()
         break;
     }
     try {
+        // Saved as the user sees it: an open editor's changes go in first.
+        if (!confirmEditorChanges())
+            return false;
         N4Click();
     } catch (...) {
         showCurrentException();
@@ -491,7 +540,7 @@ void TForm1::N6Click()
         return;
     // A plugin that builds may still be refused by a server or print other
     // than typed; a user who builds from the window is told so here.
-    const QStringList findings = build::checkPlugin(m_state.project.document);
+    const QStringList findings = buildFindings();
     if (!findings.isEmpty())
         Messages::show(i18n::extraText("check_heading") + QStringLiteral("\n\n") +
                        findings.join(QStringLiteral("\n\n")));

@@ -11,6 +11,8 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QThread;
 
@@ -98,6 +100,14 @@ private:
     // Asks whether to save a changed project: true when it may be replaced
     // (saved, or the user chose not to), false when the action is to stop.
     bool projectMaySetAside();
+    // An open editor holds changes its OK has not taken into the document.
+    bool editorHoldsChanges();
+    // Takes them in as the editor's OK does; false when the editor refused a
+    // value and stays open with its message.
+    bool confirmEditorChanges();
+    // The findings on the document a build or run just used, with a word on
+    // an editor's changes it could not see.
+    QStringList buildFindings();
     // Where file dialogs open: the open project's folder, else the home folder.
     QString workFolder() const;
     QString compileTarget();
@@ -128,6 +138,8 @@ private:
     SettingsEditor *m_settingsEditor = nullptr;
     ScriptEditor *m_scriptEditor = nullptr;
     MainWindowLayout m_layout{};
+    // Each tool button's tooltip is the text of its menu item.
+    std::vector<std::pair<QPushButton *, const char *>> m_toolButtonItems;
 };
 
 } // namespace vorlune::gui

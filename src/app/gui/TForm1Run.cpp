@@ -8,7 +8,6 @@
 #include "base/Messages.h"
 #include "base/RuntimeFiles.h"
 #include "base/gui/ErrorHandler.h"
-#include "build/PluginCheck.h"
 #include "i18n/Placeholder.h"
 #include "i18n/TextTable.h"
 #include "testrun/Installer.h"
@@ -90,7 +89,7 @@ void TForm1::startRun(const QString &coreEntry)
     const QIcon icon{QPixmap(iconFile)};
     auto *console = new ServerConsole(testrun::consoleCommand(P, coreEntry), icon, formatCodes());
     // Why the server may refuse the plugin, before its own words on it.
-    console->showFindings(build::checkPlugin(m_state.project.document));
+    console->showFindings(buildFindings());
     console->start();
     // The icon file is needed only while the console starts; a timer instead
     // of a wait keeps the window answering.

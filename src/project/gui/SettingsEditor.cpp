@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "i18n/TextTable.h"
 
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
@@ -132,6 +133,7 @@ void SettingsEditor::OpenPluginSettings()
     setValue(QStringLiteral("API"), stored.api);
     setValue(tx("CNFG.cnfg5"), stored.loading);
     setValue(tx("CNFG.cnfg2"), stored.main);
+    m_opened = gridSettings();
     m_grid->setFocus();
     Q_EMIT changed();
 }
@@ -145,6 +147,16 @@ void SettingsEditor::ClosePluginSettings(bool save)
     }
     setVisible(false);
     Q_EMIT changed();
+}
+
+bool SettingsEditor::hasUnconfirmedChanges()
+{
+    if (m_editorMode != 1)
+        return false;
+    // The cell's editor while a value is typed; nothing otherwise.
+    if (QWidget *typing = m_grid->indexWidget(m_grid->currentIndex()))
+        Q_EMIT m_grid->itemDelegate()->commitData(typing);
+    return gridSettings() != m_opened;
 }
 
 bool SettingsEditor::showErrors(const QStringList &errors)

@@ -26,6 +26,9 @@ public:
     void OpenPluginSettings();
     void ClosePluginSettings(bool save);
     bool hasConfigError();
+    // Open, with a grid that differs from what it opened with (a value still
+    // being typed counts: it is taken into the grid first).
+    bool hasUnconfirmedChanges();
     void sBitBtn1Click();
     void sBitBtn2Click();
 
@@ -49,6 +52,7 @@ private:
     QTableWidget *m_grid;
     QPushButton *m_ok;
     QPushButton *m_cancel;
+    project::PluginSettings m_opened; // the grid as it opened
 };
 
 } // namespace vorlune::gui

@@ -76,8 +76,21 @@ void ScriptEditor::OpenPhpScript()
         m_controls.sListView2->setCurrentRow(0);
     }
     updateEventButtons();
+    m_opened = content();
     Q_EMIT changed();
 }
+
+QList<QStringList> ScriptEditor::content() const
+{
+    QList<QStringList> events;
+    for (int i = 0; i < m_controls.sListView2->count(); ++i) {
+        const QString id = script::getEventId(m_controls.sListView2->item(i)->text());
+        events << (QStringList{id} + m_lists.EventListOpen(id));
+    }
+    return events;
+}
+
+bool ScriptEditor::hasUnconfirmedChanges() const { return m_editorMode == 2 && content() != m_opened; }
 
 void ScriptEditor::ClosePhpScript(bool save)
 {
@@ -95,6 +108,7 @@ void ScriptEditor::ClosePhpScript(bool save)
     m_controls.sListView2->clear();
     m_controls.sListView1->clear();
     m_lists.EventListClear();
+    m_opened.clear();
     Q_EMIT changed();
 }
 

@@ -29,6 +29,8 @@ public:
 
     void OpenPhpScript();
     void ClosePhpScript(bool save);
+    // Open, with events or lines that differ from what it opened with.
+    bool hasUnconfirmedChanges() const;
     void sListView2SelectItem();
     void sBitBtn5Click();
     void sBitBtn6Click();
@@ -59,6 +61,8 @@ protected:
 private:
     void showEventDialog(const QString &title);
     void showArgumentDialog(const QString &title, int lineIndex, int imageIndex);
+    // Each event of the list with its lines: its id first.
+    QList<QStringList> content() const;
 
     project::ProjectSession &m_project;
     int &m_editorMode; // 0 none, 1 settings editor, 2 script editor
@@ -67,6 +71,7 @@ private:
     QWidget *m_mainWindow = nullptr;
     TForm2 *m_eventDialog = nullptr;
     TForm4 *m_argumentDialog = nullptr;
+    QList<QStringList> m_opened; // content() as the editor opened
 };
 
 } // namespace vorlune::gui

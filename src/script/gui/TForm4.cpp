@@ -5,6 +5,7 @@
 #include "script/gui/ScriptEditor.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -58,6 +59,10 @@ TForm4::TForm4(QWidget *parent)
     m_cancel->setGeometry(-4, 117, 157, 25);
     m_ok->setObjectName(QStringLiteral("sBitBtn2"));
     m_ok->setGeometry(159, 117, 143, 25);
+    // OK is the default button; Cancel, like a dialog's buttons, takes
+    // Enter itself while it has the focus.
+    m_ok->setDefault(true);
+    m_cancel->setAutoDefault(true);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     connect(m_cancel, &QPushButton::clicked, this, &TForm4::sBitBtn1Click);
     connect(m_ok, &QPushButton::clicked, this, &TForm4::sBitBtn2Click);
@@ -129,6 +134,17 @@ void TForm4::sBitBtn2Click()
 }
 
 void TForm4::sBitBtn1Click() { close(); }
+
+void TForm4::keyPressEvent(QKeyEvent *event)
+{
+    // Enter from the field presses OK, when OK may be pressed.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (m_ok->isEnabled())
+            m_ok->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void TForm4::closeEvent(QCloseEvent *event)
 {

@@ -230,16 +230,33 @@ void TForm5::showEvent(QShowEvent *event)
 void TForm5::FormShow()
 {
     showInstalled();
-    // A value that is no Boolean stops here: the boxes after it keep their state.
-    for (int row = 0; row < kRows; ++row)
+    m_loaded.fill(false);
+    // A value that is no Boolean stops here: the boxes after it keep their
+    // state and are not written back.
+    for (int row = 0; row < kRows; ++row) {
         m_checkBoxes[row]->setChecked(testrun::readRunOption(*m_context.settings, kCheckBoxRows[row].key));
+        m_loaded[row] = true;
+    }
 }
 
 void TForm5::saveCheckBoxes()
 {
-    for (int row = 0; row < kRows; ++row)
-        testrun::writeRunOption(*m_context.settings, kCheckBoxRows[row].key, m_checkBoxes[row]->isChecked());
-    m_context.settings->save(m_context.settingsFile);
+    // Only what the user changed is written: a box never loaded (the window
+    // not shown this session) must not overwrite the user's options, and a
+    // file nothing changed in stays as it is, byte for byte.
+    for (int row = 0; row < kRows; ++row) {
+        const testrun::RunKey key = kCheckBoxRows[row].key;
+        const bool checked = m_checkBoxes[row]->isChecked();
+        if (m_loaded[row] && checked != testrun::readRunOption(*m_context.settings, key)) {
+            testrun::writeRunOption(*m_context.settings, key, checked);
+            m_unsaved = true;
+        }
+    }
+    // A write that failed is tried again at the next close.
+    if (m_unsaved) {
+        m_context.settings->save(m_context.settingsFile);
+        m_unsaved = false;
+    }
 }
 
 void TForm5::closeEvent(QCloseEvent *event)

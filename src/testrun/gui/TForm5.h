@@ -94,6 +94,9 @@ private:
     QPushButton *sBitBtn2 = nullptr;
     QProgressBar *sProgressBar2 = nullptr;
     std::array<QCheckBox *, kCheckBoxCount> m_checkBoxes{};
+    // Boxes that show their option; only these are ever written back.
+    std::array<bool, kCheckBoxCount> m_loaded{};
+    bool m_unsaved = false; // the settings hold a change the file lacks
     QTimer *tNotifier = nullptr;
 
     // Declared before the workers, which use them until they are gone.
