@@ -197,8 +197,9 @@ private Q_SLOTS:
         w.form->show();
         w.box(5)->setChecked(true);
         w.form->shutDown();
-        QCOMPARE(readFile(file), QByteArray("\xEF\xBB\xBF") + "[Run]\r\ndelete_logs=0\r\ndelete_worlds=1\r\n"
-                 "delete_crashs=-1\r\ndelete_players=0\r\ndelete_plugins=-1\r\n\r\n");
+        QCOMPARE(readFile(file), QByteArray("\xEF\xBB\xBF") +
+                                     "[Run]\r\ndelete_logs=0\r\ndelete_worlds=1\r\n"
+                                     "delete_crashs=-1\r\ndelete_players=0\r\ndelete_plugins=-1\r\n\r\n");
     }
 
     void aCoreDownloadLeavesTheBarAtZeroDuringTheListing()

@@ -84,8 +84,8 @@ private Q_SLOTS:
             const QByteArray tag(action);
             const auto row = [&](const char *name, const char *editor, bool changed, int answer, bool goesOn,
                                  bool saved) {
-                QTest::newRow(tag + name) << action << QString::fromLatin1(editor) << changed << answer << goesOn
-                                          << saved;
+                QTest::newRow(tag + name)
+                    << action << QString::fromLatin1(editor) << changed << answer << goesOn << saved;
             };
             row(", unchanged", "", false, -1, true, false);
             row(", save", "", true, int(Answer::Save), true, true);
@@ -136,12 +136,12 @@ private Q_SLOTS:
         const QString now = window.state().project.ProjectFilePath;
         QCOMPARE(action == QLatin1String("close") ? closed : now != path, goesOn);
         if (!goesOn) // what was not saved is still there, in the open editor too
-            QCOMPARE(editor.isEmpty()
-                         ? window.state().project.document.settings().attribute(QStringLiteral("version"))
-                         : window.settingsEditor().value(i18n::tx("CNFG.cnfg3")),
+            QCOMPARE(editor.isEmpty() ? window.state().project.document.settings().attribute(QStringLiteral("version"))
+                                      : window.settingsEditor().value(i18n::tx("CNFG.cnfg3")),
                      QStringLiteral("9.9.9"));
         QCOMPARE(test::readFile(path).contains("9.9.9"), saved);
-        QCOMPARE(m_env->messages(), editor == QLatin1String("refused") ? QStringList{i18n::tx("MSG.msg1")} : QStringList());
+        QCOMPARE(m_env->messages(),
+                 editor == QLatin1String("refused") ? QStringList{i18n::tx("MSG.msg1")} : QStringList());
     }
 
     // Save goes through the ordinary paths; when it does not save, nothing goes on.

@@ -153,9 +153,11 @@ bool SettingsEditor::hasUnconfirmedChanges()
 {
     if (m_editorMode != 1)
         return false;
-    // The cell's editor while a value is typed; nothing otherwise.
-    if (QWidget *typing = m_grid->indexWidget(m_grid->currentIndex()))
-        Q_EMIT m_grid->itemDelegate()->commitData(typing);
+    // A cell's editor while a value is typed in it.
+    for (int row = 0; row < m_grid->rowCount(); ++row) {
+        if (QWidget *typing = m_grid->indexWidget(m_grid->model()->index(row, kValueColumn)))
+            Q_EMIT m_grid->itemDelegate()->commitData(typing);
+    }
     return gridSettings() != m_opened;
 }
 
