@@ -129,8 +129,6 @@ private Q_SLOTS:
         QCOMPARE(w.button(w.runSettings, "sBitBtn1"), siteText(en, "BUTTONS", "btn14"));
         QCOMPARE(w.button(w.eventDialog, "sBitBtn1"), siteText(en, "BUTTONS", "btn7"));
         QCOMPARE(w.button(w.argumentDialog, "sBitBtn2"), siteText(en, "BUTTONS", "btn1"));
-        QCOMPARE(w.main.findChild<QPushButton *>(QStringLiteral("sBitBtn11"))->toolTip(),
-                 siteText(en, "MENU", "menu5"));
         QCOMPARE(w.textFormat.windowTitle(), siteText(en, "TTL", "ttl1"));
         QCOMPARE(w.main.projectTree().widget()->topLevelItem(0)->text(0), siteText(en, "RSRS", "rsrs1"));
         QCOMPARE(w.main.state().project.ProjectFileName, siteText(en, "OTHR", "othr1") + QStringLiteral(".vlk"));
