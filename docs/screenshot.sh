@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README screenshot of the main window with the plugin settings editor open:
-#   docs/screenshot.sh [BUILD_DIR] [OUTPUT.png] [settings|script]
+#   docs/screenshot.sh [BUILD_DIR] [OUTPUT.png] [settings|script|run-settings]
 # (defaults: build/ at the repository root, docs/main-window.png, settings)
-# "script" opens a project with two events and a few actions in the script editor instead.
+# "script" opens a project with two events and a few actions in the script editor instead;
+# "run-settings" opens Settings > Plugin launch and captures that window.
 #
 # Runs BUILD_DIR/vorlune on examples/hello.vlk under its own Xvfb display with fresh program,
 # cache and data folders, double-clicks the first node of the project tree (the plugin settings
@@ -21,6 +22,8 @@ mode="${3:-settings}"
 # (about 21 px) and the tool bar (about 20 px); its first row is about 18 px high.
 node_x=60
 node_y=50
+# Middle of the menu bar's third title, after "Файл" and "Метадата".
+settings_menu_x=150
 
 for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null 2>&1 || { echo "screenshot: $tool is not installed" >&2; exit 2; }
@@ -72,6 +75,18 @@ if [[ "$mode" == script ]]; then
     # Rows are about 18 px: expand the scripts node, then open its main script node.
     double_click "$node_x" $((node_y + 18))
     double_click "$node_x" $((node_y + 36))
+elif [[ "$mode" == run-settings ]]; then
+    # The third title of the menu bar ("Настройки"), then its one item.
+    xdotool mousemove --window "$win" "$settings_menu_x" 10 click 1
+    sleep 0.8
+    xdotool key Down Return
+    sleep 1.5
+    # By its exact title: xdotool's patterns do not match this Cyrillic one reliably.
+    win=""
+    for candidate in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [[ "$(xdotool getwindowname "$candidate")" == "Настройки запуска" ]] && win="$candidate"
+    done
+    [[ -n "$win" ]] || { echo "screenshot: the run settings window did not appear" >&2; exit 2; }
 else
     double_click "$node_x" "$node_y"
 fi
