@@ -155,9 +155,9 @@ void writeAtomically(const QString &path, const QByteArray &bytes, AtLink atLink
     writeThroughTemporary(path, bytes, true, atLink);
 }
 
-void replaceFile(const QString &path, const QByteArray &bytes)
+void replaceFile(const QString &path, const QByteArray &bytes, AtLink atLink)
 {
-    writeThroughTemporary(path, bytes, false, AtLink::WriteThrough);
+    writeThroughTemporary(path, bytes, false, atLink);
 }
 
 void writeScratch(const QString &path, const QByteArray &bytes)

@@ -35,7 +35,7 @@ void writeAtomically(const QString &path, const QByteArray &bytes, AtLink atLink
 // Like writeAtomically but without waiting for the disk: for files the
 // program can write again (runtime files), where that wait costs more than
 // the write.
-void replaceFile(const QString &path, const QByteArray &bytes);
+void replaceFile(const QString &path, const QByteArray &bytes, AtLink atLink = AtLink::WriteThrough);
 
 // Writes a whole file in place, for scratch files in the program's own
 // folders. Never follows a link at `path`; a failed write removes the

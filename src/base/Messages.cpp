@@ -24,4 +24,14 @@ Sink setSink(Sink sink)
     return previous;
 }
 
+QString shortened(const QString &text)
+{
+    if (text.size() <= kOutsideTextLimit)
+        return text;
+    qsizetype keep = kOutsideTextLimit - 1;
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep; // never half a character
+    return text.left(keep) + QChar(0x2026);
+}
+
 } // namespace vorlune::Messages

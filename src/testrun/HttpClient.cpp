@@ -3,6 +3,7 @@
 #include "base/Descriptor.h"
 #include "base/Error.h"
 #include "base/FileIo.h"
+#include "base/Messages.h"
 
 #include <QFile>
 #include <QList>
@@ -88,7 +89,8 @@ QString limitText(qint64 limit)
     return QStringLiteral("%1 bytes").arg(limit);
 }
 
-// The scheme as curl itself reads the URL (it guesses http for "host/path").
+// The scheme as curl itself reads the URL (it guesses http for "host/path"),
+// in lower case; empty when curl cannot read the URL.
 QByteArray schemeOf(const QByteArray &url)
 {
     QByteArray scheme;
@@ -103,6 +105,17 @@ QByteArray schemeOf(const QByteArray &url)
     }
     curl_url_cleanup(parsed);
     return scheme;
+}
+
+// A web address holds no spaces, control characters, double quotes, angle
+// brackets or backslashes: curl would refuse some and send others as they are.
+bool malformed(const QByteArray &url, const QByteArray &scheme)
+{
+    if (scheme.isEmpty())
+        return true;
+    return std::any_of(url.begin(), url.end(), [](char c) {
+        return uchar(c) <= ' ' || c == '\x7f' || c == '"' || c == '<' || c == '>' || c == '\\';
+    });
 }
 
 size_t onHeader(char *data, size_t size, size_t count, void *user)
@@ -373,13 +386,22 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
 {
     const std::lock_guard lock(d->mutex);
     const QByteArray address = url.toUtf8();
-    const QByteArray scheme = schemeOf(address);
-    if (d->options.plainHttpOnly && !scheme.isEmpty() && scheme != "http")
-        throw Error(QStringLiteral("Refused \"%1\": this download takes only plain HTTP (http://) addresses").arg(url));
+    // An address may come from a server's answer: it is shown cut short.
+    const QString shown = Messages::shortened(url);
+    // A local file's path is read by QUrl, which takes what curl does not.
+    const bool local = address.toLower().startsWith("file:");
+    const QByteArray scheme = local ? QByteArray("file") : schemeOf(address);
+    if (!local && malformed(address, scheme))
+        throw Error(QStringLiteral("Refused \"%1\": the address is malformed (a web address holds no spaces, "
+                                   "quotes or control characters)")
+                        .arg(shown));
+    if (d->options.plainHttpOnly && scheme != "http")
+        throw Error(
+            QStringLiteral("Refused \"%1\": this download takes only plain HTTP (http://) addresses").arg(shown));
     if (d->options.httpsOnly && scheme != "https")
-        throw Error(QStringLiteral("Refused \"%1\": this download takes only secure (https://) addresses").arg(url));
-    if (scheme == "file" && !d->options.allowFileUrls)
-        throw Error(QStringLiteral("Refused \"%1\": this download takes no file:// addresses").arg(url));
+        throw Error(QStringLiteral("Refused \"%1\": this download takes only secure (https://) addresses").arg(shown));
+    if (local && !d->options.allowFileUrls)
+        throw Error(QStringLiteral("Refused \"%1\": this download takes no file:// addresses").arg(shown));
     if (!d->caError.isEmpty())
         throw Error(d->caError);
 
@@ -394,7 +416,6 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
     d->errorText[0] = '\0';
 
     const auto started = std::chrono::steady_clock::now();
-    const bool local = scheme == "file";
     if (local)
         readLocalFile(url, transfer);
     const CURLcode result = local ? CURLE_OK : curl_easy_perform(d->handle);
@@ -405,14 +426,14 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
         std::rethrow_exception(transfer.thrown);
     case Transfer::Stop::TooLarge:
         throw Error(QStringLiteral("Refused \"%1\": the download is larger than the limit of %2")
-                        .arg(url, limitText(transfer.limit)));
+                        .arg(shown, limitText(transfer.limit)));
     case Transfer::Stop::Status:
-        throw Error(QString::fromLatin1(transfer.statusLine));
+        throw Error(Messages::shortened(QString::fromLatin1(transfer.statusLine)));
     case Transfer::Stop::Cancelled:
-        throw Error(QStringLiteral("The download of \"%1\" was cancelled").arg(url));
+        throw Error(QStringLiteral("The download of \"%1\" was cancelled").arg(shown));
     case Transfer::Stop::WriteFailed:
         throw Error(
-            QStringLiteral("Cannot save the download of \"%1\": %2").arg(url, fileio::systemText(transfer.writeError)));
+            QStringLiteral("Cannot save the download of \"%1\": %2").arg(shown, fileio::systemText(transfer.writeError)));
     case Transfer::Stop::None:
         break;
     }
@@ -420,7 +441,7 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
     if (result == CURLE_OPERATION_TIMEDOUT &&
         took >= std::chrono::seconds(d->options.totalSeconds) - std::chrono::seconds(1))
         throw Error(QStringLiteral("The download of \"%1\" took longer than the limit of %2 seconds")
-                        .arg(url)
+                        .arg(shown)
                         .arg(d->options.totalSeconds));
     if (result != CURLE_OK) {
         const QString text = QString::fromUtf8(d->errorText).trimmed();
@@ -428,7 +449,7 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
     }
     // A redirect that was not followed, or one without a target.
     if (transfer.refusedStatus())
-        throw Error(QString::fromLatin1(transfer.statusLine));
+        throw Error(Messages::shortened(QString::fromLatin1(transfer.statusLine)));
     if (!transfer.begun)
         transfer.begin(); // an empty body
 }

@@ -161,6 +161,9 @@ void replaceAt(int folder, const QByteArray &name, const QString &shown, Fill fi
         fill(temporary);
         if (::renameat(folder, temporary.constData(), folder, name.constData()) != 0)
             throw failure("write", shown, errno);
+        // A rename onto another name of the same file does nothing and
+        // leaves the temporary.
+        ::unlinkat(folder, temporary.constData(), 0);
     } catch (...) {
         if (!temporary.isEmpty())
             ::unlinkat(folder, temporary.constData(), 0);
@@ -168,43 +171,73 @@ void replaceAt(int folder, const QByteArray &name, const QString &shown, Fill fi
     }
 }
 
-// Unpacks the reader's current entry as `name` below `root`. Hard links
-// name their file below `root` too.
-void extract(PackReader &reader, const PackEntry &entry, const QByteArray &name, int root, const QString &rootPath)
+// The folders entries go into below `root`, made where missing. The last
+// one stays open: a pack lists a folder's entries together.
+class Unpacker {
+public:
+    Unpacker(int root, const QString &rootPath) : m_root(root), m_rootPath(QDir::cleanPath(rootPath)) {}
+    int root() const { return m_root; }
+    const QString &rootPath() const { return m_rootPath; }
+
+    // The open folder `name` ("" for the root); `shown` gets its path.
+    int folder(const QByteArray &name, QString &shown)
+    {
+        if (!m_open || name != m_name) {
+            m_shown = m_rootPath;
+            m_folder = folderAt(m_root, name.isEmpty() ? QList<QByteArray>() : name.split('/'), m_shown);
+            m_name = name;
+            m_open = true;
+        }
+        shown = m_shown;
+        return m_folder.get();
+    }
+
+private:
+    int m_root;
+    QString m_rootPath;
+    bool m_open = false;
+    QByteArray m_name;
+    Fd m_folder;
+    QString m_shown;
+};
+
+// Unpacks the reader's current entry as `name` below the unpacker's root.
+// Hard links name their file below it too.
+void extract(PackReader &reader, const PackEntry &entry, const QByteArray &name, Unpacker &into)
 {
-    QList<QByteArray> parts = name.split('/');
-    const QByteArray last = parts.takeLast();
-    QString shown = QDir::cleanPath(rootPath);
-    const Fd folder = folderAt(root, parts, shown);
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray last = name.mid(slash + 1);
+    QString shown;
+    const int folder = into.folder(slash < 0 ? QByteArray() : name.left(slash), shown);
     shown += QLatin1Char('/') + QFile::decodeName(last);
 
     switch (entry.kind) {
     case PackEntryKind::Folder:
-        openFolderAt(folder.get(), last, shown);
+        openFolderAt(folder, last, shown);
         return;
     case PackEntryKind::File:
-        replaceAt(folder.get(), last, shown, [&](QByteArray &temporary) {
-            Fd file = createTemporaryAt(folder.get(), last, temporary, shown);
+        replaceAt(folder, last, shown, [&](QByteArray &temporary) {
+            Fd file = createTemporaryAt(folder, last, temporary, shown);
             reader.unpack(file.get(), shown);
             if (::fchmod(file.get(), entry.mode) != 0 || file.close() != 0)
                 throw failure("write", shown, errno);
         });
         return;
     case PackEntryKind::SymbolicLink:
-        replaceAt(folder.get(), last, shown, [&](QByteArray &temporary) {
+        replaceAt(folder, last, shown, [&](QByteArray &temporary) {
             temporary = freshName(last, shown, [&](const QByteArray &fresh) {
-                return ::symlinkat(entry.linkTarget.constData(), folder.get(), fresh.constData());
+                return ::symlinkat(entry.linkTarget.constData(), folder, fresh.constData());
             });
         });
         return;
     case PackEntryKind::HardLink: {
         QList<QByteArray> targetParts = entry.linkTarget.split('/');
         const QByteArray targetName = targetParts.takeLast();
-        QString targetShown = QDir::cleanPath(rootPath);
-        const Fd targetFolder = folderAt(root, targetParts, targetShown);
-        replaceAt(folder.get(), last, shown, [&](QByteArray &temporary) {
+        QString targetShown = into.rootPath();
+        const Fd targetFolder = folderAt(into.root(), targetParts, targetShown);
+        replaceAt(folder, last, shown, [&](QByteArray &temporary) {
             temporary = freshName(last, shown, [&](const QByteArray &fresh) {
-                return ::linkat(targetFolder.get(), targetName.constData(), folder.get(), fresh.constData(), 0);
+                return ::linkat(targetFolder.get(), targetName.constData(), folder, fresh.constData(), 0);
             });
         });
         return;
@@ -321,7 +354,7 @@ void installPhpPack(const QString &programFolder, const QString &packFile, const
     const Fd pack(::open(QFile::encodeName(packFile).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (pack.get() < 0)
         throw failure("open", packFile, errno);
-    const PackOutline outline = checkPack(pack.get(), layout.required);
+    const PackOutline outline = checkPack(pack.get(), layout.required, layout.cancel);
 
     const QString serverFolder = programFolder + kTestServerFolder;
     makeFolders(serverFolder);
@@ -333,17 +366,17 @@ void installPhpPack(const QString &programFolder, const QString &packFile, const
     const QByteArray staging = makeStagingFolder(root.get(), serverFolder);
     const QString stagingPath = serverFolder + QFile::decodeName(staging);
     try {
-        const Fd stagingFolder = openFolder(stagingPath);
-        PackReader reader(pack.get());
-        PackEntry entry;
-        while (reader.next(entry)) {
-            if (entry.name.startsWith("bin/")) {
-                PackEntry inBin = entry;
-                if (inBin.kind == PackEntryKind::HardLink)
-                    inBin.linkTarget = inBin.linkTarget.mid(4);
-                extract(reader, inBin, entry.name.mid(4), stagingFolder.get(), stagingPath);
-            } else if (entry.name != "bin") {
-                extract(reader, entry, entry.name, root.get(), serverFolder);
+        {
+            const Fd stagingFolder = openFolder(stagingPath);
+            Unpacker into(stagingFolder.get(), stagingPath);
+            PackReader reader(pack.get(), layout.cancel);
+            PackEntry entry;
+            while (reader.next(entry)) {
+                if (!entry.name.startsWith("bin/"))
+                    continue;
+                if (entry.kind == PackEntryKind::HardLink)
+                    entry.linkTarget = entry.linkTarget.mid(4);
+                extract(reader, entry, entry.name.mid(4), into);
             }
         }
         if (layout.finish)
@@ -352,9 +385,29 @@ void installPhpPack(const QString &programFolder, const QString &packFile, const
         fileio::writeScratch(stagingPath + QLatin1Char('/') + kPhpLabelFile.mid(4), label.toUtf8());
         struct stat status {};
         const bool oldBin = ::fstatat(root.get(), "bin", &status, AT_SYMLINK_NOFOLLOW) == 0;
-        const int flags = oldBin ? RENAME_EXCHANGE : RENAME_NOREPLACE;
-        if (::renameat2(root.get(), staging.constData(), root.get(), "bin", flags) != 0)
+        if (::renameat2(root.get(), staging.constData(), root.get(), "bin", oldBin ? RENAME_EXCHANGE : RENAME_NOREPLACE) !=
+            0)
             throw failure("replace", serverFolder + QStringLiteral("bin"), errno);
+        try {
+            if (layout.trial)
+                layout.trial(serverFolder + QStringLiteral("bin/"));
+            if (!outline.outsideBin.isEmpty()) {
+                Unpacker into(root.get(), serverFolder);
+                PackReader reader(pack.get(), layout.cancel);
+                PackEntry entry;
+                while (reader.next(entry)) {
+                    if (!entry.name.startsWith("bin/") && entry.name != "bin")
+                        extract(reader, entry, entry.name, into);
+                }
+            }
+        } catch (...) {
+            // The old bin/ goes back; the new one takes the staging name and goes.
+            if (oldBin)
+                ::renameat2(root.get(), staging.constData(), root.get(), "bin", RENAME_EXCHANGE);
+            else
+                ::renameat(root.get(), "bin", root.get(), staging.constData());
+            throw;
+        }
     } catch (...) {
         try {
             removeTree(root.get(), staging, stagingPath);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 namespace vorlune::testrun {
@@ -30,20 +31,25 @@ inline constexpr qint64 kSmallestCoreSize = 1000000;
 // in the file `packFile`) into P + "plugin_run/" in place of its bin/
 // folder. The whole pack is checked first (testrun/PhpPack.h); the new bin/
 // is unpacked beside the old one and swapped in only when it is complete, so
-// any failure leaves the old bin/ as it was. Links found in the test server
-// folder are never followed: a link as bin/ is replaced, a link on the way
-// of another entry stops the install. Throws vorlune::Error with the reason.
-// `layout` says what the pack must hold and may finish the new bin/ before
-// it is swapped in.
+// any failure leaves the old bin/ as it was. What the pack holds outside
+// bin/ is written only after that, so a pack that fails never replaced a
+// file of the user's. Links found in the test server folder are never
+// followed: a link as bin/ is replaced, a link on the way of another entry
+// stops the install. Throws vorlune::Error with the reason. `layout` says
+// what the pack must hold and may finish and try the new bin/.
 struct PackLayout {
     // Files the pack must hold, below its bin/.
     QList<QByteArray> required{"php/php", "php/php.ini"};
     // Shown in the run settings window for the installed PHP; kept in bin/.
     QString label;
     // Called with the new bin/ while it is aside and the path it will have
-    // once swapped in: it may add files and try the PHP. What it throws
-    // keeps the old bin/.
+    // once swapped in: it may add files. What it throws keeps the old bin/.
     std::function<void(const QString &aside, const QString &final)> finish;
+    // Called with the new bin/ in its place, as it will run: what it throws
+    // puts the old bin/ back.
+    std::function<void(const QString &bin)> trial;
+    // Set from another thread to stop the install; looked at for each entry.
+    const std::atomic_bool *cancel = nullptr;
 };
 void installPhpPack(const QString &programFolder, const QString &packFile, const PackLayout &layout = {});
 

@@ -1,12 +1,15 @@
 #include "testrun/Launcher.h"
 
 #include "base/Descriptor.h"
+#include "base/FileIo.h"
 #include "build/Compile.h"
 #include "testrun/FolderEntries.h"
 #include "testrun/Installer.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -123,11 +126,21 @@ QString missingPhpBinary(const QString &serverFolder)
 
 void makePluginsFolder(const QString &serverFolder) { QDir().mkpath(serverFolder + QStringLiteral("plugins")); }
 
-void buildIntoServer(project::ProjectDocument &document, const QString &serverFolder)
+QString pluginTarget(const QString &serverFolder)
 {
     makePluginsFolder(serverFolder);
-    build::Compile(document, build::kPharArchive, serverFolder + QStringLiteral("plugins/bnop.phar"),
-                   build::kShowErrors, build::kHideCompletion);
+    const QString target = serverFolder + kPluginFile;
+    const QByteArray native = nativePath(target);
+    struct ::stat status {};
+    if (::lstat(native.constData(), &status) == 0 && S_ISLNK(status.st_mode) && ::unlink(native.constData()) != 0)
+        throw fileio::fileError("delete", target, errno);
+    return target;
+}
+
+void buildIntoServer(project::ProjectDocument &document, const QString &serverFolder)
+{
+    build::Compile(document, build::kPharArchive, pluginTarget(serverFolder), build::kShowErrors,
+                   build::kHideCompletion);
     prepareServerProperties(serverFolder);
 }
 

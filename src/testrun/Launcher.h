@@ -31,9 +31,17 @@ QString findCoreEntry(const QString &serverFolder);
 // `serverFolder`; empty when both are there.
 QString missingPhpBinary(const QString &serverFolder);
 
+// Below the test server folder: the plugin a run builds.
+inline const QString kPluginFile = QStringLiteral("plugins/bnop.phar");
+
 // Creates "plugins/" with its parents when missing. A failure is not
 // reported: the build that writes into it reports it.
 void makePluginsFolder(const QString &serverFolder);
+
+// The path a run builds the plugin to, with "plugins/" made. A link there,
+// even one that leads nowhere, is removed so the build replaces it instead
+// of writing where it leads. Throws vorlune::Error when it cannot go.
+QString pluginTarget(const QString &serverFolder);
 
 // The project built into the test server in `serverFolder` as a run needs
 // it: "plugins/" made, the plugin built into "plugins/bnop.phar" and

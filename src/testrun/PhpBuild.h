@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <atomic>
 
 namespace vorlune::testrun {
 
@@ -13,12 +16,17 @@ inline const QString kPhpBuildExtensions = QStringLiteral("php7/lib/php/extensio
 // as the test server's PHP: unpacked aside; its php.ini gets the absolute
 // extensions folder as "extension_dir"; "bin/php/php" runs that PHP as the
 // server's own start script does and "bin/php/php.ini" is its php.ini; and
-// the new PHP must print 1 for `-r 'echo 1;'` before it replaces the old
-// one. Throws vorlune::Error with the reason; the old PHP then stays.
-void installPhpBuild(const QString &programFolder, const QString &tarball, const QString &label);
+// the new PHP, in its place and reading that php.ini, must print 1 for
+// `-r 'echo 1;'` (within 30 s; it and what it starts are then ended) or the
+// old one goes back. Throws vorlune::Error with the reason; the old PHP then
+// stays. `cancel`, set from another thread, stops it.
+void installPhpBuild(const QString &programFolder, const QString &tarball, const QString &label,
+                     const std::atomic_bool *cancel = nullptr);
 
-// The text of a php.ini with "extension_dir" set to `folder`: the setting
-// replaced where it stands (commented out or not), else added at the end.
+// The text of a php.ini with "extension_dir" set to `folder`, quoted so that
+// PHP reads it back exactly: the setting replaced where it stands (commented
+// out or not), else added at the end. Throws vorlune::Error for a folder
+// whose name holds a line break, which php.ini cannot hold.
 QByteArray withExtensionDir(const QByteArray &ini, const QString &folder);
 
 } // namespace vorlune::testrun

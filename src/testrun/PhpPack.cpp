@@ -2,13 +2,15 @@
 
 #include "base/Error.h"
 #include "base/FileIo.h"
-
-#include <QHash>
+#include "base/Messages.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <cerrno>
+#include <deque>
+#include <string_view>
+#include <unordered_map>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +18,10 @@
 namespace vorlune::testrun {
 namespace {
 
-QString quoted(const QByteArray &name) { return QLatin1Char('"') + QString::fromUtf8(name) + QLatin1Char('"'); }
+QString quoted(const QByteArray &name)
+{
+    return QLatin1Char('"') + Messages::shortened(QString::fromUtf8(name)) + QLatin1Char('"');
+}
 
 QString archiveText(struct archive *archive)
 {
@@ -108,7 +113,9 @@ void packDamaged(const QString &reason) { throw Error(QStringLiteral("The PHP pa
 
 void packRefused(const QString &reason) { throw Error(QStringLiteral("The PHP pack is refused: ") + reason); }
 
-PackReader::PackReader(int fd)
+void installCancelled() { throw Error(QStringLiteral("The install was cancelled")); }
+
+PackReader::PackReader(int fd, const std::atomic_bool *cancel) : m_cancel(cancel)
 {
     struct stat status {};
     if (::fstat(fd, &status) != 0)
@@ -141,8 +148,15 @@ PackReader::~PackReader()
         archive_read_free(m_archive);
 }
 
+void PackReader::checkCancel() const
+{
+    if (m_cancel && m_cancel->load())
+        installCancelled();
+}
+
 bool PackReader::next(PackEntry &entry)
 {
+    checkCancel();
     struct archive_entry *header = nullptr;
     const int result = archive_read_next_header(m_archive, &header);
     if (result == ARCHIVE_EOF)
@@ -181,6 +195,7 @@ void PackReader::unpack(int out, const QString &shown)
 {
     char buffer[64 * 1024];
     for (;;) {
+        checkCancel();
         const la_ssize_t got = archive_read_data(m_archive, buffer, sizeof buffer);
         if (got < 0)
             packDamaged(archiveText(m_archive));
@@ -201,50 +216,79 @@ void PackReader::unpack(int out, const QString &shown)
     }
 }
 
-PackOutline checkPack(int fd, const QList<QByteArray> &required)
+PackOutline checkPack(int fd, const QList<QByteArray> &required, const std::atomic_bool *cancel)
 {
     enum class Use { File, Folder, Link };
-    QHash<QByteArray, Use> uses;
-    const auto clash = [](const QByteArray &name) {
-        packDamaged(QStringLiteral("%1 is both a file and a folder in it").arg(quoted(name)));
+    // Keys are views into the names kept here, so a folder on the way of a
+    // name is looked up without a copy of it.
+    std::deque<QByteArray> names;
+    std::unordered_map<std::string_view, Use> uses;
+    const auto view = [](const QByteArray &name) { return std::string_view(name.constData(), size_t(name.size())); };
+    const auto useOf = [&](std::string_view name, Use otherwise) {
+        const auto found = uses.find(name);
+        return found == uses.end() ? otherwise : found->second;
     };
-    // Every folder on the way is a folder too.
-    const auto useFolders = [&](const QByteArray &name, qsizetype end) {
-        for (qsizetype slash = name.indexOf('/'); slash >= 0 && slash < end; slash = name.indexOf('/', slash + 1)) {
-            const QByteArray folder = name.left(slash);
-            const auto found = uses.constFind(folder);
-            if (found == uses.cend())
-                uses.insert(folder, Use::Folder);
-            else if (*found != Use::Folder)
-                clash(folder);
+    const auto clash = [](std::string_view name) {
+        packDamaged(QStringLiteral("%1 is both a file and a folder in it")
+                        .arg(quoted(QByteArray(name.data(), qsizetype(name.size())))));
+    };
+    int folders = 0;
+    const auto addFolder = [&](std::string_view folder) {
+        uses.emplace(folder, Use::Folder);
+        if (++folders > kPackFolderLimit)
+            packRefused(QStringLiteral("its names make more than %1 folders").arg(kPackFolderLimit));
+    };
+    // Every folder on the way is a folder too. A known folder's own folders
+    // are known, so the walk up ends at the first one found.
+    const auto useFolders = [&](std::string_view name) {
+        for (size_t slash = name.rfind('/'); slash != std::string_view::npos && slash > 0;
+             slash = name.rfind('/', slash - 1)) {
+            const std::string_view folder = name.substr(0, slash);
+            const auto found = uses.find(folder);
+            if (found != uses.end()) {
+                if (found->second != Use::Folder)
+                    clash(folder);
+                return;
+            }
+            addFolder(folder);
         }
     };
 
     PackOutline outline;
-    PackReader reader(fd);
+    PackReader reader(fd, cancel);
     PackEntry entry;
     bool any = false;
     while (reader.next(entry)) {
         any = true;
-        useFolders(entry.name, entry.name.size());
+        const std::string_view name = view(names.emplace_back(entry.name));
+        useFolders(name);
         const Use use = entry.kind == PackEntryKind::Folder         ? Use::Folder
                         : entry.kind == PackEntryKind::SymbolicLink ? Use::Link
                                                                     : Use::File;
-        const auto found = uses.constFind(entry.name);
-        if (found != uses.cend() && (*found != use || use == Use::Link)) {
-            if (use == Use::Link || *found == Use::Link)
-                packDamaged(QStringLiteral("%1 appears twice in it, once as a link").arg(quoted(entry.name)));
-            clash(entry.name);
-        }
-        uses.insert(entry.name, use);
-
-        if (entry.kind == PackEntryKind::SymbolicLink)
-            checkLinkInsideBin(entry);
+        // Looked at before the entry itself is known: a hard link to its own
+        // name links to nothing.
         if (entry.kind == PackEntryKind::HardLink &&
-            (uses.value(entry.linkTarget, Use::Folder) != Use::File ||
+            (useOf(view(entry.linkTarget), Use::Folder) != Use::File ||
              entry.linkTarget.startsWith("bin/") != entry.name.startsWith("bin/")))
             packDamaged(QStringLiteral("the entry %1 links to %2, which is no file before it in its part of the pack")
                             .arg(quoted(entry.name), quoted(entry.linkTarget)));
+        const auto found = uses.find(name);
+        if (found != uses.end() && (found->second != use || use == Use::Link)) {
+            if (use == Use::Link || found->second == Use::Link)
+                packDamaged(QStringLiteral("%1 appears twice in it, once as a link").arg(quoted(entry.name)));
+            clash(name);
+        }
+        if (found == uses.end()) {
+            if (use == Use::Folder)
+                addFolder(name);
+            else
+                uses.emplace(name, use);
+        } else {
+            names.pop_back(); // known already: its first name stays the key
+        }
+
+        if (entry.kind == PackEntryKind::SymbolicLink)
+            checkLinkInsideBin(entry);
         if (entry.name == "bin" && use != Use::Folder)
             packDamaged(QStringLiteral("its \"bin\" is a file, not a folder"));
         reader.unpack(-1, QString());
@@ -254,7 +298,7 @@ PackOutline checkPack(int fd, const QList<QByteArray> &required)
     if (!any)
         packDamaged(QStringLiteral("it holds no files"));
     for (const QByteArray &file : required) {
-        if (uses.value("bin/" + file, Use::Folder) == Use::Folder)
+        if (useOf(view("bin/" + file), Use::Folder) == Use::Folder)
             packDamaged(QStringLiteral("it has no %1").arg(quoted("bin/" + file)));
     }
     return outline;

@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "base/IniImage.h"
+#include "base/Messages.h"
 #include "testrun/RunOptions.h"
 
 #include <QJsonDocument>
@@ -42,7 +43,8 @@ ServerRelease parseServerFeed(const QByteArray &json)
                 .arg(error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not an object")));
     const QJsonObject feed = document.object();
     if (feed.contains(QLatin1String("error")))
-        refuse(QStringLiteral("it answers \"%1\"").arg(feed.value(QLatin1String("error")).toVariant().toString()));
+        refuse(QStringLiteral("it answers \"%1\"")
+                   .arg(Messages::shortened(feed.value(QLatin1String("error")).toVariant().toString())));
     ServerRelease release;
     release.downloadUrl = text(feed, "download_url");
     if (release.downloadUrl.isEmpty())

@@ -72,7 +72,9 @@ void TStreamDownload::execute()
         // Saved to a file, never held in memory, and read from there.
         const fileio::ScratchFile Stream(m_programFolder + kPackDownloadName);
         m_clients.IdHTTP1.download(m_url, Stream.fd(), progress(), kPackDownloadLimit);
-        installPhpPack(m_programFolder, Stream.path());
+        PackLayout layout;
+        layout.cancel = &m_cancel;
+        installPhpPack(m_programFolder, Stream.path(), layout);
     } else if (m_startWork == kCoreListing) {
         const QString listing = QString::fromUtf8(m_clients.IdHTTP2.get(m_url, progress(), kListingLimit));
         const QString link = artifactLink(listing);
@@ -88,7 +90,7 @@ void TStreamDownload::execute()
         const ServerRelease release = parseServerFeed(m_clients.feed.get(m_url, {}, kFeedLimit));
         const fileio::ScratchFile Stream(m_programFolder + kPhpBuildDownloadName);
         m_clients.feed.download(phpBuildUrl(release), Stream.fd(), progress(), kPackDownloadLimit);
-        installPhpBuild(m_programFolder, Stream.path(), phpBuildLabel(release));
+        installPhpBuild(m_programFolder, Stream.path(), phpBuildLabel(release), &m_cancel);
     } else if (m_startWork == kCoreFeed) {
         const ServerRelease release = parseServerFeed(m_clients.feed.get(m_url, progress(), kFeedLimit));
         m_shared.setDownloadMode(kCoreArtifact);

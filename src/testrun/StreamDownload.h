@@ -42,8 +42,9 @@ public:
     // progress signal through.
     qint64 takeReceived();
 
-    // Stops the download (at the latest about a second later) without a
-    // message; an install already writing runs to its end.
+    // Stops the download (at the latest about a second later) or the
+    // install (at its next entry) without a message; an install stopped
+    // leaves the installed files as they were.
     void cancel() { m_cancel = true; }
 
 Q_SIGNALS:

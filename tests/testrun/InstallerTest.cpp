@@ -3,6 +3,7 @@
 #include "support/RealServerFormats.h"
 #include "support/SharedInputs.h"
 #include "support/SmallDisk.h"
+#include "support/TestCore.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 #include "support/TestTar.h"
@@ -20,7 +21,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -172,6 +175,10 @@ private Q_SLOTS:
         for (int i = 0; i < testrun::kPackEntryLimit; ++i)
             many.append({"bin/e/" + QByteArray::number(i), {}});
         QTest::newRow("too many entries") << smallPack(many) << QStringLiteral("more than 50000 entries");
+        many.clear();
+        for (int i = 0; i < testrun::kPackFolderLimit; ++i)
+            many.append({"bin/f/" + QByteArray::number(i) + "/x", {}});
+        QTest::newRow("too many folders") << smallPack(many) << QStringLiteral("make more than 10000 folders");
 
         const test::TarEntry launcher{"bin/php/php", "#!/bin/sh\n", S_IFREG | 0755};
         const test::TarEntry ini{"bin/php/php.ini", "", S_IFREG | 0644};
@@ -187,6 +194,10 @@ private Q_SLOTS:
         QTest::newRow("a device") << tarWith({"bin/null", {}, S_IFCHR | 0666}) << QStringLiteral("is a device");
         QTest::newRow("a hard link to nothing before it")
             << tarWith({"bin/php/copy", {}, S_IFREG | 0644, "bin/php/later"}) << QStringLiteral("links to");
+        // Written before the link fails, server.properties would be lost.
+        QTest::newRow("a hard link to itself")
+            << test::makeTarGz({{"server.properties", "evil"}, launcher, ini, {"lib/self", {}, S_IFREG, "lib/self"}})
+            << QStringLiteral("links to");
     }
     void hostilePacksKeepTheOldBin()
     {
@@ -240,7 +251,7 @@ private Q_SLOTS:
         testrun::installPhpBuild(m_env->home(), tarball, QStringLiteral("PHP 8.2 (PocketMine-MP 5)"));
         const QString extensions = server + QStringLiteral("bin/php7/lib/php/extensions/no-debug-zts-20220829/");
         QVERIFY(readFile(server + QStringLiteral("bin/php7/bin/php.ini"))
-                    .endsWith("extension_dir=\"" + QFile::encodeName(extensions) + "\"\n"));
+                    .endsWith("extension_dir='" + QFile::encodeName(extensions) + "'\n"));
         QCOMPARE(readFile(server + QStringLiteral("bin/php/php.ini")),
                  readFile(server + QStringLiteral("bin/php7/bin/php.ini")));
         test::RunOptions options;
@@ -257,7 +268,8 @@ private Q_SLOTS:
         const QString server = makeOldServer(m_env->home(), OldPhp);
         const QStringList before = snapshotTree(server);
         const QString tarball = m_env->path(QStringLiteral("php.tar.gz"));
-        writeFile(tarball, test::phpBuildTarball(false));
+        // What lies outside bin/ is written only once the new PHP runs.
+        writeFile(tarball, test::phpBuildTarball(false, {{"server.properties", "motd=evil\n"}}));
         const QString error = errorOf([&] { testrun::installPhpBuild(m_env->home(), tarball, QStringLiteral("x")); });
         QVERIFY2(error.contains(QLatin1String("does not run on this system")) &&
                      error.contains(QLatin1String("Exec format error")) && error.contains(QLatin1String("kept")),
@@ -269,6 +281,33 @@ private Q_SLOTS:
         QVERIFY(errorOf([&] {
                     testrun::installPhpBuild(m_env->home(), zip, QStringLiteral("x"));
                 }).contains(QLatin1String("\"bin/php7/bin/php\"")));
+        QCOMPARE(snapshotTree(server), before);
+    }
+
+    // A PHP that hangs and leaves a child: cancelled, the install ends at
+    // once, and with it the child; the old PHP stays.
+    void aHangingPhpBuildIsCancelledWithItsChildren()
+    {
+        const QString server = makeOldServer(m_env->home(), OldPhp);
+        const QStringList before = snapshotTree(server);
+        const QString pidFile = m_env->path(QStringLiteral("child.pid"));
+        const QString tarball = m_env->path(QStringLiteral("php.tar.gz"));
+        const QByteArray hanging =
+            "#!/bin/sh\nsleep 600 &\necho $! > '" + QFile::encodeName(pidFile) + "'\nexec sleep 600\n";
+        writeFile(tarball, test::phpBuildTarball(true, {{"bin/php7/bin/php", hanging, S_IFREG | 0755}}));
+        std::atomic_bool cancel = false;
+        QString error;
+        std::thread install([&] {
+            error = errorOf([&] { testrun::installPhpBuild(m_env->home(), tarball, QStringLiteral("x"), &cancel); });
+        });
+        const bool started = QTest::qWaitFor([&] { return readFile(pidFile).endsWith('\n'); }, 10000);
+        QElapsedTimer clock;
+        clock.start();
+        cancel = true;
+        install.join();
+        QVERIFY(started);
+        QVERIFY2(clock.elapsed() < 2000 && error.contains(QLatin1String("cancelled")), qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processRuns(readFile(pidFile).trimmed().toLongLong()), 2000);
         QCOMPARE(snapshotTree(server), before);
     }
 

@@ -2,6 +2,7 @@
 #include "base/Error.h"
 #include "base/FileIo.h"
 #include "base/IniImage.h"
+#include "base/RuntimeFiles.h"
 #include "support/Programs.h"
 #include "support/SharedInputs.h"
 #include "support/SmallDisk.h"
@@ -210,19 +211,37 @@ private Q_SLOTS:
         QCOMPARE(treeOf(server), (QStringList{u"bin"_s, u"bin/php"_s, u"bin/php/php"_s}));
     }
 
-    // A link as server.properties is read, then replaced: what it names is
-    // the user's and stays as it was.
-    void aLinkedServerPropertiesIsReplacedNotWrittenThrough()
+    // A link at a file the run writes is replaced: what it names, if
+    // anything, is the user's and stays as it was (or missing).
+    void linksAtTheRunsFilesAreReplaced_data()
     {
-        const QString shared = m_env->path(u"shared.properties"_s);
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("server.properties") << testrun::kServerPropertiesFileName << false;
+        QTest::newRow("bnop.phar") << testrun::kPluginFile << false;
+        QTest::newRow("bnop.phar leading nowhere") << testrun::kPluginFile << true;
+        QTest::newRow("console icon leading nowhere") << testrun::kConsoleIconFileName << true;
+    }
+    void linksAtTheRunsFilesAreReplaced()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, dangling);
+        const QString shared = m_env->path(u"elsewhere/shared"_s);
         const QByteArray sharedBytes = propertiesLines(30).join(u'\n').toUtf8();
-        writeFile(shared, sharedBytes);
-        const QString file = m_env->path(testrun::kServerPropertiesFileName);
-        QVERIFY(QFile::link(shared, file));
-        testrun::prepareServerProperties(m_env->home());
-        QVERIFY(!QFileInfo(file).isSymLink());
-        QVERIFY(readFile(file).contains("motd=Vorlune-PluginTest"));
-        QCOMPARE(readFile(shared), sharedBytes);
+        const QString path = m_env->path(file);
+        QVERIFY(QDir().mkpath(m_env->path(u"elsewhere"_s)) && QDir().mkpath(QFileInfo(path).path()));
+        if (!dangling)
+            writeFile(shared, sharedBytes);
+        QVERIFY(QFile::link(shared, path));
+        if (file == testrun::kServerPropertiesFileName)
+            testrun::prepareServerProperties(m_env->home());
+        else if (file == testrun::kPluginFile)
+            QCOMPARE(testrun::pluginTarget(m_env->home()), path);
+        else
+            base::ExtractRes(base::kResourceType, testrun::kConsoleIconResource, path);
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(readFile(shared), dangling ? QByteArray() : sharedBytes);
+        QCOMPARE(QFileInfo::exists(shared), !dangling);
     }
 
     void readOnlyFoldersGoWhole()

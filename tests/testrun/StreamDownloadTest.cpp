@@ -224,6 +224,11 @@ private Q_SLOTS:
         const Case cases[] = {
             {kCoreListing, server.url(QStringLiteral("status?code=404")), QStringLiteral("HTTP/1.1 404 Not Found")},
             {kCoreListing, redirect, QStringLiteral("HTTP/1.1 302 Found")},
+            // A server's words are cut short before a box shows them.
+            {kCoreListing, server.url(QStringLiteral("status?code=500&reason=") + QString(2000, u'r')),
+             QStringLiteral("HTTP/1.1 500 ") + QString(286, u'r') + QChar(0x2026)},
+            {kCoreFeed, QStringLiteral("https://127.0.0.1:1/a b"),
+             QStringLiteral("Refused \"https://127.0.0.1:1/a b\": the address is malformed*")},
             {kCoreListing, secure.url(),
              QStringLiteral("Refused \"%1\": this download takes only plain HTTP*").arg(secure.url())},
             {kCoreListing, server.url(QStringLiteral("bare/")),
