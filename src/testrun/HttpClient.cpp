@@ -432,8 +432,8 @@ void HttpClient::perform(const QString &url, Transfer &transfer, const HttpProgr
     case Transfer::Stop::Cancelled:
         throw Error(QStringLiteral("The download of \"%1\" was cancelled").arg(shown));
     case Transfer::Stop::WriteFailed:
-        throw Error(
-            QStringLiteral("Cannot save the download of \"%1\": %2").arg(shown, fileio::systemText(transfer.writeError)));
+        throw Error(QStringLiteral("Cannot save the download of \"%1\": %2")
+                        .arg(shown, fileio::systemText(transfer.writeError)));
     case Transfer::Stop::None:
         break;
     }

@@ -385,8 +385,8 @@ void installPhpPack(const QString &programFolder, const QString &packFile, const
         fileio::writeScratch(stagingPath + QLatin1Char('/') + kPhpLabelFile.mid(4), label.toUtf8());
         struct stat status {};
         const bool oldBin = ::fstatat(root.get(), "bin", &status, AT_SYMLINK_NOFOLLOW) == 0;
-        if (::renameat2(root.get(), staging.constData(), root.get(), "bin", oldBin ? RENAME_EXCHANGE : RENAME_NOREPLACE) !=
-            0)
+        if (::renameat2(root.get(), staging.constData(), root.get(), "bin",
+                        oldBin ? RENAME_EXCHANGE : RENAME_NOREPLACE) != 0)
             throw failure("replace", serverFolder + QStringLiteral("bin"), errno);
         try {
             if (layout.trial)

@@ -47,9 +47,8 @@ void tryPhp(const QString &bin, const std::atomic_bool *cancel)
     QProcess php;
     php.setWorkingDirectory(bin);
     runInOwnGroup(php);
-    php.start(bin + QStringLiteral("php/php"),
-              {QStringLiteral("-d"), QStringLiteral("display_errors=stderr"), QStringLiteral("-r"),
-               QStringLiteral("echo 1;")});
+    php.start(bin + QStringLiteral("php/php"), {QStringLiteral("-d"), QStringLiteral("display_errors=stderr"),
+                                                QStringLiteral("-r"), QStringLiteral("echo 1;")});
     const qint64 group = php.processId();
     const QDeadlineTimer deadline(kTryMs);
     bool ended = false;
