@@ -44,6 +44,15 @@ public:
         m_failure = test::makeTestCertificate(m_dir.path(), {QStringLiteral("127.0.0.1")});
         if (!m_failure.isEmpty())
             return;
+        // A copy of the build's site, with links out of it planted.
+        const QString root = home + QStringLiteral("site");
+        test::writeFile(home + QStringLiteral("secret.txt"), "outside the site");
+        if (test::runProgram(QStringLiteral("cp"), {QStringLiteral("-r"), kBuiltSite, root}).exitCode != 0 ||
+            !QFile::link(QStringLiteral("../secret.txt"), root + QStringLiteral("/secret.txt")) ||
+            !QFile::link(QStringLiteral(".."), root + QStringLiteral("/up"))) {
+            m_failure = QStringLiteral("cannot copy the site");
+            return;
+        }
         m_port = test::freePort();
         m_plainPort = test::freePort();
         QString site = QString::fromUtf8(test::readFile(kSiteConfig));
@@ -60,7 +69,7 @@ public:
             replace(QStringLiteral("listen [::]:80;"), QString()) == 1 &&
             replace(QStringLiteral("/etc/ssl/vorlune-site/fullchain.pem"), home + QStringLiteral("server.pem")) == 1 &&
             replace(QStringLiteral("/etc/ssl/vorlune-site/privkey.pem"), home + QStringLiteral("server.key")) == 1 &&
-            replace(QStringLiteral("root /srv/vorlune-site;"), QStringLiteral("root %1;").arg(kBuiltSite)) == 1;
+            replace(QStringLiteral("root /srv/vorlune-site;"), QStringLiteral("root %1;").arg(root)) == 1;
         if (!edited) {
             m_failure = QStringLiteral("the configuration no longer has the lines its README names");
             return;
@@ -102,11 +111,13 @@ public:
     QString caFile() const { return m_dir.path() + QStringLiteral("/ca.pem"); }
 
     // The status line and headers of a GET, lower-cased, as curl shows them.
-    QString headers(const QString &url) const
+    QString headers(const QString &url, const QStringList &more = {}) const
     {
         return test::runProgram(QStringLiteral("curl"),
-                                {QStringLiteral("-sS"), QStringLiteral("-D"), QStringLiteral("-"), QStringLiteral("-o"),
-                                 QStringLiteral("/dev/null"), QStringLiteral("--cacert"), caFile(), url})
+                                QStringList{QStringLiteral("-sS"), QStringLiteral("-D"), QStringLiteral("-"),
+                                            QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                            QStringLiteral("--cacert"), caFile(), url} +
+                                    more)
             .out.toLower();
     }
 
@@ -156,14 +167,21 @@ private Q_SLOTS:
         QVERIFY2(pack.contains(QLatin1String("content-type: application/zip")), qPrintable(pack));
 
         // No listings, no index page, no dot files, and no caching of what is not there.
-        for (const QString &path : {QStringLiteral("VL-Files/languages/"), QStringLiteral("VL-Files/languages"),
-                                    QString(), QStringLiteral(".git/config")}) {
+        // Nor what links in the tree lead to.
+        for (const QString &path :
+             {QStringLiteral("VL-Files/languages/"), QStringLiteral("VL-Files/languages"), QString(),
+              QStringLiteral(".git/config"), QStringLiteral("secret.txt"), QStringLiteral("up/secret.txt")}) {
             const QString missing = m_site->headers(m_site->url(path));
-            QVERIFY2(missing.startsWith(QLatin1String("http/1.1 404")), qPrintable(path + missing));
+            QVERIFY2(missing.startsWith(QLatin1String("http/1.1 404")) ||
+                         missing.startsWith(QLatin1String("http/1.1 403")),
+                     qPrintable(path + missing));
             QVERIFY2(!missing.contains(QLatin1String("cache-control")), qPrintable(path + missing));
         }
-        const QString plain = m_site->headers(m_site->plainUrl(QStringLiteral("VL-Files/languages/English.ini")));
-        QVERIFY2(plain.startsWith(QLatin1String("http/1.1 301")) && plain.contains(QLatin1String("location: https://")),
+        // Plain HTTP goes to the site's own name, whatever Host the client sent.
+        const QString plain = m_site->headers(m_site->plainUrl(QStringLiteral("VL-Files/languages/English.ini")),
+                                              {QStringLiteral("-H"), QStringLiteral("Host: evil.example")});
+        QVERIFY2(plain.startsWith(QLatin1String("http/1.1 301")) &&
+                     plain.contains(QLatin1String("location: https://downloads.example.org/vl-files/")),
                  qPrintable(plain));
     }
 
