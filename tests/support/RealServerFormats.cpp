@@ -51,21 +51,19 @@ QString phpBuildPath()
     return QStringLiteral("releases/download/%1/PHP-%2-Linux-x86_64-PM5.tar.gz").arg(kTag, kFeedPhpVersion);
 }
 
-QByteArray phpBuildTarball(bool runs, const QList<TarEntry> &more)
+QByteArray phpBuildTarball(bool runs)
 {
     const QByteArray extensions = "bin/php7/lib/php/extensions/no-debug-zts-20220829/";
     return makeTarGz(
-        QList<TarEntry>{{"bin/", {}, S_IFDIR | 0755},
-                        {"bin/php7/bin/php", runs ? kFakePhp : kBrokenPhp, S_IFREG | 0755},
-                        {"bin/php7/bin/php.ini", "memory_limit=1024M\nphar.readonly=0\nzend_extension=opcache.so\n",
-                         S_IFREG | 0644},
-                        {"bin/php7/bin/phar", {}, S_IFLNK | 0777, "phar.phar"},
-                        {"bin/php7/bin/phar.phar", "<?php // phar tool\n", S_IFREG | 0755},
-                        {"bin/php7/lib/libyaml-0.so.2.0.9", "ELF", S_IFREG | 0755},
-                        {"bin/php7/lib/libyaml-0.so.2", {}, S_IFLNK | 0777, "libyaml-0.so.2.0.9"},
-                        {extensions, {}, S_IFDIR | 0755},
-                        {extensions + "opcache.so", "ELF opcache", S_IFREG | 0755}} +
-        more);
+        {{"bin/", {}, S_IFDIR | 0755},
+         {"bin/php7/bin/php", runs ? kFakePhp : kBrokenPhp, S_IFREG | 0755},
+         {"bin/php7/bin/php.ini", "memory_limit=1024M\nphar.readonly=0\nzend_extension=opcache.so\n", S_IFREG | 0644},
+         {"bin/php7/bin/phar", {}, S_IFLNK | 0777, "phar.phar"},
+         {"bin/php7/bin/phar.phar", "<?php // phar tool\n", S_IFREG | 0755},
+         {"bin/php7/lib/libyaml-0.so.2.0.9", "ELF", S_IFREG | 0755},
+         {"bin/php7/lib/libyaml-0.so.2", {}, S_IFLNK | 0777, "libyaml-0.so.2.0.9"},
+         {extensions, {}, S_IFDIR | 0755},
+         {extensions + "opcache.so", "ELF opcache", S_IFREG | 0755}});
 }
 
 QByteArray asCore(const QByteArray &script)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "support/LocalWebServer.h"
-#include "support/TestTar.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,9 +27,8 @@ QString phpBuildPath();
 // bin/php7/bin/php is a script that runs this system's PHP only when it is
 // started as the server's start script starts it (PHPRC set empty) and
 // "extension_dir" names the folder holding opcache.so; otherwise it fails
-// as the real one does. With `runs` false it always fails. `more` comes
-// after its entries (a later entry of the same name wins).
-QByteArray phpBuildTarball(bool runs = true, const QList<TarEntry> &more = {});
+// as the real one does. With `runs` false it always fails.
+QByteArray phpBuildTarball(bool runs = true);
 
 // `script` (PHP) made to pass for a core: it ends in __halt_compiler(); and
 // is padded past 1,000,000 bytes, which PHP never reads.

@@ -226,10 +226,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, file);
         QFETCH(bool, dangling);
-        const QString shared = m_env->path(u"elsewhere/shared"_s);
+        const QString shared = m_env->path(u"shared"_s);
         const QByteArray sharedBytes = propertiesLines(30).join(u'\n').toUtf8();
         const QString path = m_env->path(file);
-        QVERIFY(QDir().mkpath(m_env->path(u"elsewhere"_s)) && QDir().mkpath(QFileInfo(path).path()));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         if (!dangling)
             writeFile(shared, sharedBytes);
         QVERIFY(QFile::link(shared, path));
@@ -240,8 +240,7 @@ private Q_SLOTS:
         else
             base::ExtractRes(base::kResourceType, testrun::kConsoleIconResource, path);
         QVERIFY(!QFileInfo(path).isSymLink());
-        QCOMPARE(readFile(shared), dangling ? QByteArray() : sharedBytes);
-        QCOMPARE(QFileInfo::exists(shared), !dangling);
+        QCOMPARE(QFileInfo::exists(shared) ? readFile(shared) : "missing", dangling ? "missing" : sharedBytes);
     }
 
     void readOnlyFoldersGoWhole()
