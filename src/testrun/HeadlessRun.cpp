@@ -1,5 +1,7 @@
 #include "testrun/HeadlessRun.h"
 
+#include "base/BoundedWriter.h"
+#include "base/EndSignals.h"
 #include "base/Error.h"
 #include "build/PluginCheck.h"
 #include "i18n/ExtraTexts.h"
@@ -16,12 +18,9 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <memory>
 #include <optional>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace vorlune::testrun {
@@ -33,79 +32,34 @@ void report(const QString &text)
     std::fflush(stderr);
 }
 
-// The server's output as it comes; once nobody reads it any more it is dropped.
-void passOn(const QByteArray &bytes)
-{
-    static bool broken = false;
-    for (qsizetype done = 0; !broken && done < bytes.size();) {
-        const ssize_t written = ::write(STDOUT_FILENO, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written > 0)
-            done += written;
-        else if (written < 0 && errno != EINTR)
-            broken = true;
-    }
-}
+// What may wait for standard output's reader, and how long it gets at the
+// end; the rest is dropped.
+constexpr qsizetype kOutputWaitingLimit = 4 << 20;
+constexpr int kOutputGraceMs = 2000;
+// Standard input is read only while the server has taken what was sent.
+constexpr qint64 kInputInFlight = 65536;
+// Plugin refusals and missing extensions told in the reason; the rest are counted.
+constexpr qsizetype kToldItems = 20;
 
 // The server names a plugin with its spaces turned into "_".
 QString serverName(QString name) { return name.replace(QLatin1Char(' '), QLatin1Char('_')); }
 
-// Signals that ask this program to end, passed to the event loop through a
-// pipe: the server is stopped first, killed on the second one.
-class EndSignals {
-public:
-    EndSignals()
-    {
-        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        struct sigaction action {};
-        action.sa_handler = &EndSignals::caught;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < kCount; ++i)
-            ::sigaction(kSignals[i], &action, &m_previous[i]);
-        // A closed standard output must not end the program before its server.
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigaction(SIGPIPE, &ignore, &m_previousPipe);
-        m_installed = true;
-    }
-    ~EndSignals()
-    {
-        if (!m_installed)
-            return;
-        for (int i = 0; i < kCount; ++i)
-            ::sigaction(kSignals[i], &m_previous[i], nullptr);
-        ::sigaction(SIGPIPE, &m_previousPipe, nullptr);
-        ::close(s_pipe[0]);
-        ::close(s_pipe[1]);
-    }
-    EndSignals(const EndSignals &) = delete;
-    EndSignals &operator=(const EndSignals &) = delete;
+// Up to kToldItems of `items`, then how many more there were.
+QString listed(const QStringList &items, qsizetype more, const QString &separator)
+{
+    QString text = items.join(separator);
+    if (more > 0)
+        text += QStringLiteral("%1... and %2 more").arg(separator).arg(more);
+    return text;
+}
 
-    int readEnd() const { return m_installed ? s_pipe[0] : -1; }
-    // The signal that came, or 0.
-    static int take()
-    {
-        unsigned char number = 0;
-        return ::read(s_pipe[0], &number, 1) == 1 ? number : 0;
-    }
-
-private:
-    static constexpr int kCount = 3;
-    static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP};
-
-    static void caught(int number)
-    {
-        const int saved = errno;
-        const unsigned char byte = static_cast<unsigned char>(number);
-        [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &byte, 1);
-        errno = saved;
-    }
-
-    static inline int s_pipe[2] = {-1, -1};
-    struct sigaction m_previous[kCount] {};
-    struct sigaction m_previousPipe {};
-    bool m_installed = false;
-};
+void keep(QStringList &items, qsizetype &more, const QString &item)
+{
+    if (items.size() < kToldItems)
+        items << item;
+    else
+        ++more;
+}
 
 bool openProject(const QString &path, project::ProjectSession &session)
 {
@@ -164,7 +118,7 @@ void RunVerdict::see(const ServerLine &line)
         m_ready = true;
         break;
     case Kind::PluginRefused:
-        m_refusals << QStringLiteral("'%1': %2").arg(line.name, line.reason);
+        keep(m_refusals, m_moreRefusals, QStringLiteral("'%1': %2").arg(line.name, line.reason));
         break;
     case Kind::PluginsFailed:
         m_pluginsFailed = true;
@@ -173,7 +127,7 @@ void RunVerdict::see(const ServerLine &line)
         m_phpLacksExtensions = true;
         break;
     case Kind::MissingExtension:
-        m_missingExtensions << line.version;
+        keep(m_missingExtensions, m_moreMissingExtensions, line.version);
         break;
     case Kind::Other:
         break;
@@ -195,11 +149,13 @@ RunResult RunVerdict::judge(const ServerEnd &end) const
     if (m_phpLacksExtensions) {
         QString reason = QStringLiteral("the server's PHP lacks what its core needs");
         if (!m_missingExtensions.isEmpty())
-            reason += QStringLiteral(" (extensions %1)").arg(m_missingExtensions.join(QStringLiteral(", ")));
+            reason += QStringLiteral(" (extensions %1)")
+                          .arg(listed(m_missingExtensions, m_moreMissingExtensions, QStringLiteral(", ")));
         return {kRunServerFailed, reason + QStringLiteral(". ") + i18n::extraText("console_php_extensions")};
     }
     if (!m_refusals.isEmpty())
-        return {kRunPluginFailed, QStringLiteral("the server refused plugin ") + m_refusals.join(QStringLiteral("; "))};
+        return {kRunPluginFailed, QStringLiteral("the server refused plugin ") +
+                                      listed(m_refusals, m_moreRefusals, QStringLiteral("; "))};
     if (m_pluginsFailed)
         return {kRunPluginFailed, QStringLiteral("the server stopped because a plugin failed to load")};
     if (!m_loaded) {
@@ -217,6 +173,8 @@ RunResult RunVerdict::judge(const ServerEnd &end) const
         return {kRunServerFailed, QStringLiteral("the server did not end after \"stop\" and had to be killed")};
     if (end.crashed || end.exitCode != 0)
         return {kRunServerFailed, QStringLiteral("the server %1 when it was stopped").arg(describeEnd(end))};
+    if (end.childrenKilled)
+        return {kRunServerFailed, QStringLiteral("the server stopped, but processes it started had to be killed")};
     return {};
 }
 
@@ -240,7 +198,8 @@ int runHeadless(const HeadlessRunOptions &options)
         return kRunNotPrepared;
     const project::PluginSettings plugin = project::PluginSettings::fromElement(session.document.settings());
 
-    EndSignals endSignals;
+    base::EndSignals endSignals;
+    base::BoundedWriter output(STDOUT_FILENO, kOutputWaitingLimit);
     ServerProcess server(consoleCommand(options.programFolder, coreEntry));
     ConsoleParser parser;
     PlainLines lines;
@@ -261,7 +220,7 @@ int runHeadless(const HeadlessRunOptions &options)
             server.stop(options.killDelayMs);
     };
     QObject::connect(&server, &ServerProcess::output, [&](const QByteArray &bytes) {
-        passOn(bytes);
+        output.write(bytes);
         see(parser.feed(bytes));
     });
     QObject::connect(&server, &ServerProcess::failedToStart, [&](const QString &reason) {
@@ -281,36 +240,44 @@ int runHeadless(const HeadlessRunOptions &options)
                 QStringLiteral("the server did not end within %1 seconds and was killed").arg(options.timeoutSeconds)};
         else if (options.stopWhenReady)
             result = verdict.judge(end);
+        else if (end.crashed)
+            result = {128 + end.exitCode, {}};
         else
-            result = {end.crashed ? 128 + end.exitCode : end.exitCode, {}};
+            // Killing what the server left is a failure, as in the window.
+            result = {end.exitCode == 0 && end.childrenKilled ? kRunServerFailed : end.exitCode, {}};
         if (!result.reason.isEmpty())
             report(result.reason);
         finish(result.exitCode);
     });
 
-    // Standard input goes to the server; its end is not passed on, since it
-    // would leave no way to send "stop".
+    // Standard input goes to the server, no faster than it takes it; its end
+    // is not passed on, since it would leave no way to send "stop".
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    bool inputOpen = true;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        if (server.bytesToWrite() >= kInputInFlight) {
+            input.setEnabled(false);
+            return;
+        }
         char buffer[65536];
         const ssize_t size = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (size > 0)
+        if (size > 0) {
             server.write(QByteArray(buffer, size));
-        else if (size == 0 || (errno != EINTR && errno != EAGAIN))
+        } else if (size == 0 || (errno != EINTR && errno != EAGAIN)) {
+            inputOpen = false;
             input.setEnabled(false);
+        }
     });
-    std::unique_ptr<QSocketNotifier> interrupts;
-    if (endSignals.readEnd() >= 0) {
-        interrupts = std::make_unique<QSocketNotifier>(endSignals.readEnd(), QSocketNotifier::Read);
-        QObject::connect(interrupts.get(), &QSocketNotifier::activated, [&] {
-            while (const int number = EndSignals::take()) {
-                if (signalled != 0)
-                    server.kill();
-                signalled = number;
-                server.stop(options.killDelayMs);
-            }
-        });
-    }
+    QObject::connect(&server, &ServerProcess::inputTaken, [&] {
+        if (inputOpen && server.bytesToWrite() < kInputInFlight)
+            input.setEnabled(true);
+    });
+    QObject::connect(&endSignals, &base::EndSignals::received, [&](int number) {
+        if (signalled != 0)
+            server.kill();
+        signalled = number;
+        server.stop(options.killDelayMs);
+    });
     QTimer timeLimit;
     timeLimit.setSingleShot(true);
     QObject::connect(&timeLimit, &QTimer::timeout, [&] {
@@ -323,6 +290,9 @@ int runHeadless(const HeadlessRunOptions &options)
     server.start();
     if (!exitCode)
         QCoreApplication::exec();
+    if (const qint64 dropped = output.finish(kOutputGraceMs); dropped > 0)
+        report(QStringLiteral("%1 bytes of the server's output were dropped: standard output did not take them in time")
+                   .arg(dropped));
     return exitCode.value_or(kRunServerFailed);
 }
 

@@ -39,7 +39,7 @@ struct RunResult {
 
 // Judges a run that is stopped once the server is ready: it passes when the
 // server loaded and enabled the plugin of this name and version and then
-// stopped cleanly.
+// stopped cleanly, with nothing left to kill.
 class RunVerdict {
 public:
     RunVerdict(const QString &pluginName, const QString &pluginVersion);
@@ -60,8 +60,10 @@ private:
     bool m_ready = false;
     bool m_pluginsFailed = false;
     bool m_phpLacksExtensions = false;
-    QStringList m_refusals;
+    QStringList m_refusals; // the first few, then counted
+    qsizetype m_moreRefusals = 0;
     QStringList m_missingExtensions;
+    qsizetype m_moreMissingExtensions = 0;
 };
 
 // "exited with code 3", "crashed" and the like.
@@ -69,12 +71,14 @@ QString describeEnd(const ServerEnd &end);
 
 // Runs the project's plugin on the test server of the program folder as the
 // main window's Run command does: the same checks, clean-up, build and
-// command line. The server's output goes to standard output as it comes,
-// standard input goes to the server, and the reasons of a failure go to
+// command line. The server's output goes to standard output as it comes
+// (what a reader does not take in time is dropped), standard input goes to
+// the server as fast as it takes it, and the reasons of a failure go to
 // standard error. The server runs as a process group of its own, all of
-// which is ended before this returns; an interrupt or termination signal
-// stops the server (a second one kills it). Needs a QCoreApplication and
-// runs its event loop. Returns the exit code.
+// which, and whatever left it, is ended before this returns; a signal that
+// would end this program (see base::EndSignals) stops the server, a second
+// one kills it. Needs a QCoreApplication and runs its event loop. Returns
+// the exit code.
 int runHeadless(const HeadlessRunOptions &options);
 
 } // namespace vorlune::testrun

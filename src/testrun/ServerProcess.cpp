@@ -1,72 +1,15 @@
 #include "testrun/ServerProcess.h"
 
-#include "base/Descriptor.h"
 #include "testrun/ProcessGroup.h"
 
-#include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace vorlune::testrun {
 namespace {
 
 constexpr int kShutDownWaitMs = 3000;
 
-// State and process group of the process whose "/proc/<pid>/stat" is in
-// `stat`; false when it does not read.
-bool readStat(const char *stat, char &state, long &group)
-{
-    // The name in parentheses may hold anything, ")" included.
-    const char *nameEnd = std::strrchr(stat, ')');
-    if (!nameEnd)
-        return false;
-    long parent = 0;
-    return std::sscanf(nameEnd + 1, " %c %ld %ld", &state, &parent, &group) == 3;
-}
-
-bool processOfGroupLives(const char *pid, long group)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
-    const base::Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        return false;
-    char stat[512];
-    const ssize_t size = ::read(file.get(), stat, sizeof stat - 1);
-    if (size <= 0)
-        return false;
-    stat[size] = '\0';
-    char state = 0;
-    long found = 0;
-    return readStat(stat, state, found) && found == group && state != 'Z' && state != 'X';
-}
-
 } // namespace
-
-bool groupHasLiveProcess(qint64 group)
-{
-    if (group <= 1)
-        return false;
-    DIR *proc = ::opendir("/proc");
-    if (!proc)
-        return signalGroup(group, 0) || errno == EPERM;
-    bool found = false;
-    while (const dirent *entry = ::readdir(proc)) {
-        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
-            continue;
-        if (processOfGroupLives(entry->d_name, long(group))) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(proc);
-    return found;
-}
 
 ServerProcess::ServerProcess(const ConsoleCommand &command, QObject *parent) : QObject(parent)
 {
@@ -74,13 +17,13 @@ ServerProcess::ServerProcess(const ConsoleCommand &command, QObject *parent) : Q
     m_process.setArguments(command.arguments);
     m_process.setWorkingDirectory(command.workingFolder);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    runInOwnGroup(m_process);
     m_killTimer.setSingleShot(true);
     m_leftoverTimer.setSingleShot(true);
     m_leftoverTimer.setInterval(kLeftoverGraceMs);
 
     connect(&m_process, &QProcess::started, this, [this] { m_state = State::Running; });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &ServerProcess::readOutput);
+    connect(&m_process, &QProcess::bytesWritten, this, &ServerProcess::inputTaken);
     connect(&m_process, &QProcess::finished, this, &ServerProcess::serverFinished);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         // A crash is told by finished(); write errors mean the server stopped
@@ -88,6 +31,7 @@ ServerProcess::ServerProcess(const ConsoleCommand &command, QObject *parent) : Q
         if (error != QProcess::FailedToStart)
             return;
         m_state = State::Ended;
+        endGroup(m_group, m_mark);
         Q_EMIT failedToStart(m_process.errorString());
     });
     connect(&m_killTimer, &QTimer::timeout, this, &ServerProcess::kill);
@@ -101,6 +45,7 @@ void ServerProcess::start()
     if (m_state != State::Idle)
         return;
     m_state = State::Starting;
+    m_mark = runInOwnGroup(m_process);
     m_process.start(QIODevice::ReadWrite);
     // Known once forked; the program may not have been started yet.
     m_group = m_process.processId();
@@ -145,14 +90,13 @@ void ServerProcess::shutDownNow()
     m_leftoverTimer.stop();
     const bool serverRuns = serverUp();
     m_state = State::Ended;
-    // Once the group is empty its number may be given to another one.
-    if (serverRuns || groupHasLiveProcess(m_group))
-        signalGroup(m_group, SIGKILL);
     if (serverRuns) {
+        signalGroup(m_group, SIGKILL);
         // Should the group not be formed yet, the server at least goes.
         m_process.kill();
         m_process.waitForFinished(kShutDownWaitMs);
     }
+    endGroup(m_group, m_mark);
 }
 
 void ServerProcess::readOutput()
@@ -170,18 +114,17 @@ void ServerProcess::serverFinished(int exitCode, QProcess::ExitStatus status)
     m_end.crashed = status == QProcess::CrashExit;
     m_state = State::Ending;
     // What the server started may still be on its way out: it gets a moment.
-    if (groupHasLiveProcess(m_group))
+    if (groupHasLiveProcess(m_group, m_mark))
         m_leftoverTimer.start();
     else
-        finish();
+        endLeftovers();
 }
 
 void ServerProcess::endLeftovers()
 {
-    if (groupHasLiveProcess(m_group)) {
-        signalGroup(m_group, SIGKILL);
+    // Ended in any case: orphans that ended by themselves are reaped here.
+    if (endGroup(m_group, m_mark))
         m_end.childrenKilled = !m_end.killed;
-    }
     finish();
 }
 

@@ -21,8 +21,9 @@ struct ServerEnd {
 
 // A test server and the processes it starts (today's core: its console
 // reader, which keeps the output open), run as a process group of their own
-// so that none of them outlives the run. Output comes as it is read, stdout
-// and stderr merged.
+// so that none of them outlives the run, nor this program; those that leave
+// the group are ended with it. Output comes as it is read, stdout and
+// stderr merged.
 class ServerProcess : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +38,8 @@ public:
     // From start() until ended() or failedToStart().
     bool running() const { return m_state == State::Starting || m_state == State::Running || m_state == State::Ending; }
     void write(const QByteArray &bytes);
+    // Bytes written and not yet taken by the server.
+    qint64 bytesToWrite() const { return m_process.bytesToWrite(); }
     // Sends "stop" once and kills the group when the server still runs after the delay.
     void stop(int killDelayMs);
     // Kills the whole group now; ended() follows.
@@ -47,6 +50,8 @@ public:
 
 Q_SIGNALS:
     void output(const QByteArray &bytes);
+    // The server took some of what was written.
+    void inputTaken();
     void ended(const vorlune::testrun::ServerEnd &end);
     void failedToStart(const QString &reason);
 
@@ -65,12 +70,9 @@ private:
     QTimer m_leftoverTimer;
     State m_state = State::Idle;
     qint64 m_group = 0;
+    QByteArray m_mark;
     bool m_stopSent = false;
     ServerEnd m_end;
 };
-
-// Whether a process of the group `group` still runs. Zombies do not count:
-// where nothing reaps orphans (some containers) they stay for good.
-bool groupHasLiveProcess(qint64 group);
 
 } // namespace vorlune::testrun

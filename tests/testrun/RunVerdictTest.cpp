@@ -52,6 +52,11 @@ private Q_SLOTS:
                                          pluginsFailed})
                                  << kSelfKilled << kRunPluginFailed
                                  << u"the server refused plugin 'My_Plugin': Undefined variable $y"_s;
+        QStringList refusals;
+        for (int i = 1; i <= 25; ++i)
+            refusals << u"Could not load plugin 'P%1': no compatible api"_s.arg(i);
+        QTest::newRow("many refused") << log(refusals) << kSelfKilled << kRunPluginFailed
+                                      << u"'P20': no compatible api; ... and 5 more"_s;
         QTest::newRow("stopped for a plugin")
             << log({pluginsFailed}) << kSelfKilled << kRunPluginFailed << u"a plugin failed to load"_s;
         QTest::newRow("crash while enabling")
@@ -66,6 +71,8 @@ private Q_SLOTS:
                                             << kRunServerFailed << u"the server crashed before it was ready"_s;
         QTest::newRow("no stop") << enabled << ServerEnd{9, true, true, false} << kRunServerFailed
                                  << u"had to be killed"_s;
+        QTest::newRow("children killed") << enabled << ServerEnd{0, false, false, true} << kRunServerFailed
+                                         << u"had to be killed"_s;
         QTest::newRow("unclean stop") << enabled << ServerEnd{3, false, false, false} << kRunServerFailed
                                       << u"exited with code 3 when it was stopped"_s;
     }

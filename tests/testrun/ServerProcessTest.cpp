@@ -59,6 +59,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("childrenKilled");
         QTest::newRow("child left behind")
             << u"sleep 600 & echo $!; read line; exit 0"_s << 0 << false << false << true;
+        // Come to this program once the server has gone.
+        QTest::newRow("child leaves the group")
+            << u"setsid sleep 600 & echo $!; read line; exit 0"_s << 0 << false << false << true;
         QTest::newRow("child on its way out")
             << u"sleep 600 & echo $!; read line; kill $!; exit 0"_s << 0 << false << false << false;
         QTest::newRow("stop ignored") << u"sleep 600 & echo $!; exec sleep 600"_s << int(SIGKILL) << true << true

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/gui/TForm1.h"
 #include "app/gui/VorluneApplication.h"
+#include "base/EndSignals.h"
 #include "base/FileIo.h"
 #include "base/gui/MessageBoxSink.h"
 #include "script/gui/TForm2.h"
@@ -18,6 +19,11 @@ int main(int argc, char *argv[])
     // Lets the desktop match the windows to the installed launcher and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vorlune.Vorlune"));
     installMessageBoxSink();
+    // Ended from outside, the program leaves as when it quits, so its
+    // servers go with it; the windows are not asked.
+    vorlune::base::EndSignals endSignals;
+    QObject::connect(&endSignals, &vorlune::base::EndSignals::received,
+                     [](int number) { QCoreApplication::exit(128 + number); });
 
     // The main window first: its creation step runs before the others exist.
     TForm1 form1(commandLine.projectArguments());
