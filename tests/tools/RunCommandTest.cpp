@@ -16,12 +16,28 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace vorlune;
 using namespace Qt::StringLiterals;
 using test::ProgramResult;
 using test::TestEnvironment;
 
 namespace {
+
+// A core that never reads its input, with a child in its group and one that
+// left it; the process ids go to "pids", the last one once it has left.
+const char kDeafCore[] = R"(<?php
+$start = fn($code) => proc_open([PHP_BINARY, "-r", $code], [["file", "/dev/null", "r"], ["file", "/dev/null", "w"],
+                                                             ["file", "/dev/null", "w"]], $pipes);
+$child = $start("sleep(600);");
+$away = $start('posix_setsid(); file_put_contents("pids", " " . getmypid(), FILE_APPEND); sleep(600);');
+file_put_contents("pids", getmypid() . " " . proc_get_status($child)["pid"], FILE_APPEND);
+sleep(600);
+)";
 
 // A program folder whose test server has PHP and, unless told otherwise, the test core.
 struct Server {
@@ -32,6 +48,11 @@ struct Server {
             test::installTestCore(folder);
         else if (core == u"hanging")
             test::writeFile(folder + u"PocketMine-MP.phar"_s, "<?php sleep(600);");
+        else if (core == u"noisy")
+            test::writeFile(folder + u"PocketMine-MP.phar"_s,
+                            "<?php echo str_repeat(str_repeat('x', 1023) . \"\\n\", 8192); sleep(600);");
+        else if (core == u"deaf")
+            test::writeFile(folder + u"PocketMine-MP.phar"_s, kDeafCore);
         QByteArray project = test::readFile(test::kHelloProject);
         project.replace("api=\"1.0.0\"", "api=\"5.0.0\"");
         test::writeFile(env.path(u"hello5.vlk"_s), project);
@@ -123,6 +144,57 @@ private Q_SLOTS:
         QVERIFY(run.waitForFinished(30000));
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QCOMPARE(run.exitCode(), 0);
+    }
+
+    // A server deaf to "stop": the second signal kills it, and nothing it
+    // started is left.
+    void signalsEndTheWholeRun_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("quit") << int(SIGQUIT);
+        QTest::newRow("termination") << int(SIGTERM);
+    }
+    void signalsEndTheWholeRun()
+    {
+        QFETCH(int, signal);
+        Server server(u"deaf"_s);
+        QProcess run;
+        run.start(test::kBuildCommand, {u"--run"_s, server.env.path(u"hello5.vlk"_s)});
+        QStringList pids;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return (pids = QString::fromLatin1(test::readFile(server.folder + u"pids"_s)).split(u' ')).size() == 3;
+            },
+            30000));
+        ::kill(pid_t(run.processId()), signal);
+        // Not at once: the two would be taken as one.
+        QTest::qWait(500);
+        ::kill(pid_t(run.processId()), signal);
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 128 + signal);
+        for (const QString &pid : pids)
+            QTRY_VERIFY2_WITH_TIMEOUT(!test::processRuns(pid.toLongLong()), qPrintable(pid), 2000);
+    }
+
+    // Standard output is a pipe nobody reads: the time limit still ends the run.
+    void unreadOutputHoldsNothingUp()
+    {
+        Server server(u"noisy"_s);
+        int pipe[2];
+        QVERIFY(::pipe2(pipe, O_CLOEXEC) == 0);
+        QProcess run;
+        run.setChildProcessModifier([out = pipe[1]] { ::dup2(out, STDOUT_FILENO); });
+        run.start(test::kBuildCommand,
+                  {u"--run"_s, server.env.path(u"hello5.vlk"_s), u"--stop-when-ready"_s, u"--timeout"_s, u"2"_s});
+        const bool ended = run.waitForFinished(30000);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+        QVERIFY(ended);
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        QVERIFY2(run.exitCode() == testrun::kRunTimedOut, qPrintable(err));
+        QVERIFY2(err.contains(u"did not end within 2 seconds"_s), qPrintable(err));
+        QVERIFY2(err.contains(u"bytes of the server's output were dropped"_s), qPrintable(err));
     }
 
     void wrongRunOptionsAreUsageErrors_data()
