@@ -46,7 +46,7 @@ void tryPhp(const QString &bin, const std::atomic_bool *cancel)
 {
     QProcess php;
     php.setWorkingDirectory(bin);
-    runInOwnGroup(php);
+    const QByteArray mark = runInOwnGroup(php);
     php.start(bin + QStringLiteral("php/php"), {QStringLiteral("-d"), QStringLiteral("display_errors=stderr"),
                                                 QStringLiteral("-r"), QStringLiteral("echo 1;")});
     const qint64 group = php.processId();
@@ -54,7 +54,9 @@ void tryPhp(const QString &bin, const std::atomic_bool *cancel)
     bool ended = false;
     while (group > 0 && !ended && !deadline.hasExpired() && !(cancel && cancel->load()))
         ended = php.waitForFinished(100) || php.state() == QProcess::NotRunning;
+    // Children that left the group carry the mark and go with it.
     signalGroup(group, SIGKILL);
+    endGroup(group, mark);
     php.waitForFinished(1000);
     if (cancel && cancel->load())
         installCancelled();
