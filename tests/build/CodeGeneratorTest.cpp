@@ -104,7 +104,7 @@ private Q_SLOTS:
         addAction(disable, QStringLiteral("1"), block(QStringLiteral("first")));
         addAction(disable, QStringLiteral("1"), block(QStringLiteral("say \"hi\" \\ $x")));
         addAction(disable, QStringLiteral("1"), QString()); // no argument
-        addAction(disable, QStringLiteral("2"), block(QStringLiteral("unknown action")));
+        addAction(disable, QStringLiteral("99"), block(QStringLiteral("unknown action")));
         addAction(disable, QStringLiteral("x1"), block(QStringLiteral("not a number")));
         addAction(disable, QString(), block(QStringLiteral("no id")));
         addAction(disable, QStringLiteral("01"), block(QStringLiteral("zero-padded")));
@@ -159,7 +159,7 @@ private Q_SLOTS:
     void foreignEventElementsAreSkipped()
     {
         ProjectDocument document = ProjectDocument::newProject();
-        addAction(addEvent(document, QStringLiteral("ev_4")), QStringLiteral("1"), block(QStringLiteral("four")));
+        addAction(addEvent(document, QStringLiteral("ev_29")), QStringLiteral("1"), block(QStringLiteral("free")));
         addAction(addEvent(document, QStringLiteral("ev_101")), QStringLiteral("1"), block(QStringLiteral("far")));
         addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("one")));
         addAction(addEvent(document, QStringLiteral("EV_2")), QStringLiteral("1"), block(QStringLiteral("case")));
