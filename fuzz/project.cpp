@@ -79,7 +79,7 @@ void compareWithScan(const QByteArray &bytes, project::ProjectDocument &document
     }
     if (!outline)
         return; // a DOCTYPE: only the document reads it
-    const QStringList findings = build::checkSettings(outline->settings) + messages.findings();
+    const QStringList findings = build::checkSettings(outline->settings) + messages.findings(outline->settings.api);
     fuzzCheck(findings == build::checkPlugin(document), "the same findings", findings.join(u'\n'));
     if (!outline->hasMainScript)
         return;

@@ -1,24 +1,22 @@
 #include "build/CodeGenerator.h"
 
+#include "build/ActionCode.h"
 #include "build/PhpNames.h"
-#include "build/PhpStringLiteral.h"
 #include "build/YamlScalar.h"
 
 #include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "script/ActionTable.h"
 #include "script/EventRegistry.h"
+#include "script/EventTable.h"
+#include "script/Fitting.h"
 
 namespace vorlune::build {
 namespace {
 
-QString statementFor(const QString &id, const QString &args)
-{
-    if (script::parseActionId(id) != 1)
-        return {};
-    const QString message = script::getArgumentValue(args, 1);
-    return QStringLiteral("$this->getLogger()->info(\"") + phpStringBody(message) + QStringLiteral("\");");
-}
+const QString kRegisterListener =
+    QStringLiteral("$this->getServer()->getPluginManager()->registerEvents($this, $this);");
 
 void appendLine(QByteArray &bytes, QStringView line)
 {
@@ -69,16 +67,16 @@ bool declaresVoidReturns(const QString &api) { return apiMajorVersion(api.trimme
 void MainClassWriter::event(const QString &name)
 {
     m_current = -1;
-    const QString method = script::getFunctionNameFromId(name);
-    if (method.isEmpty())
+    const script::EventRow *row = script::eventRow(name);
+    if (!row)
         return;
     for (size_t i = 0; i < m_events.size(); ++i) {
-        if (m_events[i].id == name)
+        if (m_events[i].row == row)
             m_current = qsizetype(i);
     }
     if (m_current < 0) {
         m_current = qsizetype(m_events.size());
-        m_events.push_back(EventBody{name, method, {}});
+        m_events.push_back(EventBody{row, {}});
     }
 }
 
@@ -86,31 +84,90 @@ void MainClassWriter::action(const QString &id, const QString &args)
 {
     if (m_current < 0)
         return;
-    const QString statement = statementFor(id, args);
-    if (!statement.isEmpty())
-        appendLine(m_events[size_t(m_current)].statements, statement);
+    const std::optional<int> number = script::parseActionId(id);
+    const script::ActionRow *action = number ? script::actionRow(*number) : nullptr;
+    if (!action)
+        return;
+    std::vector<Piece> &pieces = m_events[size_t(m_current)].pieces;
+    if (action->id != 1) {
+        pieces.push_back(Piece{{}, action, args});
+        return;
+    }
+    if (pieces.empty() || pieces.back().action)
+        pieces.emplace_back();
+    const QString statement = actionStatement(*action, *m_events[size_t(m_current)].row, script::Api::V3, args);
+    appendLine(pieces.back().code, statement);
 }
 
 QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &className, const QString &api) const
 {
-    // Servers of API 4 and later declare the event methods with ": void"; a
-    // method without it cannot override them and the class does not load.
+    const script::Api column = script::apiColumn(api);
+    // Servers of API 4 and later declare the lifecycle methods with ": void";
+    // a method without it cannot override them and the class does not load.
     const QString opening = declaresVoidReturns(api) ? QStringLiteral("() : void{") : QStringLiteral("(){");
+    bool listener = false;
+    bool enables = false;
     qsizetype size = 1024;
-    for (const EventBody &event : m_events)
-        size += event.statements.size() + 64;
+    for (const EventBody &event : m_events) {
+        listener = listener || event.row->isListener();
+        enables = enables || event.row->number == 1;
+        for (const Piece &piece : event.pieces)
+            size += piece.code.size() + piece.args.size() * 3 + 64;
+    }
     QByteArray bytes;
     bytes.reserve(size);
+    // Fully qualified names only: a "use" line could clash with the
+    // plugin's own class name.
+    const QString classLine =
+        QStringLiteral("class ") + className +
+        (listener ? QStringLiteral(" extends PluginBase implements \\pocketmine\\event\\Listener{")
+                  : QStringLiteral(" extends PluginBase{"));
     for (const QString &line :
          {QStringLiteral("<?php "), QString(), QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'), QString(),
-          QStringLiteral("use pocketmine\\plugin\\PluginBase;"), QString(),
-          QStringLiteral("class ") + className + QStringLiteral(" extends PluginBase{"), QString()})
+          QStringLiteral("use pocketmine\\plugin\\PluginBase;"), QString(), classLine, QString()})
         appendLine(bytes, line);
-    for (const EventBody &event : m_events) {
-        appendLine(bytes, QStringLiteral("public function ") + event.method + opening);
-        bytes += event.statements;
+    // The server registers handlers only once the plugin is enabled.
+    if (listener && !enables) {
+        appendLine(bytes, QStringLiteral("public function onEnable") + opening);
+        appendLine(bytes, kRegisterListener);
         appendLine(bytes, u"}");
     }
+    QStringList faults;
+    for (const EventBody &event : m_events) {
+        const script::EventRow &row = *event.row;
+        if (row.isListener()) {
+            faults << script::buildFault(row, column);
+            const script::EventCode &code = row.on(column);
+            // API 3 runs handlers for events other plugins cancelled unless
+            // told not to; the later APIs never do.
+            if (column == script::Api::V3)
+                appendLine(bytes, u"/** @ignoreCancelled */");
+            appendLine(bytes, QStringLiteral("public function ") + QLatin1String(row.method) + QStringLiteral("(\\") +
+                                  QLatin1String(code.eventClass ? code.eventClass : "") +
+                                  QStringLiteral(" $event) : void{"));
+            if (code.prelude && *code.prelude)
+                appendLine(bytes, QString::fromLatin1(code.prelude).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+        } else {
+            appendLine(bytes, QStringLiteral("public function ") + QLatin1String(row.method) + opening);
+            if (listener && row.number == 1)
+                appendLine(bytes, kRegisterListener);
+        }
+        for (const Piece &piece : event.pieces) {
+            if (!piece.action) {
+                bytes += piece.code;
+                continue;
+            }
+            const QString fault = script::buildFault(*piece.action, row, column);
+            faults << fault;
+            if (fault.isEmpty())
+                appendLine(bytes, actionStatement(*piece.action, row, column, piece.args));
+        }
+        appendLine(bytes, u"}");
+    }
+    faults.removeAll(QString());
+    faults.removeDuplicates();
+    if (!faults.isEmpty())
+        throw Error(faults.join(QLatin1Char('\n')));
     for (QStringView line : {u"}", u"", u"?>"})
         appendLine(bytes, line);
     return bytes;

@@ -12,6 +12,11 @@
 #include "project/PluginSettings.h"
 #include "project/ScriptVisitor.h"
 
+namespace vorlune::script {
+struct ActionRow;
+struct EventRow;
+} // namespace vorlune::script
+
 namespace vorlune::project {
 class ProjectDocument;
 class XmlElement;
@@ -43,20 +48,30 @@ QStringList makePluginYml(const PluginSettings &settings);
 // the order of their first element. Elements that name no event of the
 // registry are left out with their actions; a repeated event adds its
 // actions to the first one, since PHP refuses a method declared twice. The
-// script editor reads such files the same way.
+// script editor reads such files the same way. Actions outside the
+// catalogue are left out.
 class MainClassWriter final : public project::ScriptVisitor {
 public:
     void event(const QString &name) override;
     void action(const QString &id, const QString &args) override;
     // The whole class, as joinLines writes lines. An api whose first number
-    // is 4 or more gets "() : void{" method lines.
+    // is 4 or more gets "() : void{" lifecycle method lines. With a
+    // listener event the class is the plugin's listener, registered first
+    // thing in onEnable. Throws vorlune::Error naming every action or event
+    // the api's server cannot run there.
     QByteArray mainClass(const QString &nameSpace, const QString &className, const QString &api) const;
 
 private:
+    // Console messages are the same on every API and are kept as PHP; the
+    // other actions wait for the api, which a file may name after them.
+    struct Piece {
+        QByteArray code;
+        const script::ActionRow *action = nullptr;
+        QString args;
+    };
     struct EventBody {
-        QString id;
-        QString method;
-        QByteArray statements;
+        const script::EventRow *row;
+        std::vector<Piece> pieces;
     };
     std::vector<EventBody> m_events;
     qsizetype m_current = -1;

@@ -1,5 +1,6 @@
 #include "build/PluginCheck.h"
 
+#include "build/ActionCode.h"
 #include "build/CodeGenerator.h"
 #include "build/PhpNames.h"
 #include "build/PhpStringLiteral.h"
@@ -8,6 +9,10 @@
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"
+#include "script/EventTable.h"
+#include "script/Fitting.h"
+
+#include <algorithm>
 
 #include <QRegularExpression>
 
@@ -107,30 +112,83 @@ QString visiblePrinting(const QByteArray &printed)
 
 } // namespace
 
-void MessageCheck::event(const QString &name)
+void MessageCheck::add(const QString &text, unsigned apis)
 {
-    m_generated = !script::getFunctionNameFromId(name).isEmpty();
-    m_eventName = m_generated ? script::getEventFromId(name) : QString();
+    if (!text.isEmpty())
+        m_findings.emplace_back(text, apis);
 }
 
-// The generator makes every message compile and print as typed, except
-// what PHP reads on purpose: escapes and calls on the plugin.
+void MessageCheck::event(const QString &name)
+{
+    m_event = script::eventRow(name);
+    m_eventName = m_event ? script::getEventFromId(name) : QString();
+    if (!m_event)
+        return;
+    for (const script::Api api : script::kApis)
+        add(script::buildFault(*m_event, api), 1u << int(api));
+}
+
+// What PHP makes of a typed text other than printing it: escapes and calls
+// on the plugin. The generator makes everything else print as typed.
+void MessageCheck::addPrinting(const QString &text)
+{
+    const PhpPrinting printing = phpPrinting(text);
+    const QString shown = shortened(text);
+    if (printing.hasEscapes)
+        add(finding(
+            "check_message_escape",
+            {{"text", shown}, {"event", m_eventName}, {"printed", shortened(visiblePrinting(printing.printed))}}));
+    if (!printing.values.isEmpty())
+        add(finding("check_message_value", {{"text", shown},
+                                            {"event", m_eventName},
+                                            {"value", shortened(printing.values.join(QStringLiteral(", ")))}}));
+}
+
 void MessageCheck::action(const QString &id, const QString &args)
 {
-    if (!m_generated || script::parseActionId(id) != 1)
+    const std::optional<int> number = script::parseActionId(id);
+    const script::ActionRow *action = number ? script::actionRow(*number) : nullptr;
+    if (!m_event || !action)
         return; // never generated
-    const QString message = script::getArgumentValue(args, 1);
-    const PhpPrinting printing = phpPrinting(message);
-    const QString shown = shortened(message);
-    if (printing.hasEscapes)
-        m_findings << finding(
-            "check_message_escape",
-            {{"text", shown}, {"event", m_eventName}, {"printed", shortened(visiblePrinting(printing.printed))}});
-    if (!printing.values.isEmpty())
-        m_findings << finding("check_message_value",
-                              {{"text", shown},
-                               {"event", m_eventName},
-                               {"value", shortened(printing.values.join(QStringLiteral(", ")))}});
+    if (const QString misfit = script::misfit(*action, *m_event); !misfit.isEmpty()) {
+        add(misfit);
+        return;
+    }
+    for (const script::Api api : script::kApis)
+        add(script::buildFault(*action, *m_event, api), 1u << int(api));
+    const QStringList values = actionArguments(*action, args);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        addPrinting(values.at(i));
+        if (action->kinds[size_t(i)] != script::ArgumentKind::Text)
+            continue;
+        // Per API: an event may give a value on one API and not on another.
+        std::vector<std::pair<QString, unsigned>> left;
+        for (const script::Api api : script::kApis) {
+            for (const QString &placeholder : literalPlaceholders(values.at(i), m_event->on(api).gives, api)) {
+                auto same =
+                    std::find_if(left.begin(), left.end(), [&](const auto &l) { return l.first == placeholder; });
+                if (same == left.end())
+                    left.emplace_back(placeholder, 1u << int(api));
+                else
+                    same->second |= 1u << int(api);
+            }
+        }
+        for (const auto &[placeholder, apis] : left)
+            add(finding("check_placeholder",
+                        {{"text", shortened(values.at(i))}, {"event", m_eventName}, {"placeholder", placeholder}}),
+                apis);
+    }
+}
+
+QStringList MessageCheck::findings(const QString &api) const
+{
+    const unsigned bit = 1u << int(script::apiColumn(api));
+    QStringList shown;
+    for (const auto &[text, apis] : m_findings) {
+        if (apis & bit)
+            shown << text;
+    }
+    return shown;
 }
 
 QStringList checkSettings(const project::PluginSettings &settings)
@@ -151,7 +209,7 @@ QStringList checkPlugin(const project::PluginSettings &settings, const project::
     MessageCheck messages;
     if (!mainScript.isNull())
         project::visitMainScript(mainScript, messages);
-    return checkSettings(settings) + messages.findings();
+    return checkSettings(settings) + messages.findings(settings.api);
 }
 
 QStringList checkPlugin(project::ProjectDocument &document)

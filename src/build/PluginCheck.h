@@ -5,6 +5,13 @@
 #include "project/PluginSettings.h"
 #include "project/ScriptVisitor.h"
 
+#include <utility>
+#include <vector>
+
+namespace vorlune::script {
+struct EventRow;
+} // namespace vorlune::script
+
 namespace vorlune::project {
 class ProjectDocument;
 class XmlElement;
@@ -21,18 +28,25 @@ QStringList checkPlugin(const project::PluginSettings &settings, const project::
 // The settings' part of the findings, in the order above.
 QStringList checkSettings(const project::PluginSettings &settings);
 
-// The messages' part, found as the main script is told.
+// The messages' part, found as the main script is told: also the actions
+// that do not fit their event, events and actions the api lacks, and
+// placeholders that stay as typed.
 class MessageCheck final : public project::ScriptVisitor {
 public:
     void event(const QString &name) override;
     void action(const QString &id, const QString &args) override;
-    const QStringList &findings() const { return m_findings; }
+    // For the api of the settings, which a file may name after its script.
+    QStringList findings(const QString &api) const;
 
 private:
+    void add(const QString &text, unsigned apis = kAllApis);
+    void addPrinting(const QString &text);
+    static constexpr unsigned kAllApis = 7; // one bit per API column
+
     // Elements that name no event are never generated.
-    bool m_generated = false;
+    const script::EventRow *m_event = nullptr;
     QString m_eventName;
-    QStringList m_findings;
+    std::vector<std::pair<QString, unsigned>> m_findings;
 };
 
 // The same for the document; a document without a main script gets the

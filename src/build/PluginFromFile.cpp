@@ -38,7 +38,7 @@ PluginFromFile readPlugin(const QString &path, bool generate)
         return fromDocument(bytes, path, generate);
 
     PluginFromFile result;
-    result.findings = checkSettings(outline->settings) + messages.findings();
+    result.findings = checkSettings(outline->settings) + messages.findings(outline->settings.api);
     if (generate) {
         try {
             project::refuseWithoutMainScript(outline->hasPhpscripts, outline->hasMainScript);

@@ -1,6 +1,7 @@
 #include "script/ActionCatalogue.h"
 
 #include "i18n/TextTable.h"
+#include "script/ActionTable.h"
 
 #include <algorithm>
 
@@ -12,11 +13,23 @@ QString closingMarker() { return QStringLiteral("]") + QChar(kArgumentSeparator)
 
 int getActionId(const QString &strs)
 {
-    // Only the prefix counts: the rest of a line is its argument block.
-    return strs.startsWith(i18n::tx("FNCT.fnct1")) ? 1 : 0;
+    // For action 1 only the prefix counts: the rest of a line is its
+    // argument block. The others are known by the whole name before it.
+    if (strs.startsWith(i18n::tx("FNCT.fnct1")))
+        return 1;
+    const QString name = actionLineName(strs);
+    for (const ActionRow &row : actionRows()) {
+        if (row.id != 1 && name == i18n::tx(row.name))
+            return row.id;
+    }
+    return 0;
 }
 
-QString getActionName(int id) { return id == 1 ? i18n::tx("FNCT.fnct1") : QString(); }
+QString getActionName(int id)
+{
+    const ActionRow *row = actionRow(id);
+    return row ? i18n::tx(row->name) : QString();
+}
 
 int ArgumentsCount(const QString &arguments) { return int(arguments.count(QChar(kArgumentSeparator)) / 2); }
 

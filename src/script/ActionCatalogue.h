@@ -13,7 +13,9 @@ inline constexpr char16_t kArgumentSeparator = u'\u2063';
 QString openingMarker();
 QString closingMarker();
 
-// 1 when the line starts with the current display name of action 1, else 0.
+// 1 when the line starts with the current display name of action 1; else
+// the action whose current display name is the line up to its first U+2063;
+// else 0.
 int getActionId(const QString &strs);
 // The current display name of an action; empty outside the catalogue.
 QString getActionName(int id);

@@ -1,61 +1,36 @@
 #include "script/EventRegistry.h"
 
 #include "i18n/TextTable.h"
-
-#include <array>
+#include "script/EventTable.h"
 
 namespace vorlune::script {
-namespace {
-
-struct EventRow {
-    QLatin1StringView id;
-    i18n::TextId name;
-    int icon;
-    QLatin1StringView method;
-};
-
-const std::array<EventRow, 3> kEvents = {{
-    {QLatin1StringView("ev_1"), "EVNT.evnt1", 1, QLatin1StringView("onEnable")},
-    {QLatin1StringView("ev_2"), "EVNT.evnt2", 3, QLatin1StringView("onLoad")},
-    {QLatin1StringView("ev_3"), "EVNT.evnt3", 2, QLatin1StringView("onDisable")},
-}};
-
-const EventRow *rowForId(const QString &id)
-{
-    for (const EventRow &row : kEvents) {
-        if (id == row.id)
-            return &row;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 QString getEventId(const QString &name)
 {
-    for (const EventRow &row : kEvents) {
+    // A name two events share gives the lower id.
+    for (const EventRow &row : eventRows()) {
         if (name == i18n::tx(row.name))
-            return QString(row.id);
+            return eventIdOf(row);
     }
     return {};
 }
 
 QString getEventFromId(const QString &id)
 {
-    const EventRow *row = rowForId(id);
+    const EventRow *row = eventRow(id);
     return row ? i18n::tx(row->name) : QString();
 }
 
 int getImageIdFromId(const QString &id)
 {
-    const EventRow *row = rowForId(id);
+    const EventRow *row = eventRow(id);
     return row ? row->icon : -1;
 }
 
 QString getFunctionNameFromId(const QString &id)
 {
-    const EventRow *row = rowForId(id);
-    return row ? QString(row->method) : QString();
+    const EventRow *row = eventRow(id);
+    return row ? QString::fromLatin1(row->method) : QString();
 }
 
 std::optional<int> eventNumber(const QString &id)

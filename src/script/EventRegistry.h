@@ -8,8 +8,9 @@ namespace vorlune::script {
 // Number of event lists; an event number addresses one of them.
 inline constexpr int kEventListCount = 101;
 
-// Lookups between the faces of an event. Each tests the rows ev_1, ev_2,
-// ev_3 in that order with an exact, case-sensitive comparison. An input that
+// Lookups between the faces of an event. Each tests the rows of the event
+// table in its order (ev_1, ev_2, ev_3 first) with an exact, case-sensitive
+// comparison. An input that
 // matches no row gives the empty text (or -1 for the icon), and the empty
 // text is not an event id, so it never selects an event list.
 QString getEventId(const QString &name);

@@ -1,5 +1,7 @@
 #include "build/CodeGenerator.h"
 #include "base/Error.h"
+#include "base/FileIo.h"
+#include "build/PluginFromFile.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "support/Programs.h"
@@ -7,6 +9,7 @@
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
+#include <QDir>
 #include <QTest>
 
 #include <optional>
@@ -101,7 +104,7 @@ private Q_SLOTS:
         addAction(disable, QStringLiteral("1"), block(QStringLiteral("first")));
         addAction(disable, QStringLiteral("1"), block(QStringLiteral("say \"hi\" \\ $x")));
         addAction(disable, QStringLiteral("1"), QString()); // no argument
-        addAction(disable, QStringLiteral("2"), block(QStringLiteral("unknown action")));
+        addAction(disable, QStringLiteral("99"), block(QStringLiteral("unknown action")));
         addAction(disable, QStringLiteral("x1"), block(QStringLiteral("not a number")));
         addAction(disable, QString(), block(QStringLiteral("no id")));
         addAction(disable, QStringLiteral("01"), block(QStringLiteral("zero-padded")));
@@ -156,7 +159,7 @@ private Q_SLOTS:
     void foreignEventElementsAreSkipped()
     {
         ProjectDocument document = ProjectDocument::newProject();
-        addAction(addEvent(document, QStringLiteral("ev_4")), QStringLiteral("1"), block(QStringLiteral("four")));
+        addAction(addEvent(document, QStringLiteral("ev_29")), QStringLiteral("1"), block(QStringLiteral("free")));
         addAction(addEvent(document, QStringLiteral("ev_101")), QStringLiteral("1"), block(QStringLiteral("far")));
         addAction(addEvent(document, QStringLiteral("ev_1")), QStringLiteral("1"), block(QStringLiteral("one")));
         addAction(addEvent(document, QStringLiteral("EV_2")), QStringLiteral("1"), block(QStringLiteral("case")));
@@ -269,6 +272,33 @@ private Q_SLOTS:
                                            .toUtf8());
         QVERIFY(!errorOf([&] { generatePlugin(noSettings); }).isEmpty());
         QVERIFY(!noSettings.root().firstChildElement(QStringLiteral("settings")).isNull());
+    }
+
+    // Projects of the lifecycle events and the console message build to the
+    // bytes captured before the listener events came: plugin.yml, a line
+    // "----", the class; each project at each api, read both ways.
+    void oldProjectsBuildAsBefore()
+    {
+        const QDir golden(QStringLiteral(VORLUNE_FIXTURES "/golden"));
+        const QStringList cases = golden.entryList({QStringLiteral("*.golden")});
+        QCOMPARE(cases.size(), 15);
+        for (const QString &name : cases) {
+            const QString project = name.section(QLatin1Char('-'), 0, 0);
+            const QString api = name.section(QLatin1Char('-'), 1).chopped(int(qstrlen(".golden")));
+            // Byte by byte: hello.vlk is in windows-1251.
+            QByteArray bytes = fileio::readAll(golden.filePath(project + QStringLiteral(".vlk")));
+            const qsizetype at = bytes.indexOf("api=\"") + 5;
+            bytes.replace(at, bytes.indexOf('"', at) - at, api.toUtf8());
+            const QByteArray expected = fileio::readAll(golden.filePath(name));
+            const QString path = m_env->path(QStringLiteral("p.vlk"));
+            fileio::writeAtomically(path, bytes);
+            const PluginFromFile read = readPlugin(path, true);
+            QVERIFY2(read.plugin, qPrintable(name + QLatin1Char(' ') + read.refusal));
+            QCOMPARE(read.plugin->pluginYml + "----\r\n" + read.plugin->mainClass, expected);
+            ProjectDocument document = ProjectDocument::fromBytes(bytes);
+            const GeneratedPlugin whole = generatePlugin(document);
+            QCOMPARE(whole.pluginYml + "----\r\n" + whole.mainClass, expected);
+        }
     }
 
 private:

@@ -174,9 +174,9 @@ private Q_SLOTS:
 
     void onlyGeneratedMessagesAreChecked()
     {
-        ProjectDocument otherAction = withMessage(QStringLiteral("ev_1"), QStringLiteral("2"), QStringLiteral("\\n"));
+        ProjectDocument otherAction = withMessage(QStringLiteral("ev_1"), QStringLiteral("99"), QStringLiteral("\\n"));
         QCOMPARE(build::checkPlugin(otherAction), QStringList());
-        ProjectDocument unknownEvent = withMessage(QStringLiteral("ev_9"), QStringLiteral("1"), QStringLiteral("\\n"));
+        ProjectDocument unknownEvent = withMessage(QStringLiteral("ev_29"), QStringLiteral("1"), QStringLiteral("\\n"));
         QCOMPARE(build::checkPlugin(unknownEvent), QStringList());
         ProjectDocument disabled = withMessage(QStringLiteral("ev_3"), QStringLiteral("1"), QStringLiteral("\\t"));
         QCOMPARE(build::checkPlugin(disabled),

@@ -1,23 +1,35 @@
 // Built plugins loaded the way servers of API 3, 4 and 5 load them (the
 // loader in tests/fixtures/plugin-loader/ follows their rules).
 
+#include "base/Error.h"
+#include "base/FileIo.h"
 #include "build/CodeGenerator.h"
 #include "build/PhpPeer.h"
+#include "build/PluginCheck.h"
 #include "project/ProjectDocument.h"
+#include "script/ActionTable.h"
+#include "script/EventTable.h"
+#include "script/Fitting.h"
 #include "support/Programs.h"
 #include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <QSet>
+
+#include <array>
 #include <optional>
 
 using namespace vorlune;
 using vorlune::project::ProjectDocument;
+using vorlune::test::addAction;
 using vorlune::test::addMessage;
 using vorlune::test::TestEnvironment;
 
@@ -47,6 +59,82 @@ test::ProgramResult loadOnServer(const TestEnvironment &env, ProjectDocument &do
         return built;
     return test::runProgram(test::phpProgram(), {QStringLiteral(VORLUNE_FIXTURES "/plugin-loader/load.php"),
                                                  env.path(QStringLiteral("p.phar")), serverApi});
+}
+
+// The public API of a server version as listed by reflection (lines "C
+// class\t...", "M class::method(...) : type [declarer]", "K class::NAME = v"),
+// in the folder VORLUNE_SERVER_API names. Facts about names only.
+struct ServerApi {
+    QHash<QString, QString> classes; // class -> its description
+    QHash<QString, QString> returns; // "class::method" -> return type
+    QSet<QString> constants;         // "class::NAME"
+};
+
+std::optional<ServerApi> readServerApi(const QString &version)
+{
+    const QString folder = qEnvironmentVariable("VORLUNE_SERVER_API");
+    if (folder.isEmpty())
+        return std::nullopt;
+    ServerApi api;
+    static const QRegularExpression method(QStringLiteral("^M (\\S+?::\\w+)\\(.*\\)(?: : (\\S+))? \\[\\w+\\]$"));
+    const QStringList lines =
+        QString::fromUtf8(fileio::readAll(folder + QLatin1Char('/') + version + QStringLiteral(".txt")))
+            .split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("C ")))
+            api.classes.insert(line.mid(2).section(QLatin1Char('\t'), 0, 0), line.section(QLatin1Char('\t'), 1));
+        else if (line.startsWith(QLatin1String("K ")))
+            api.constants.insert(line.mid(2).section(QLatin1Char(' '), 0, 0));
+        else if (const QRegularExpressionMatch m = method.match(line); m.hasMatch())
+            api.returns.insert(m.captured(1).remove(QLatin1String("static ")), m.captured(2));
+    }
+    return api;
+}
+
+// Every class, constant and method chain the class names, walked from the
+// handler's $event, the player class, the plugin and its server, against
+// the server's API. Gives what is missing.
+QStringList missingNames(const QString &code, const ServerApi &api, const QString &playerClass)
+{
+    // Return types the reflection of 3.28 lacks (untyped methods).
+    static const QHash<QString, QString> untyped = {
+        {QStringLiteral("pocketmine\\Player::getLevel"), QStringLiteral("pocketmine\\level\\Level")},
+    };
+    static const QRegularExpression names(QStringLiteral("\\\\(pocketmine\\\\[\\w\\\\]+)(::[A-Z_]+)?"));
+    static const QRegularExpression handler(QStringLiteral("\\(\\\\(\\S+) \\$event\\)"));
+    static const QRegularExpression start(
+        QStringLiteral("\\$(event|player|this)((?:->\\w+\\([^()]*(?:\\([^()]*\\)[^()]*)*\\))+)"));
+    static const QRegularExpression call(QStringLiteral("->(\\w+)\\("));
+    QStringList missing;
+    QString eventClass;
+    for (const QString &line : code.split(QStringLiteral("\r\n"))) {
+        if (const QRegularExpressionMatch m = handler.match(line); m.hasMatch())
+            eventClass = m.captured(1);
+        for (const QRegularExpressionMatch &m : names.globalMatch(line)) {
+            const QString name = m.captured(1) + m.captured(2);
+            if (m.captured(2).isEmpty() ? !api.classes.contains(name) : !api.constants.contains(name))
+                missing << name;
+        }
+        for (const QRegularExpressionMatch &m : start.globalMatch(line)) {
+            const QString variable = m.captured(1);
+            QString type = variable == QLatin1String("event")    ? eventClass
+                           : variable == QLatin1String("player") ? playerClass
+                                                                 : QStringLiteral("pocketmine\\plugin\\PluginBase");
+            for (const QRegularExpressionMatch &c : call.globalMatch(m.captured(2))) {
+                if (!api.classes.contains(type))
+                    break; // PHP's own, a library's, or a class the list leaves out
+                const QString member = type + QStringLiteral("::") + c.captured(1);
+                if (!api.returns.contains(member)) {
+                    missing << member;
+                    break;
+                }
+                type = api.returns.value(member).remove(QLatin1Char('?'));
+                if (type.isEmpty())
+                    type = untyped.value(member);
+            }
+        }
+    }
+    return missing;
 }
 
 } // namespace
@@ -106,6 +194,74 @@ private Q_SLOTS:
             expected << message;
         expected << QStringLiteral("I am My_Plugin!") << QStringLiteral("bye");
         QCOMPARE(shown.value(QStringLiteral("log")).toArray(), expected);
+    }
+
+    // Every event with every action on every API: what does not fit is
+    // refused by the build and listed by the check; the rest makes one class
+    // that PHP accepts, whose handlers the server registers, one per event,
+    // all skipping events other plugins cancelled, and whose names the
+    // server's API has (with VORLUNE_SERVER_API).
+    void everyEventAndActionOnEveryApi_data() { eachApiLoadsItsPlugin_data(); }
+    void everyEventAndActionOnEveryApi()
+    {
+        QFETCH(QString, api);
+        QFETCH(QString, server);
+        const script::Api column = script::apiColumn(api);
+        QStringList placeholders;
+        for (const script::PlaceholderRow &row : script::placeholderRows())
+            placeholders << QStringLiteral("{%1}").arg(QLatin1String(row.name));
+        const QString text = placeholders.join(QLatin1Char(' ')) + QStringLiteral(" {other}");
+        ProjectDocument document = projectFor(api);
+        QJsonObject handlers;
+        for (const script::EventRow &event : script::eventRows()) {
+            const QString id = script::eventIdOf(event);
+            project::XmlElement element = document.mainScript().appendChildElement(id);
+            for (const script::ActionRow &action : script::actionRows()) {
+                const QString args = script::makeArgumentBlock(QStringList(action.argumentCount, text));
+                const QString why = script::misfit(action, event);
+                if (why.isEmpty()) {
+                    addAction(element, QString::number(action.id), args);
+                    continue;
+                }
+                ProjectDocument alone = projectFor(api);
+                addAction(alone.mainScript().appendChildElement(id), QString::number(action.id), args);
+                QCOMPARE(test::errorOf([&] { build::generatePlugin(alone); }), why);
+                QVERIFY2(build::checkPlugin(alone).contains(why), qPrintable(why));
+            }
+            if (event.isListener())
+                handlers.insert(QLatin1String(event.on(column).eventClass),
+                                handlers.value(QLatin1String(event.on(column).eventClass)).toInt() + 1);
+        }
+        const QByteArray mainClass = build::generatePlugin(document).mainClass;
+        fileio::writeAtomically(m_env->path(QStringLiteral("Main.php")), mainClass);
+        const test::ProgramResult lint =
+            test::runProgram(test::phpProgram(), {QStringLiteral("-l"), m_env->path(QStringLiteral("Main.php"))});
+        QVERIFY2(lint.exitCode == 0, qPrintable(lint.describe()));
+
+        const test::ProgramResult loaded = loadOnServer(*m_env, document, server);
+        QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
+        const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
+        QCOMPARE(shown.value(QStringLiteral("handlers")).toObject(), handlers);
+        for (const QJsonValue skips : shown.value(QStringLiteral("skipsCancelled")).toObject())
+            QVERIFY(skips.toBool());
+
+        const QString version = QString::fromLatin1(std::array{"3.28.0", "4.26.0", "5.19.0"}[size_t(column)]);
+        const std::optional<ServerApi> serverApi = readServerApi(version);
+        if (!serverApi)
+            QSKIP("VORLUNE_SERVER_API names no folder of the servers' API lists; names not checked");
+        const QString player = column == script::Api::V3 ? QStringLiteral("pocketmine\\Player")
+                                                         : QStringLiteral("pocketmine\\player\\Player");
+        const QStringList missing = missingNames(QString::fromUtf8(mainClass), *serverApi, player);
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
+        // Whether each event can be cancelled is the server's word.
+        for (const script::EventRow &event : script::eventRows()) {
+            if (!event.isListener())
+                continue;
+            const QString description = serverApi->classes.value(QLatin1String(event.on(column).eventClass));
+            QVERIFY2(!description.contains(QLatin1String("abstract")), event.on(column).eventClass);
+            QCOMPARE(description.contains(QLatin1String("cancellable=yes")),
+                     bool(event.on(column).gives & script::kCancel));
+        }
     }
 
     void api3KeepsTodaysClassBytes()

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -58,12 +59,12 @@ struct Windows {
         form1.sTreeView1DblClick();
     }
 
-    // New event / Edit / Duplicate, then one of the three menu items.
-    void chooseEvent(QPushButton *button, int item)
+    // New event / Edit / Duplicate, then an item of a category's menu.
+    void chooseEvent(QPushButton *button, int item, const char *category = "sBitBtn1")
     {
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(form2.isVisible());
-        QTest::mouseClick(form2.findChild<QPushButton *>(QStringLiteral("sBitBtn1")), Qt::LeftButton);
+        QTest::mouseClick(form2.findChild<QPushButton *>(QLatin1String(category)), Qt::LeftButton);
         QMenu *menu = form2.popupMenu();
         QAction *action = menu->actions().at(item);
         QVERIFY(action->isVisible());
@@ -84,10 +85,10 @@ struct Windows {
         QVERIFY(QTest::qWaitForWindowActive(&form1));
     }
 
-    void dropPaletteItem()
+    void dropPaletteItem(const QByteArray &item = QByteArrayLiteral("sImage1"))
     {
         QMimeData data;
-        data.setData(PaletteItem::mimeType(), QByteArrayLiteral("sImage1"));
+        data.setData(PaletteItem::mimeType(), item);
         QVERIFY(editor().sListView1DragOver(&data));
         editor().sListView1DragDrop(&data);
     }
@@ -229,6 +230,61 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         w.typeArgumentAndConfirm(QStringLiteral("dropped"));
         QCOMPARE(w.actionCaptions(), QStringList{line(QStringLiteral("dropped"))});
         QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 0);
+    }
+
+    // A category button opens its events' menu; an item adds its event.
+    void playerEventsMenu()
+    {
+        Windows w;
+        w.openScriptEditor();
+        w.chooseEvent(w.editor().controls().sBitBtn5, 2, "sBitBtn2");
+        QStringList shown;
+        for (const QAction *item : w.form2.popupMenu()->actions()) {
+            if (item->isVisible())
+                shown << item->text();
+        }
+        QCOMPARE(shown.size(), 11);
+        QCOMPARE(shown.first(), i18n::tx("EVNT.evnt4"));
+        QCOMPARE(shown.at(2), i18n::tx("EVNT.evnt10"));
+        QCOMPARE(w.events()->count(), 1);
+        QCOMPARE(w.editor().selectedEventId(), QStringLiteral("ev_10"));
+    }
+
+    // An action the event cannot serve is refused at the drop, with the reason.
+    void dropThatDoesNotFitIsRefused()
+    {
+        Windows w;
+        w.openScriptEditor();
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0); // plugin enabled: no player
+        w.dropPaletteItem(QByteArrayLiteral("sImage2"));
+        QVERIFY(!w.form4.isVisible());
+        QCOMPARE(w.actions()->count(), 0);
+        QCOMPARE(m_env->messages().size(), 1);
+        QVERIFY(m_env->messages().first().contains(i18n::tx("FNCT.fnct2")));
+    }
+
+    // The title action's layout: a label and a field per value.
+    void titleActionLayout()
+    {
+        Windows w;
+        w.openScriptEditor();
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0, "sBitBtn2"); // joins
+        w.dropPaletteItem(QByteArrayLiteral("sImage5"));
+        QVERIFY(w.form4.isVisible());
+        auto *title = w.form4.findChild<QLabel *>(QStringLiteral("Label1"));
+        auto *subtitle = w.form4.findChild<QLabel *>(QStringLiteral("Label2"));
+        QCOMPARE(title->text(), i18n::tx("VLS.vls2") + QStringLiteral(" : "));
+        QCOMPARE(subtitle->text(), i18n::tx("VLS.vls3") + QStringLiteral(" : "));
+        QVERIFY(w.form4.field(1)->isVisible());
+        QCOMPARE(w.form4.field(1)->x(), subtitle->x() + subtitle->width());
+        QVERIFY(w.form4.field(1)->y() > w.form4.field(0)->y());
+        QVERIFY(!w.form4.okButton()->isEnabled());
+        QTest::keyClicks(w.form4.field(0), QStringLiteral("Hi {player}"));
+        QVERIFY(w.form4.okButton()->isEnabled()); // the subtitle may stay empty
+        QTest::mouseClick(w.form4.okButton(), Qt::LeftButton);
+        QCOMPARE(w.actionCaptions(),
+                 QStringList{script::makeActionLine(5, {QStringLiteral("Hi {player}"), QString()})});
+        QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 4);
     }
 
     // After the event dialog the arrow keys must work in the event list
@@ -489,7 +545,7 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
             QStringLiteral(
                 "<plugin><settings main=\"P\\M\"/><phpscripts><%1>"
                 "<foo><actn id=\"1\" args=\"x\"/></foo><ev_><actn id=\"1\"/></ev_><ev_101><actn id=\"1\"/></ev_101>"
-                "<ev_7><actn id=\"1\" args=\"\u2063:[seven]\u2063\"/></ev_7>"
+                "<ev_77><actn id=\"1\" args=\"\u2063:[seventy-seven]\u2063\"/></ev_77>"
                 "<ev_3><actn id=\"1\" args=\"\u2063:[first]\u2063\"/><actn args=\"\u2063:[no id]\u2063\"/>"
                 "<actn id=\"1\"/></ev_3>"
                 "<ev_3><actn id=\"1\" args=\"\u2063:[second]\u2063\"/></ev_3></%1></phpscripts></plugin>")

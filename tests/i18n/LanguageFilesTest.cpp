@@ -4,6 +4,8 @@
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextRows.h"
 #include "i18n/TextTable.h"
+#include "script/ActionTable.h"
+#include "script/EventTable.h"
 #include "support/TestRegistry.h"
 
 #include <QHash>
@@ -129,6 +131,18 @@ private Q_SLOTS:
               i18n::TextId("CNFG.cnfg4"), i18n::TextId("CNFG.cnfg5"), i18n::TextId("CNFG.cnfg6")})
             captions.insert(table.text(id).trimmed().toLower());
         QCOMPARE(captions.size(), 7);
+
+        // Events and actions are found by their names: one per name, and no
+        // action's name may start with the console message's (matched by prefix).
+        QSet<QString> events, actions;
+        for (const script::EventRow &row : script::eventRows())
+            events.insert(table.text(row.name));
+        QCOMPARE(events.size(), qsizetype(script::eventRows().size()));
+        for (const script::ActionRow &row : script::actionRows()) {
+            actions.insert(table.text(row.name));
+            QVERIFY(row.id == 1 || !table.text(row.name).startsWith(table.text(i18n::TextId("FNCT.fnct1"))));
+        }
+        QCOMPARE(actions.size(), qsizetype(script::actionRows().size()));
     }
 };
 

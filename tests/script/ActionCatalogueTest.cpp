@@ -94,7 +94,11 @@ private Q_SLOTS:
         QCOMPARE(actionIconIndex(QStringLiteral("other")), -1);
         QCOMPARE(getActionName(1), kMessageAction);
         QVERIFY(getActionName(0).isEmpty());
-        QVERIFY(getActionName(2).isEmpty());
+        QVERIFY(getActionName(99).isEmpty());
+        // The other actions are known by their whole name.
+        QCOMPARE(getActionId(makeActionLine(5, {QStringLiteral("a"), QStringLiteral("b")})), 5);
+        QCOMPARE(getActionId(getActionName(4)), 4);
+        QCOMPARE(getActionId(getActionName(4) + QStringLiteral("x")), 0);
 
         const QString oldLine = makeActionLine(1, {QStringLiteral("Hi")});
         base::IniImage image;

@@ -133,7 +133,7 @@ private Q_SLOTS:
         ProjectDocument document = ProjectDocument::newProject();
         XmlElement event = document.mainScript().appendChildElement(QStringLiteral("ev_1"));
         addAction(event, QStringLiteral("1"), block(QStringLiteral("Hello")));
-        addAction(event, QStringLiteral("7"), block(QStringLiteral("unknown")));
+        addAction(event, QStringLiteral("77"), block(QStringLiteral("unknown")));
         addAction(event, QStringLiteral("1"), QString());
         EventLists lists;
         readMainScript(document, lists);

@@ -40,7 +40,7 @@ QIcon eventIcon(int index)
 
 QIcon actionIcon(int index)
 {
-    static const auto icons = loadIcons<1>(QStringLiteral(":/icons/action%1.png"), 24);
+    static const auto icons = loadIcons<9>(QStringLiteral(":/icons/action%1.png"), 24);
     return pick(icons, index);
 }
 

@@ -3,8 +3,11 @@
 #include "base/gui/IconList.h"
 
 #include <QDrag>
+#include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+
+#include <algorithm>
 
 namespace vorlune::gui {
 
@@ -13,6 +16,22 @@ PaletteItem::PaletteItem(int imageIndex, QWidget *parent) : QLabel(parent), m_im
     setPixmap(actionIcon(imageIndex).pixmap(24, 24));
     setCursor(Qt::OpenHandCursor);
 }
+
+void PaletteItem::showName(const QString &name)
+{
+    if (!m_name) {
+        m_name = new QLabel(this);
+        m_name->setObjectName(QStringLiteral("name"));
+        // Presses reach the item, so a drag can start on the name too.
+        m_name->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_name->setVisible(!name.isEmpty());
+    const int left = 28;
+    m_name->setGeometry(left, 0, std::max(0, width() - left), height());
+    m_name->setText(m_name->fontMetrics().elidedText(name, Qt::ElideRight, m_name->width()));
+}
+
+QString PaletteItem::shownName() const { return m_name && m_name->isVisible() ? m_name->text() : QString(); }
 
 QString PaletteItem::mimeType() { return QStringLiteral("application/x-vorlune-palette-item"); }
 

@@ -13,6 +13,10 @@ class PaletteItem : public QLabel {
 public:
     PaletteItem(int imageIndex, QWidget *parent);
     int imageIndex() const { return m_imageIndex; }
+    // Shows the name beside the icon, cut to the item's width (the hint
+    // keeps it whole); an empty name shows the icon alone.
+    void showName(const QString &name);
+    QString shownName() const;
 
     // What a drag of this item carries.
     QMimeData *createMimeData() const;
@@ -27,6 +31,7 @@ protected:
 
 private:
     int m_imageIndex;
+    QLabel *m_name = nullptr;
     QPoint m_pressAt;
 };
 

@@ -1,10 +1,12 @@
 #include "script/gui/ScriptEditor.h"
 
+#include "base/Messages.h"
 #include "base/gui/IconList.h"
 #include "base/gui/PseudoModal.h"
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"
+#include "script/Fitting.h"
 #include "script/gui/PaletteItem.h"
 #include "script/gui/TForm2.h"
 #include "script/gui/TForm4.h"
@@ -217,10 +219,20 @@ bool ScriptEditor::sListView1DragOver(const QMimeData *data) const
 
 void ScriptEditor::sListView1DragDrop(const QMimeData *data)
 {
-    if (PaletteItem::droppedName(data) != QLatin1String("sImage1") || m_controls.sListView2->selectedItems().isEmpty())
+    if (m_controls.sListView2->selectedItems().isEmpty())
         return;
+    const auto *item = m_controls.sPageControl1->findChild<PaletteItem *>(PaletteItem::droppedName(data));
+    const script::ActionRow *action = item ? script::actionRow(item->imageIndex() + 1) : nullptr;
+    const script::EventRow *event = script::eventRow(selectedEventId());
+    if (!action || !event)
+        return;
+    // What the event does not give, the action cannot use: say why.
+    if (const QString misfit = script::misfit(*action, *event); !misfit.isEmpty()) {
+        Messages::show(misfit);
+        return;
+    }
     // A drop always appends, wherever it lands in the list.
-    showArgumentDialog(m_controls.sImage1->toolTip(), -1, m_controls.sImage1->imageIndex());
+    showArgumentDialog(item->toolTip(), -1, item->imageIndex());
 }
 
 void ScriptEditor::sListView1DblClick()

@@ -1,6 +1,8 @@
 #include "script/gui/ScriptEditorControls.h"
 
 #include "i18n/TextTable.h"
+#include "script/ActionCatalogue.h"
+#include "script/ActionTable.h"
 #include "script/gui/ActionLineDelegate.h"
 #include "script/gui/PaletteItem.h"
 
@@ -8,8 +10,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <iterator>
+
 namespace vorlune::gui {
 namespace {
+
+constexpr int kPaletteWidth = 190;
+// A tab with more items than this shows their names.
+constexpr int kNamesFrom = 3;
 
 QPushButton *button(QWidget *area, const char *name, int width)
 {
@@ -37,22 +45,38 @@ QListWidget *list(QWidget *area, const char *name, QAbstractItemView::SelectionM
 ScriptEditorControls::ScriptEditorControls(QWidget *area)
     : sListView2(list(area, "sListView2", QAbstractItemView::SingleSelection)),
       sListView1(list(area, "sListView1", QAbstractItemView::ExtendedSelection)), sPageControl1(new QTabWidget(area)),
-      sTabSheet1(new QWidget), Players(new QWidget), sTabSheet2(new QWidget), sImage1(new PaletteItem(0, sTabSheet1)),
+      sTabSheet1(new QWidget), Players(new QWidget), sTabSheet2(new QWidget), sImage1(nullptr),
       sBitBtn3(button(area, "sBitBtn3", 52)), sBitBtn4(button(area, "sBitBtn4", 74)),
       sBitBtn5(button(area, "sBitBtn5", 150)), sBitBtn6(button(area, "sBitBtn6", 75)),
       sBitBtn7(button(area, "sBitBtn7", 75)), sBitBtn8(button(area, "sBitBtn8", 150))
 {
     sPageControl1->setObjectName(QStringLiteral("sPageControl1"));
     sPageControl1->setTabPosition(QTabWidget::East);
-    sPageControl1->resize(90, 300);
+    // Wide enough for the names beside the icons.
+    sPageControl1->resize(kPaletteWidth, 300);
     sTabSheet1->setObjectName(QStringLiteral("sTabSheet1"));
     Players->setObjectName(QStringLiteral("Players"));
     sTabSheet2->setObjectName(QStringLiteral("sTabSheet2"));
     sPageControl1->addTab(sTabSheet1, QString());
     sPageControl1->addTab(Players, QString());
     sPageControl1->addTab(sTabSheet2, QString());
-    sImage1->setObjectName(QStringLiteral("sImage1"));
-    sImage1->setGeometry(8, 8, 24, 24);
+    QWidget *tabs[] = {sTabSheet1, Players, sTabSheet2};
+    int itemsOnTab[std::size(tabs)] = {};
+    for (const script::ActionRow &row : script::actionRows())
+        ++itemsOnTab[row.paletteTab];
+    int placed[std::size(tabs)] = {};
+    for (const script::ActionRow &row : script::actionRows()) {
+        auto *item = new PaletteItem(row.id - 1, tabs[row.paletteTab]);
+        item->setObjectName(QStringLiteral("sImage%1").arg(row.id));
+        const int at = placed[row.paletteTab]++;
+        // A lone picture explains itself by its hint; among many, names help.
+        if (itemsOnTab[row.paletteTab] > kNamesFrom)
+            item->setGeometry(4, 4 + 30 * at, kPaletteWidth - 40, 26);
+        else
+            item->setGeometry(8, 8 + 32 * at, 24, 24);
+        paletteItems.push_back(item);
+    }
+    sImage1 = paletteItems.front();
     sListView2->resize(150, 300);
     sListView1->setItemDelegate(new ActionLineDelegate(sListView1));
     sListView2->setItemDelegate(new ViewWidthDelegate(sListView2));
@@ -79,7 +103,12 @@ void ScriptEditorControls::applyTexts()
     sPageControl1->setTabText(0, tx("PGS.pgs1"));
     sPageControl1->setTabText(1, tx("PGS.pgs2"));
     sPageControl1->setTabText(2, tx("PGS.pgs3"));
-    sImage1->setToolTip(tx("FNCT.fnct1"));
+    for (PaletteItem *item : paletteItems) {
+        const QString name = script::getActionName(item->imageIndex() + 1);
+        item->setToolTip(name);
+        if (item->width() > 24)
+            item->showName(name);
+    }
     sBitBtn3->setText(tx("BUTTONS.btn1"));
     sBitBtn4->setText(tx("BUTTONS.btn2"));
     sBitBtn5->setText(tx("BUTTONS.btn3"));

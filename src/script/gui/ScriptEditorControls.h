@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 class QListWidget;
 class QPushButton;
 class QTabWidget;
@@ -23,7 +25,9 @@ struct ScriptEditorControls {
     QWidget *sTabSheet1;
     QWidget *Players;
     QWidget *sTabSheet2;
-    PaletteItem *sImage1;  // palette item of the console-message action
+    PaletteItem *sImage1; // palette item of the console-message action
+    // Every palette item, "sImage" + action id, in action table order.
+    std::vector<PaletteItem *> paletteItems;
     QPushButton *sBitBtn3; // OK
     QPushButton *sBitBtn4; // Cancel
     QPushButton *sBitBtn5; // new event

@@ -4,6 +4,7 @@
 #include "base/gui/IconList.h"
 #include "i18n/TextTable.h"
 #include "script/EventRegistry.h"
+#include "script/EventTable.h"
 #include "script/gui/ScriptEditor.h"
 
 #include <QCursor>
@@ -11,6 +12,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+
+#include <algorithm>
+#include <map>
 
 namespace vorlune::gui {
 namespace {
@@ -32,37 +36,44 @@ TForm2::TForm2(QWidget *parent)
 {
     setObjectName(QStringLiteral("TForm2"));
     setFixedSize(307, 126);
-    QPushButton *plugin = categoryButton("sBitBtn1", 0, 0, 33, 0);
-    categoryButton("sBitBtn5", 154, 0, 33, 8);
-    categoryButton("sBitBtn2", 0, 31, 33, 5);
-    categoryButton("sBitBtn3", 154, 31, 33, 7);
-    categoryButton("sBitBtn6", 0, 64, 31, 4);
-    categoryButton("sBitBtn4", 0, 95, 33, 6);
-    connect(plugin, &QPushButton::clicked, this, &TForm2::sBitBtn1Click);
+    using C = script::EventCategory;
+    categoryButton("sBitBtn1", 0, 0, 33, 0, C::Plugin);
+    categoryButton("sBitBtn5", 154, 0, 33, 8, C::Entity);
+    categoryButton("sBitBtn2", 0, 31, 33, 5, C::Player);
+    categoryButton("sBitBtn3", 154, 31, 33, 7, C::Block);
+    categoryButton("sBitBtn6", 0, 64, 31, 4, C::Inventory);
+    categoryButton("sBitBtn4", 0, 95, 33, 6, C::Server);
 
     m_menu->setObjectName(QStringLiteral("PopupMenu1"));
-    const char *names[] = {"N1", "N2", "N3"};
-    for (int i = 0; i < 3; ++i) {
-        m_items[i] = m_menu->addAction(QString());
-        m_items[i]->setObjectName(QLatin1String(names[i]));
+    std::map<C, int> counts;
+    for (const script::EventRow &row : script::eventRows())
+        ++counts[row.category];
+    int largest = 0;
+    for (const auto &[category, count] : counts)
+        largest = std::max(largest, count);
+    for (int i = 0; i < largest; ++i) {
+        QAction *item = m_menu->addAction(QString());
+        item->setObjectName(QStringLiteral("N%1").arg(i + 1));
+        // An item passes the current text of its event, not its own caption.
+        connect(item, &QAction::triggered, this,
+                [this, item] { AddEvent(script::getEventFromId(item->data().toString())); });
+        m_items.push_back(item);
     }
-    // The items pass the current texts, not their own captions.
-    connect(m_items[0], &QAction::triggered, this, [this] { AddEvent(i18n::tx("EVNT.evnt1")); });
-    connect(m_items[1], &QAction::triggered, this, [this] { AddEvent(i18n::tx("EVNT.evnt2")); });
-    connect(m_items[2], &QAction::triggered, this, [this] { AddEvent(i18n::tx("EVNT.evnt3")); });
     applyTexts();
 }
 
-QPushButton *TForm2::categoryButton(const char *name, int left, int top, int height, int icon)
+QPushButton *TForm2::categoryButton(const char *name, int left, int top, int height, int icon,
+                                    script::EventCategory category)
 {
     auto *button = new QPushButton(this);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(left, top, 154, height);
     button->setIcon(eventIcon(icon));
     button->setFocusPolicy(Qt::NoFocus);
-    // Only plugin events exist; the other categories carry none.
-    if (qstrcmp(name, "sBitBtn1") != 0)
-        button->setEnabled(false);
+    if (category == script::EventCategory::Plugin)
+        connect(button, &QPushButton::clicked, this, &TForm2::sBitBtn1Click);
+    else
+        connect(button, &QPushButton::clicked, this, [this, category] { openCategoryMenu(category); });
     return button;
 }
 
@@ -84,13 +95,31 @@ void TForm2::sBitBtn1Click()
 void TForm2::PopupMenuOpen(const QString &name1, const QString &name2, const QString &name3, int ind1, int ind2,
                            int ind3)
 {
-    const QString names[] = {name1, name2, name3};
-    const int icons[] = {ind1, ind2, ind3};
-    for (int i = 0; i < 3; ++i) {
-        m_items[i]->setText(names[i]);
-        m_items[i]->setVisible(!names[i].isEmpty());
-        if (!names[i].isEmpty())
-            m_items[i]->setIcon(eventIcon(icons[i]));
+    openMenu({name1, name2, name3}, {ind1, ind2, ind3});
+}
+
+void TForm2::openCategoryMenu(script::EventCategory category)
+{
+    QStringList names;
+    QList<int> icons;
+    for (const script::EventRow &row : script::eventRows()) {
+        if (row.category == category) {
+            names << i18n::tx(row.name);
+            icons << row.icon;
+        }
+    }
+    openMenu(names, icons);
+}
+
+void TForm2::openMenu(const QStringList &names, const QList<int> &icons)
+{
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        const QString name = qsizetype(i) < names.size() ? names.at(qsizetype(i)) : QString();
+        m_items[i]->setText(name);
+        m_items[i]->setVisible(!name.isEmpty());
+        m_items[i]->setData(script::getEventId(name));
+        if (!name.isEmpty())
+            m_items[i]->setIcon(eventIcon(icons.value(qsizetype(i))));
     }
     m_menu->popup(QCursor::pos());
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "script/CatalogueTypes.h"
+
 #include <QWidget>
+
+#include <vector>
 
 class QMenu;
 class QAction;
@@ -22,6 +26,8 @@ public:
 
     void sBitBtn1Click();
     void PopupMenuOpen(const QString &name1, const QString &name2, const QString &name3, int ind1, int ind2, int ind3);
+    // The menu of a category button: its events in table order.
+    void openCategoryMenu(script::EventCategory category);
     void AddEvent(const QString &str);
     QMenu *popupMenu() const { return m_menu; }
 
@@ -29,11 +35,15 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    QPushButton *categoryButton(const char *name, int left, int top, int height, int icon);
+    QPushButton *categoryButton(const char *name, int left, int top, int height, int icon,
+                                script::EventCategory category);
+    // Fills the items N1, N2 ... with the events named (display names and
+    // icons), hides the rest and opens the menu at the cursor.
+    void openMenu(const QStringList &names, const QList<int> &icons);
 
     ScriptEditor *m_editor = nullptr;
     QMenu *m_menu;
-    QAction *m_items[3];
+    std::vector<QAction *> m_items;   // as many as the largest category has events
     bool m_focusEventsOnHide = false; // an event was chosen since the dialog was shown
 };
 

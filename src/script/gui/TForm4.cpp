@@ -2,6 +2,7 @@
 
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
+#include "script/ActionTable.h"
 #include "script/gui/ScriptEditor.h"
 
 #include <QCloseEvent>
@@ -47,14 +48,19 @@ void activeEdit(QLineEdit *obj)
 } // namespace
 
 TForm4::TForm4(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_label(new QLabel(this)),
-      m_edit(new QLineEdit(this)), m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)),
-      m_timer(new QTimer(this))
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_labels{new QLabel(this), new QLabel(this)}, m_edits{new QLineEdit(this), new QLineEdit(this)},
+      m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TForm4"));
     setFixedSize(302, 142);
-    m_label->setObjectName(QStringLiteral("Label1"));
-    m_edit->setObjectName(QStringLiteral("sEdit1"));
+    for (int i = 0; i < script::kMaxArguments; ++i) {
+        m_labels[i]->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        m_edits[i]->setObjectName(QStringLiteral("sEdit%1").arg(i + 1));
+        // The OK state follows the fields as they change, which is what a
+        // 7 ms poll would show, without polling.
+        connect(m_edits[i], &QLineEdit::textChanged, this, &TForm4::Timer1Timer);
+    }
     m_cancel->setObjectName(QStringLiteral("sBitBtn1"));
     m_cancel->setGeometry(-4, 117, 157, 25);
     m_ok->setObjectName(QStringLiteral("sBitBtn2"));
@@ -66,9 +72,6 @@ TForm4::TForm4(QWidget *parent)
     m_timer->setObjectName(QStringLiteral("Timer1"));
     connect(m_cancel, &QPushButton::clicked, this, &TForm4::sBitBtn1Click);
     connect(m_ok, &QPushButton::clicked, this, &TForm4::sBitBtn2Click);
-    // The OK state follows the field as it changes, which is what a 7 ms
-    // poll would show, without polling.
-    connect(m_edit, &QLineEdit::textChanged, this, &TForm4::Timer1Timer);
     deactiveAll();
     applyTexts();
 }
@@ -79,12 +82,22 @@ void TForm4::applyTexts()
     m_ok->setText(i18n::tx("BUTTONS.btn1"));
 }
 
-bool TForm4::editsMessage() const { return windowTitle() == i18n::tx("FNCT.fnct1"); }
+const script::ActionRow *TForm4::editedAction() const
+{
+    const QString title = windowTitle();
+    for (const script::ActionRow &row : script::actionRows()) {
+        if (title == i18n::tx(row.name))
+            return &row;
+    }
+    return nullptr;
+}
 
 void TForm4::deactiveAll()
 {
-    deactiveLabel(m_label);
-    deactiveEdit(m_edit);
+    for (int i = 0; i < script::kMaxArguments; ++i) {
+        deactiveLabel(m_labels[i]);
+        deactiveEdit(m_edits[i]);
+    }
 }
 
 void TForm4::showEvent(QShowEvent *event)
@@ -93,40 +106,56 @@ void TForm4::showEvent(QShowEvent *event)
     FormShow();
 }
 
+// One layout per action: a label and a field per argument, one row each,
+// every field starting at its label's right edge.
 void TForm4::FormShow()
 {
     deactiveAll();
-    if (editsMessage()) {
-        activeLabel(m_label);
-        activeEdit(m_edit);
-        m_label->setText(i18n::tx("VLS.vls1") + QStringLiteral(" : "));
-        m_label->adjustSize();
-        m_label->move(8, 8);
-        const int left = m_label->x() + m_label->width();
-        m_edit->setGeometry(left, 8, width() - left - 8, 21);
-        m_edit->setFocus();
-        if (EditLineIndex != -1 && m_editor) {
-            if (QListWidgetItem *line = m_editor->controls().sListView1->item(EditLineIndex))
-                m_edit->setText(script::getArgumentValue(line->text(), 1));
-        }
+    const script::ActionRow *action = editedAction();
+    const int count = action ? action->argumentCount : 0;
+    const QListWidgetItem *line =
+        EditLineIndex != -1 && m_editor ? m_editor->controls().sListView1->item(EditLineIndex) : nullptr;
+    for (int i = 0; i < count; ++i) {
+        QLabel *label = m_labels[i];
+        QLineEdit *edit = m_edits[i];
+        activeLabel(label);
+        activeEdit(edit);
+        label->setText(i18n::tx(action->labels[size_t(i)]) + QStringLiteral(" : "));
+        label->adjustSize();
+        label->move(8, 8 + 29 * i);
+        const int left = label->x() + label->width();
+        edit->setGeometry(left, 8 + 29 * i, width() - left - 8, 21);
+        if (line)
+            edit->setText(script::getArgumentValue(line->text(), i + 1));
     }
+    if (count > 0)
+        m_edits[0]->setFocus();
     Timer1Timer();
 }
 
 void TForm4::Timer1Timer()
 {
-    if (!editsMessage())
+    const script::ActionRow *action = editedAction();
+    if (!action)
         return;
     // A value holding the closing marker could not be read back whole, so it
-    // cannot be confirmed either.
-    const QString text = m_edit->text();
-    m_ok->setEnabled(!text.isEmpty() && !text.contains(script::closingMarker()));
+    // cannot be confirmed either; the first ones must not be empty.
+    bool ok = true;
+    for (int i = 0; i < action->argumentCount; ++i) {
+        const QString text = m_edits[i]->text();
+        ok = ok && !text.contains(script::closingMarker()) && (i >= action->requiredArguments || !text.isEmpty());
+    }
+    m_ok->setEnabled(ok);
 }
 
 void TForm4::sBitBtn2Click()
 {
-    if (editsMessage() && m_editor && m_ok->isEnabled()) {
-        const QString line = script::makeActionLine(1, {m_edit->text()});
+    const script::ActionRow *action = editedAction();
+    if (action && m_editor && m_ok->isEnabled()) {
+        QStringList values;
+        for (int i = 0; i < action->argumentCount; ++i)
+            values << m_edits[i]->text();
+        const QString line = script::makeActionLine(action->id, values);
         m_editor->writeActionLine(EditLineIndex, line, EditImageIndex);
         m_editor->SaveEventList(m_editor->selectedEventId());
     }

@@ -10,6 +10,13 @@ class QTimer;
 namespace vorlune::gui {
 
 class ScriptEditor;
+}
+
+namespace vorlune::script {
+struct ActionRow;
+}
+
+namespace vorlune::gui {
 
 // The action argument dialog: its title names the action, and it builds the
 // argument fields for that action each time it is shown. OK writes the
@@ -31,7 +38,8 @@ public:
     void sBitBtn2Click();
     void sBitBtn1Click();
 
-    QLineEdit *field() const { return m_edit; }
+    // The argument fields, sEdit1 first.
+    QLineEdit *field(int index = 0) const { return m_edits[index]; }
     QPushButton *okButton() const { return m_ok; }
 
 protected:
@@ -41,11 +49,13 @@ protected:
 
 private:
     void FormShow();
-    bool editsMessage() const;
+    // The action the title names; nullptr for none.
+    const script::ActionRow *editedAction() const;
 
     ScriptEditor *m_editor = nullptr;
-    QLabel *m_label;
-    QLineEdit *m_edit;
+    // One label and field per argument: Label1 and sEdit1, Label2 and sEdit2.
+    QLabel *m_labels[2];
+    QLineEdit *m_edits[2];
     QPushButton *m_cancel;
     QPushButton *m_ok;
     QTimer *m_timer;
