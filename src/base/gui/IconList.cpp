@@ -40,7 +40,12 @@ QIcon eventIcon(int index)
 
 QIcon actionIcon(int index)
 {
-    static const auto icons = loadIcons<9>(QStringLiteral(":/icons/action%1.png"), 24);
+    constexpr int kFirstCondition = 99;
+    if (index >= kFirstCondition) {
+        static const QIcon condition(QStringLiteral(":/icons/condition.png"));
+        return condition;
+    }
+    static const auto icons = loadIcons<31>(QStringLiteral(":/icons/action%1.png"), 24);
     return pick(icons, index);
 }
 
