@@ -66,6 +66,9 @@ ScriptEditorControls::ScriptEditorControls(QWidget *area)
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setWidgetResizable(true);
         scroll->setWidget(tab);
+        // The tab's own colours show through, as on a tab without scrolling.
+        scroll->viewport()->setAutoFillBackground(false);
+        tab->setAutoFillBackground(false);
         sPageControl1->addTab(scroll, QString());
     }
     int itemsOnTab[std::size(tabs)] = {};
