@@ -2,6 +2,7 @@
 
 #include "build/PhpStringLiteral.h"
 #include "script/ActionCatalogue.h"
+#include "script/ArgumentKinds.h"
 
 #include <QRegularExpression>
 
@@ -24,6 +25,20 @@ const char *placeholderCode(QStringView name, unsigned gives, Api api)
 }
 
 QString literal(const QString &text) { return QLatin1Char('"') + phpStringBody(text) + QLatin1Char('"'); }
+
+// A value as PHP: a number without leading zeros (PHP would read them as
+// octal), a choice's PHP, or a text. Values the build refuses give "0".
+QString valueCode(script::ArgumentKind kind, const QString &value, unsigned gives, Api api)
+{
+    if (kind == script::ArgumentKind::Message)
+        return literal(value);
+    if (script::expandsPlaceholders(kind))
+        return textExpression(value, gives, api);
+    if (script::numberRange(kind))
+        return QString::number(script::numberValue(kind, value).value_or(0));
+    const script::Choice *choice = script::choiceOf(kind, value);
+    return QString::fromLatin1(choice ? choice->php[size_t(api)] : "0");
+}
 
 } // namespace
 
@@ -83,17 +98,25 @@ QString actionStatement(const script::ActionRow &action, const script::EventRow 
             statement += QString::fromLatin1(event.textSetter);
             continue;
         }
+        if (next == QLatin1Char('m')) {
+            statement += (event.on(api).gives & script::kMessage) ? QStringLiteral("$event->getMessage()")
+                                                                  : QStringLiteral("$event->getCommand()");
+            continue;
+        }
         const int index = next.unicode() - u'1';
         if (index < 0 || index >= values.size()) {
             statement += code.mid(i - 1, 2);
             continue;
         }
-        const QString &value = values.at(index);
-        statement += action.kinds[size_t(index)] == script::ArgumentKind::Message
-                         ? literal(value)
-                         : textExpression(value, event.on(api).gives, api);
+        statement += valueCode(action.kinds[size_t(index)], values.at(index), event.on(api).gives, api);
     }
-    return statement;
+    if (!action.isCondition())
+        return statement;
+    // The rest of the event's list runs only when the condition holds, or
+    // when it does not if it is turned round.
+    if (values.value(0) == QLatin1String("not"))
+        return QStringLiteral("if((") + statement + QStringLiteral(")){ return; }");
+    return QStringLiteral("if(!(") + statement + QStringLiteral(")){ return; }");
 }
 
 } // namespace vorlune::build

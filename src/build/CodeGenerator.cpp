@@ -5,9 +5,11 @@
 #include "build/YamlScalar.h"
 
 #include "base/Error.h"
+#include "i18n/TextTable.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "script/ActionTable.h"
+#include "script/ArgumentKinds.h"
 #include "script/EventRegistry.h"
 #include "script/EventTable.h"
 #include "script/Fitting.h"
@@ -157,7 +159,10 @@ QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &c
                 bytes += piece.code;
                 continue;
             }
-            const QString fault = script::buildFault(*piece.action, row, column);
+            QString fault = script::buildFault(*piece.action, row, column);
+            if (fault.isEmpty())
+                fault = script::argumentFault(*piece.action, i18n::tx(row.name),
+                                              actionArguments(*piece.action, piece.args));
             faults << fault;
             if (fault.isEmpty())
                 appendLine(bytes, actionStatement(*piece.action, row, column, piece.args));

@@ -8,6 +8,7 @@
 #include "i18n/Placeholder.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "script/ArgumentKinds.h"
 #include "script/EventRegistry.h"
 #include "script/EventTable.h"
 #include "script/Fitting.h"
@@ -157,9 +158,13 @@ void MessageCheck::action(const QString &id, const QString &args)
     for (const script::Api api : script::kApis)
         add(script::buildFault(*action, *m_event, api), 1u << int(api));
     const QStringList values = actionArguments(*action, args);
+    add(script::argumentFault(*action, m_eventName, values));
     for (qsizetype i = 0; i < values.size(); ++i) {
+        if (!script::expandsPlaceholders(action->kinds[size_t(i)]) &&
+            action->kinds[size_t(i)] != script::ArgumentKind::Message)
+            continue;
         addPrinting(values.at(i));
-        if (action->kinds[size_t(i)] != script::ArgumentKind::Text)
+        if (!script::expandsPlaceholders(action->kinds[size_t(i)]))
             continue;
         // Per API: an event may give a value on one API and not on another.
         std::vector<std::pair<QString, unsigned>> left;

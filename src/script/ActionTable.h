@@ -13,9 +13,28 @@ namespace vorlune::script {
 enum class ArgumentKind {
     Message, // a string literal, exactly as typed
     Text,    // a string literal with the placeholders the event gives
+    // Names the server looks up when the event runs; texts like Text.
+    Item,
+    Effect,
+    // Whole numbers, written as PHP integers; ranges in ArgumentKinds.cpp.
+    Number,
+    Coordinate, // may start with "-"
+    Count,
+    Food,
+    Seconds,
+    FireSeconds,
+    Level,
+    Percent,
+    // Fixed choices, stored as a language-independent word.
+    GameMode,
+    YesNo,
+    IsNot, // a condition's first argument: whether it is turned round
+    DamageCause,
 };
 
-inline constexpr int kMaxArguments = 2;
+inline constexpr int kMaxArguments = 3;
+// Ids from here on are conditions: the rest of the list runs only when they hold.
+inline constexpr int kFirstConditionId = 100;
 
 // One action. Its palette item is "sImage" + id, its icon id - 1. Adding an
 // action is one row here plus its texts.
@@ -29,11 +48,13 @@ struct ActionRow {
     std::array<ArgumentKind, kMaxArguments> kinds;
     std::array<i18n::TextId, kMaxArguments> labels; // unused past argumentCount
     // One statement per API; "%1", "%2" stand for the arguments as PHP
-    // expressions, "%s" for the event's text setter. nullptr when the API
-    // has no way to do it.
+    // expressions, "%s" for the event's text setter, "%m" for its message or
+    // command line. A condition's template is the expression that holds.
+    // nullptr when the API has no way to do it.
     std::array<const char *, kApiCount> templates;
 
     const char *on(Api api) const { return templates[size_t(api)]; }
+    bool isCondition() const { return id >= kFirstConditionId; }
 };
 
 std::span<const ActionRow> actionRows();

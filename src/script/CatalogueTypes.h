@@ -26,6 +26,10 @@ enum Value : unsigned {
     kEventText = 1u << 5, // a join, quit or death text the event lets set
     kAttacker = 1u << 6,  // the player who hit
     kCancel = 1u << 7,    // the event can be cancelled
+    kTyped = 1u << 8,     // a chat message or a command line, "%m" in templates
+    kCause = 1u << 9,     // $event->getCause(), why a player is hurt
+    kDrops = 1u << 10,    // $event->setDrops()
+    kDeath = 1u << 11,    // $event->setKeepInventory()
 };
 
 // The event dialog's category buttons.

@@ -3,6 +3,9 @@
 #include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
 
+#include <string_view>
+#include <utility>
+
 namespace vorlune::script {
 
 unsigned givenEverywhere(const EventRow &event)
@@ -13,9 +16,42 @@ unsigned givenEverywhere(const EventRow &event)
     return given;
 }
 
+namespace {
+
+// Values some events give on some APIs only (the block of a placed block is
+// gone on API 5): an action using one fits where any API gives it, and the
+// build refuses it on the others.
+constexpr unsigned kPerApi = kBlock;
+
+unsigned givenAnywhere(const EventRow &event)
+{
+    unsigned given = 0;
+    for (const EventCode &code : event.code)
+        given |= code.gives;
+    return given;
+}
+
+// Why an event that lacks these values cannot serve; empty for none of the
+// values below.
+QString lacking(unsigned missing, const QString &eventName)
+{
+    static constexpr std::pair<Value, std::string_view> kWhy[] = {
+        {kBlock, "fit_block"}, {kMessage, "fit_message"}, {kTyped, "fit_typed"},
+        {kCause, "fit_cause"}, {kDeath, "fit_death"},     {kDrops, "fit_drops"},
+    };
+    for (const auto &[value, key] : kWhy) {
+        if (missing & value)
+            return i18n::fillPlaceholders(i18n::extraText(key), {{"event", eventName}});
+    }
+    return {};
+}
+
+} // namespace
+
 QString misfit(const ActionRow &action, const EventRow &event)
 {
-    const unsigned missing = action.needs & ~givenEverywhere(event);
+    const unsigned missing =
+        (action.needs & ~kPerApi & ~givenEverywhere(event)) | (action.needs & kPerApi & ~givenAnywhere(event));
     const QString eventName = i18n::tx(event.name);
     if (missing & kPlayer)
         return i18n::fillPlaceholders(i18n::extraText("fit_player"),
@@ -24,7 +60,7 @@ QString misfit(const ActionRow &action, const EventRow &event)
         return i18n::fillPlaceholders(i18n::extraText("fit_cancel"), {{"event", eventName}});
     if ((missing & kEventText) || ((action.needs & kEventText) && !event.textSetter))
         return i18n::fillPlaceholders(i18n::extraText("fit_text"), {{"event", eventName}});
-    return {};
+    return lacking(missing, eventName);
 }
 
 QString buildFault(const EventRow &event, Api api)
@@ -42,6 +78,9 @@ QString buildFault(const ActionRow &action, const EventRow &event, Api api)
     if (!action.on(api))
         return i18n::fillPlaceholders(i18n::extraText("fit_absent"),
                                       {{"name", i18n::tx(action.name)}, {"api", apiName(api)}});
+    if (const QString why = lacking(action.needs & kPerApi & ~event.on(api).gives, i18n::tx(event.name));
+        !why.isEmpty())
+        return i18n::fillPlaceholders(i18n::extraText("fit_on_api"), {{"api", apiName(api)}, {"reason", why}});
     return {};
 }
 

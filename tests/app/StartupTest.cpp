@@ -53,7 +53,7 @@ private Q_SLOTS:
         expected += "\r\n";
         const QByteArray language = readFile(m_env->path(QStringLiteral("Language.ini")));
         QCOMPARE(language, expected);
-        QCOMPARE(language.count("\r\n["), 12);
+        QCOMPARE(language.count("\r\n["), 13);
         QVERIFY(language.contains("btn1=\xD0\x9E\xD0\xBA\r\n")); // Cyrillic О and к
 
         QCOMPARE(state.project.ProjectFileName, QStringLiteral("Новый плагин.vlk"));

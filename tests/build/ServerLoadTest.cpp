@@ -8,6 +8,7 @@
 #include "build/PluginCheck.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionTable.h"
+#include "script/ArgumentKinds.h"
 #include "script/EventTable.h"
 #include "script/Fitting.h"
 #include "support/Programs.h"
@@ -26,12 +27,15 @@
 
 #include <array>
 #include <optional>
+#include <span>
+#include <utility>
 
 using namespace vorlune;
 using vorlune::project::ProjectDocument;
 using vorlune::test::addAction;
 using vorlune::test::addMessage;
 using vorlune::test::TestEnvironment;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -100,7 +104,7 @@ QStringList missingNames(const QString &code, const ServerApi &api, const QStrin
     static const QHash<QString, QString> untyped = {
         {QStringLiteral("pocketmine\\Player::getLevel"), QStringLiteral("pocketmine\\level\\Level")},
     };
-    static const QRegularExpression names(QStringLiteral("\\\\(pocketmine\\\\[\\w\\\\]+)(::[A-Z_]+)?"));
+    static const QRegularExpression names(QStringLiteral("\\\\(pocketmine\\\\[\\w\\\\]+)(::[A-Z_]+)?(\\()?"));
     static const QRegularExpression handler(QStringLiteral("\\(\\\\(\\S+) \\$event\\)"));
     static const QRegularExpression start(
         QStringLiteral("\\$(event|player|this)((?:->\\w+\\([^()]*(?:\\([^()]*\\)[^()]*)*\\))+)"));
@@ -112,7 +116,14 @@ QStringList missingNames(const QString &code, const ServerApi &api, const QStrin
             eventClass = m.captured(1);
         for (const QRegularExpressionMatch &m : names.globalMatch(line)) {
             const QString name = m.captured(1) + m.captured(2);
-            if (m.captured(2).isEmpty() ? !api.classes.contains(name) : !api.constants.contains(name))
+            // The math library is not the server's own API.
+            if (name.startsWith(QLatin1String("pocketmine\\math\\")))
+                continue;
+            // GameMode::CREATIVE() is made by __callStatic, which reflection
+            // cannot list: its class must be there.
+            const bool member = !m.captured(2).isEmpty() && !m.captured(3).isEmpty();
+            if (m.captured(2).isEmpty() || member ? !api.classes.contains(m.captured(1))
+                                                  : !api.constants.contains(name))
                 missing << name;
         }
         for (const QRegularExpressionMatch &m : start.globalMatch(line)) {
@@ -135,6 +146,32 @@ QStringList missingNames(const QString &code, const ServerApi &api, const QStrin
         }
     }
     return missing;
+}
+
+// A value of the kind the build takes: the text for texts, the smallest
+// number, the first choice.
+QString sampleValue(script::ArgumentKind kind, const QString &text)
+{
+    if (const std::optional<script::NumberRange> range = script::numberRange(kind))
+        return QString::number(range->min);
+    const std::span<const script::Choice> choices = script::choicesOf(kind);
+    return choices.empty() ? text : QString::fromLatin1(choices.front().word);
+}
+
+// Runs the handlers of a built class against the stand-in of the events'
+// API (tests/fixtures/plugin-loader/fire.php): what the player was sent and
+// what the plugin logged, as JSON.
+QJsonObject fireHandlers(const TestEnvironment &env, ProjectDocument &document, const QString &api,
+                         const QStringList &firings)
+{
+    const QString file = env.path(QStringLiteral("Main.php"));
+    fileio::writeAtomically(file, build::generatePlugin(document).mainClass);
+    const test::ProgramResult fired = test::runProgram(
+        test::phpProgram(),
+        QStringList{QStringLiteral(VORLUNE_FIXTURES "/plugin-loader/fire.php"), file, api.left(1)} + firings);
+    if (fired.exitCode != 0)
+        qWarning("%s", qPrintable(fired.describe()));
+    return QJsonDocument::fromJson(fired.out.toUtf8()).object();
 }
 
 } // namespace
@@ -217,8 +254,11 @@ private Q_SLOTS:
             const QString id = script::eventIdOf(event);
             project::XmlElement element = document.mainScript().appendChildElement(id);
             for (const script::ActionRow &action : script::actionRows()) {
-                const QString args = script::makeArgumentBlock(QStringList(action.argumentCount, text));
-                const QString why = script::misfit(action, event);
+                QStringList values;
+                for (int i = 0; i < action.argumentCount; ++i)
+                    values << sampleValue(action.kinds[size_t(i)], text);
+                const QString args = script::makeArgumentBlock(values);
+                const QString why = script::buildFault(action, event, column);
                 if (why.isEmpty()) {
                     addAction(element, QString::number(action.id), args);
                     continue;
@@ -280,6 +320,40 @@ private Q_SLOTS:
         const test::ProgramResult loaded = loadOnServer(*m_env, document, QStringLiteral("3"));
         QCOMPARE(loaded.exitCode, 1);
         QCOMPARE(loaded.err, QStringLiteral("refused: no compatible api\n"));
+    }
+
+    // A condition lets the rest of its list run when it holds; turned round,
+    // when it does not.
+    void conditionsGateTheRestOfTheList_data() { eachApiLoadsItsPlugin_data(); }
+    void conditionsGateTheRestOfTheList()
+    {
+        QFETCH(QString, api);
+        ProjectDocument document = projectFor(api);
+        for (const auto &[event, is] : {std::pair{u"ev_4"_s, u"is"_s}, std::pair{u"ev_7"_s, u"not"_s}}) {
+            project::XmlElement element = document.mainScript().appendChildElement(event);
+            addAction(element, u"100"_s, script::makeArgumentBlock({is, u"vip"_s}));
+            addAction(element, u"2"_s, script::makeArgumentBlock({is}));
+        }
+        const QJsonObject shown =
+            fireHandlers(*m_env, document, api, {u"ev_4:vip"_s, u"ev_4:"_s, u"ev_7:vip"_s, u"ev_7:"_s});
+        QCOMPARE(shown.value(u"sent"_s).toArray(),
+                 (QJsonArray{QJsonArray{u"ev_4:vip"_s, u"is"_s}, QJsonArray{u"ev_7:"_s, u"not"_s}}));
+    }
+
+    // A name the server does not know is logged, and the rest of the list runs.
+    void anUnknownItemIsLoggedAndTheEventGoesOn_data() { eachApiLoadsItsPlugin_data(); }
+    void anUnknownItemIsLoggedAndTheEventGoesOn()
+    {
+        QFETCH(QString, api);
+        ProjectDocument document = projectFor(api);
+        project::XmlElement element = document.mainScript().appendChildElement(u"ev_16"_s);
+        addAction(element, u"12"_s, script::makeArgumentBlock({u"no_such_{player}"_s, u"2"_s}));
+        addAction(element, u"12"_s, script::makeArgumentBlock({u"diamond"_s, u"2"_s}));
+        addAction(element, u"2"_s, script::makeArgumentBlock({u"after"_s}));
+        const QJsonObject shown = fireHandlers(*m_env, document, api, {u"ev_16:"_s});
+        QCOMPARE(shown.value(u"warnings"_s).toArray(), QJsonArray{u"Unknown item: no_such_Steve"_s});
+        QCOMPARE(shown.value(u"items"_s).toArray(), (QJsonArray{QJsonArray{u"diamond"_s, 2}}));
+        QCOMPARE(shown.value(u"sent"_s).toArray(), (QJsonArray{QJsonArray{u"ev_16:"_s, u"after"_s}}));
     }
 
 private:

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -285,6 +286,32 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         QCOMPARE(w.actionCaptions(),
                  QStringList{script::makeActionLine(5, {QStringLiteral("Hi {player}"), QString()})});
         QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 4);
+    }
+
+    // A condition's layout: its choice as a box that stores the word, and a
+    // number that must be one in range before OK.
+    void conditionLayoutChoiceAndNumber()
+    {
+        Windows w;
+        w.openScriptEditor();
+        w.chooseEvent(w.editor().controls().sBitBtn5, 0, "sBitBtn2"); // joins
+        w.dropPaletteItem(QByteArrayLiteral("sImage108"));
+        QVERIFY(w.form4.isVisible());
+        QComboBox *is = w.form4.choiceBox(0);
+        QVERIFY(is->isVisible() && !w.form4.field(0)->isVisible());
+        QCOMPARE(is->itemText(1), i18n::tx("CHC.chc8"));
+        QVERIFY(w.form4.field(1)->isVisible());
+        for (const char *typed : {"", "150", "5x", "-5"}) {
+            w.form4.field(1)->setText(QLatin1String(typed));
+            QVERIFY2(!w.form4.okButton()->isEnabled(), typed);
+        }
+        w.form4.field(1)->setText(QStringLiteral("50"));
+        QVERIFY(w.form4.okButton()->isEnabled());
+        is->setCurrentIndex(1);
+        QTest::mouseClick(w.form4.okButton(), Qt::LeftButton);
+        QCOMPARE(w.actionCaptions(),
+                 QStringList{script::makeActionLine(108, {QStringLiteral("not"), QStringLiteral("50")})});
+        QCOMPARE(w.actions()->item(0)->data(Qt::UserRole).toInt(), 107);
     }
 
     // After the event dialog the arrow keys must work in the event list

@@ -41,7 +41,7 @@ private Q_SLOTS:
             QStringList({QStringLiteral("msg"), QStringLiteral("buttons"), QStringLiteral("RDOBTN"),
                          QStringLiteral("TTL"), QStringLiteral("MENU"), QStringLiteral("CNFG"), QStringLiteral("EVNT"),
                          QStringLiteral("OTHR"), QStringLiteral("RSRS"), QStringLiteral("PGS"), QStringLiteral("FNCT"),
-                         QStringLiteral("VLS"), QStringLiteral("CKBOX")}));
+                         QStringLiteral("VLS"), QStringLiteral("CHC"), QStringLiteral("CKBOX")}));
         QCOMPARE(written.keys(QStringLiteral("BUTTONS")).first(), QStringLiteral("btn1"));
         QVERIFY(!test::readFile(m_env->path(QStringLiteral("Language.ini"))).contains("comment"));
     }

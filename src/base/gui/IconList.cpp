@@ -13,7 +13,9 @@ std::array<QIcon, Count> loadIcons(const QString &pattern, int size)
     std::array<QIcon, Count> loaded;
     for (size_t i = 0; i < Count; ++i) {
         const QPixmap pixmap(pattern.arg(i, 2, 10, QLatin1Char('0')));
-        loaded[i] = QIcon(pixmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        // An id the catalogue does not use has no picture.
+        if (!pixmap.isNull())
+            loaded[i] = QIcon(pixmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
     return loaded;
 }
@@ -40,7 +42,12 @@ QIcon eventIcon(int index)
 
 QIcon actionIcon(int index)
 {
-    static const auto icons = loadIcons<9>(QStringLiteral(":/icons/action%1.png"), 24);
+    constexpr int kFirstCondition = 99;
+    if (index >= kFirstCondition) {
+        static const QIcon condition(QStringLiteral(":/icons/condition.png"));
+        return condition;
+    }
+    static const auto icons = loadIcons<31>(QStringLiteral(":/icons/action%1.png"), 24);
     return pick(icons, index);
 }
 

@@ -1,6 +1,7 @@
 #include "script/gui/ActionLineDelegate.h"
 
 #include "script/ActionCatalogue.h"
+#include "script/ArgumentKinds.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -29,7 +30,8 @@ void ActionLineDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QWidget *view = item.widget;
     QStyle *style = view ? view->style() : QApplication::style();
     const int textWidth = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view).width();
-    item.text = fittedActionLine(item.text, item.fontMetrics, textWidth - 2);
+    // Choices show by their names in the interface language.
+    item.text = fittedActionLine(script::shownActionLine(item.text), item.fontMetrics, textWidth - 2);
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
 }
 

@@ -5,6 +5,7 @@
 #include "base/gui/PseudoModal.h"
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
+#include "script/ArgumentKinds.h"
 #include "script/EventRegistry.h"
 #include "script/Fitting.h"
 #include "script/gui/PaletteItem.h"
@@ -170,7 +171,7 @@ void ScriptEditor::writeActionLine(int index, const QString &line, int imageInde
     entry->setIcon(actionIcon(imageIndex));
     entry->setData(Qt::UserRole, imageIndex);
     // The list cuts long lines; the hint shows the whole message.
-    entry->setToolTip(plainToolTip(script::readableActionLine(line)));
+    entry->setToolTip(plainToolTip(script::readableActionLine(script::shownActionLine(line))));
 }
 
 void ScriptEditor::sBitBtn5Click() { showEventDialog(i18n::tx("TTL.ttl2")); }

@@ -8,6 +8,7 @@
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 
 #include <iterator>
@@ -57,10 +58,19 @@ ScriptEditorControls::ScriptEditorControls(QWidget *area)
     sTabSheet1->setObjectName(QStringLiteral("sTabSheet1"));
     Players->setObjectName(QStringLiteral("Players"));
     sTabSheet2->setObjectName(QStringLiteral("sTabSheet2"));
-    sPageControl1->addTab(sTabSheet1, QString());
-    sPageControl1->addTab(Players, QString());
-    sPageControl1->addTab(sTabSheet2, QString());
     QWidget *tabs[] = {sTabSheet1, Players, sTabSheet2};
+    // A tab with more items than the window is high scrolls.
+    for (QWidget *tab : tabs) {
+        auto *scroll = new QScrollArea;
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWidgetResizable(true);
+        scroll->setWidget(tab);
+        // The tab's own colours show through, as on a tab without scrolling.
+        scroll->viewport()->setAutoFillBackground(false);
+        tab->setAutoFillBackground(false);
+        sPageControl1->addTab(scroll, QString());
+    }
     int itemsOnTab[std::size(tabs)] = {};
     for (const script::ActionRow &row : script::actionRows())
         ++itemsOnTab[row.paletteTab];
@@ -76,6 +86,8 @@ ScriptEditorControls::ScriptEditorControls(QWidget *area)
             item->setGeometry(8, 8 + 32 * at, 24, 24);
         paletteItems.push_back(item);
     }
+    for (size_t tab = 0; tab < std::size(tabs); ++tab)
+        tabs[tab]->setMinimumHeight(8 + 32 * placed[tab]);
     sImage1 = paletteItems.front();
     sListView2->resize(150, 300);
     sListView1->setItemDelegate(new ActionLineDelegate(sListView1));

@@ -3,9 +3,11 @@
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
 #include "script/ActionTable.h"
+#include "script/ArgumentKinds.h"
 #include "script/gui/ScriptEditor.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,8 +50,12 @@ void activeEdit(QLineEdit *obj)
 } // namespace
 
 TForm4::TForm4(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_labels{new QLabel(this), new QLabel(this)}, m_edits{new QLineEdit(this), new QLineEdit(this)},
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_labels{new QLabel(this),
+                                                                                            new QLabel(this),
+                                                                                            new QLabel(this)},
+      m_edits{new QLineEdit(this), new QLineEdit(this), new QLineEdit(this)}, m_choices{new QComboBox(this),
+                                                                                        new QComboBox(this),
+                                                                                        new QComboBox(this)},
       m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TForm4"));
@@ -60,6 +66,7 @@ TForm4::TForm4(QWidget *parent)
         // The OK state follows the fields as they change, which is what a
         // 7 ms poll would show, without polling.
         connect(m_edits[i], &QLineEdit::textChanged, this, &TForm4::Timer1Timer);
+        m_choices[i]->setObjectName(QStringLiteral("sComboBox%1").arg(i + 1));
     }
     m_cancel->setObjectName(QStringLiteral("sBitBtn1"));
     m_cancel->setGeometry(-4, 117, 157, 25);
@@ -97,6 +104,9 @@ void TForm4::deactiveAll()
     for (int i = 0; i < script::kMaxArguments; ++i) {
         deactiveLabel(m_labels[i]);
         deactiveEdit(m_edits[i]);
+        m_choices[i]->setGeometry(0, 0, 0, 0);
+        m_choices[i]->hide();
+        m_choices[i]->clear();
     }
 }
 
@@ -117,19 +127,29 @@ void TForm4::FormShow()
         EditLineIndex != -1 && m_editor ? m_editor->controls().sListView1->item(EditLineIndex) : nullptr;
     for (int i = 0; i < count; ++i) {
         QLabel *label = m_labels[i];
-        QLineEdit *edit = m_edits[i];
         activeLabel(label);
-        activeEdit(edit);
         label->setText(i18n::tx(action->labels[size_t(i)]) + QStringLiteral(" : "));
         label->adjustSize();
         label->move(8, 8 + 29 * i);
         const int left = label->x() + label->width();
-        edit->setGeometry(left, 8 + 29 * i, width() - left - 8, 21);
-        if (line)
-            edit->setText(script::getArgumentValue(line->text(), i + 1));
+        const QString stored = line ? script::getArgumentValue(line->text(), i + 1) : QString();
+        const std::span<const script::Choice> choices = script::choicesOf(action->kinds[size_t(i)]);
+        if (choices.empty()) {
+            activeEdit(m_edits[i]);
+            m_edits[i]->setGeometry(left, 8 + 29 * i, width() - left - 8, 21);
+            m_edits[i]->setText(stored);
+            continue;
+        }
+        // A choice offers its names and stores its word.
+        QComboBox *box = m_choices[i];
+        for (const script::Choice &choice : choices)
+            box->addItem(i18n::tx(choice.name), QString::fromLatin1(choice.word));
+        box->setCurrentIndex(std::max(0, box->findData(stored)));
+        box->setGeometry(left, 6 + 29 * i, width() - left - 8, 25);
+        box->show();
     }
     if (count > 0)
-        m_edits[0]->setFocus();
+        (m_choices[0]->isVisible() ? static_cast<QWidget *>(m_choices[0]) : m_edits[0])->setFocus();
     Timer1Timer();
 }
 
@@ -140,12 +160,21 @@ void TForm4::Timer1Timer()
         return;
     // A value holding the closing marker could not be read back whole, so it
     // cannot be confirmed either; the first ones must not be empty.
+    // Numbers must be numbers in their range before they can be confirmed.
     bool ok = true;
     for (int i = 0; i < action->argumentCount; ++i) {
-        const QString text = m_edits[i]->text();
-        ok = ok && !text.contains(script::closingMarker()) && (i >= action->requiredArguments || !text.isEmpty());
+        const QString text = value(*action, i);
+        ok = ok && !text.contains(script::closingMarker()) && (i >= action->requiredArguments || !text.isEmpty()) &&
+             script::valueFits(action->kinds[size_t(i)], text);
     }
     m_ok->setEnabled(ok);
+}
+
+QString TForm4::value(const script::ActionRow &action, int index) const
+{
+    if (script::choicesOf(action.kinds[size_t(index)]).empty())
+        return m_edits[index]->text();
+    return m_choices[index]->currentData().toString();
 }
 
 void TForm4::sBitBtn2Click()
@@ -154,7 +183,7 @@ void TForm4::sBitBtn2Click()
     if (action && m_editor && m_ok->isEnabled()) {
         QStringList values;
         for (int i = 0; i < action->argumentCount; ++i)
-            values << m_edits[i]->text();
+            values << value(*action, i);
         const QString line = script::makeActionLine(action->id, values);
         m_editor->writeActionLine(EditLineIndex, line, EditImageIndex);
         m_editor->SaveEventList(m_editor->selectedEventId());

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -38,8 +39,10 @@ public:
     void sBitBtn2Click();
     void sBitBtn1Click();
 
-    // The argument fields, sEdit1 first.
+    // The argument fields, sEdit1 first, and the choice boxes that stand in
+    // their place for fixed choices.
     QLineEdit *field(int index = 0) const { return m_edits[index]; }
+    QComboBox *choiceBox(int index = 0) const { return m_choices[index]; }
     QPushButton *okButton() const { return m_ok; }
 
 protected:
@@ -51,11 +54,15 @@ private:
     void FormShow();
     // The action the title names; nullptr for none.
     const script::ActionRow *editedAction() const;
+    // The value of argument `index` as stored: typed, or a choice's word.
+    QString value(const script::ActionRow &action, int index) const;
 
     ScriptEditor *m_editor = nullptr;
-    // One label and field per argument: Label1 and sEdit1, Label2 and sEdit2.
-    QLabel *m_labels[2];
-    QLineEdit *m_edits[2];
+    // One label and field per argument: Label1 and sEdit1 (or sComboBox1),
+    // Label2 and sEdit2, Label3 and sEdit3.
+    QLabel *m_labels[3];
+    QLineEdit *m_edits[3];
+    QComboBox *m_choices[3];
     QPushButton *m_cancel;
     QPushButton *m_ok;
     QTimer *m_timer;
