@@ -68,6 +68,12 @@ QStringList actionArguments(const script::ActionRow &action, const QString &args
 
 QString actionStatement(const script::ActionRow &action, const script::EventRow &event, Api api, const QString &args)
 {
+    return actionStatement(action, event, api, args, event.on(api).gives);
+}
+
+QString actionStatement(const script::ActionRow &action, const script::EventRow &event, Api api, const QString &args,
+                        unsigned gives)
+{
     const QStringList values = actionArguments(action, args);
     const QString code = QString::fromLatin1(action.on(api));
     // One pass, so a value that holds "%2" is never replaced again.
@@ -89,9 +95,18 @@ QString actionStatement(const script::ActionRow &action, const script::EventRow 
             continue;
         }
         const QString &value = values.at(index);
-        statement += action.kinds[size_t(index)] == script::ArgumentKind::Message
-                         ? literal(value)
-                         : textExpression(value, event.on(api).gives, api);
+        switch (action.kinds[size_t(index)]) {
+        case script::ArgumentKind::Message:
+            statement += literal(value);
+            break;
+        case script::ArgumentKind::Text:
+            statement += textExpression(value, gives, api);
+            break;
+        case script::ArgumentKind::Seconds: // digits, checked before
+        case script::ArgumentKind::IsNot:
+            statement += value;
+            break;
+        }
     }
     return statement;
 }

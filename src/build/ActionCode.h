@@ -21,5 +21,9 @@ QStringList actionArguments(const script::ActionRow &action, const QString &args
 // script::buildFault).
 QString actionStatement(const script::ActionRow &action, const script::EventRow &event, script::Api api,
                         const QString &args);
+// The same where the actions before it changed what the event gives
+// (script::Reach): the placeholders expand by `gives`.
+QString actionStatement(const script::ActionRow &action, const script::EventRow &event, script::Api api,
+                        const QString &args, unsigned gives);
 
 } // namespace vorlune::build

@@ -13,7 +13,7 @@ struct TextRow {
 
 // Every localized text, in the loader's order (which is also the order of a
 // language file written from nothing), with its built-in Russian default.
-inline constexpr std::array<TextRow, 126> kTextRows{{
+inline constexpr std::array<TextRow, 133> kTextRows{{
     {"BUTTONS", "btn1", "Ок"},
     {"BUTTONS", "btn2", "Отмена"},
     {"BUTTONS", "btn3", "Новое Событие"},
@@ -115,6 +115,8 @@ inline constexpr std::array<TextRow, 126> kTextRows{{
     {"EVNT", "evnt26", "Игрока Выгнали с Сервера"},
     {"EVNT", "evnt27", "Игрок Создал Предмет"},
     {"EVNT", "evnt28", "Сервер Опрошен (список серверов)"},
+    {"EVNT", "evnt40", "Команда..."},
+    {"EVNT", "evnt60", "Таймер..."},
     {"OTHR", "othr1", "Новый плагин"},
     {"OTHR", "othr2", "Исходник плагина"},
     {"OTHR", "othr3", "Плагин"},
@@ -134,10 +136,15 @@ inline constexpr std::array<TextRow, 126> kTextRows{{
     {"FNCT", "fnct7", "Показать подсказку"},
     {"FNCT", "fnct8", "Показать сообщение над панелью"},
     {"FNCT", "fnct9", "Задать сообщение входа, выхода или смерти"},
+    {"FNCT", "fnct28", "Подождать N секунд"},
+    {"FNCT", "fnct31", "Для каждого игрока онлайн"},
+    {"FNCT", "fnct111", "Если отправитель — игрок"},
     {"VLS", "vls1", "Сообщение"},
     {"VLS", "vls2", "Заголовок"},
     {"VLS", "vls3", "Подзаголовок"},
     {"VLS", "vls4", "Текст"},
+    {"VLS", "vls28", "Секунды"},
+    {"VLS", "vls111", "Отправитель — игрок"},
     {"CKBOX", "ckbox1", "Удалять \"{name}\" перед запуском"},
     {"CKBOX", "ckbox2", "Удалять папку \"{name}\" перед запуском"},
     {"CKBOX", "ckbox3", "Удалять краш дампы перед запуском"},

@@ -42,6 +42,45 @@ const ActionRow kActions[] = {
     oneText(8, "FNCT.fnct8", 0, kPlayer, 1, "VLS.vls1", same("$player->sendActionBarMessage(%1);")),
     // An empty text hides the server's own message.
     oneText(9, "FNCT.fnct9", 0, kEventText, 0, "VLS.vls4", same("$event->%s(%1);")),
+    // The closure shape is checked by the server when the task is made: API 3
+    // passes the current tick, the later APIs nothing.
+    {28,
+     "FNCT.fnct28",
+     2,
+     0,
+     1,
+     1,
+     {K::Seconds, K::Seconds},
+     {"VLS.vls28", "VLS.vls28"},
+     {"$this->getScheduler()->scheduleDelayedTask(new \\pocketmine\\scheduler\\ClosureTask(function(int "
+      "$currentTick)%u : void{",
+      "$this->getScheduler()->scheduleDelayedTask(new \\pocketmine\\scheduler\\ClosureTask(function()%u : void{",
+      "$this->getScheduler()->scheduleDelayedTask(new \\pocketmine\\scheduler\\ClosureTask(function()%u : void{"},
+     ActionShape::Delay},
+    {31,
+     "FNCT.fnct31",
+     2,
+     0,
+     0,
+     0,
+     {K::Text, K::Text},
+     {"VLS.vls1", "VLS.vls1"},
+     same("foreach($this->getServer()->getOnlinePlayers() as $player){"),
+     ActionShape::EachPlayer,
+     kPlayer},
+    {111,
+     "FNCT.fnct111",
+     2,
+     kSender,
+     1,
+     1,
+     {K::IsNot, K::IsNot},
+     {"VLS.vls111", "VLS.vls111"},
+     {"($player = $sender) instanceof \\pocketmine\\Player",
+      "($player = $sender) instanceof \\pocketmine\\player\\Player",
+      "($player = $sender) instanceof \\pocketmine\\player\\Player"},
+     ActionShape::Guard,
+     kPlayer},
 };
 
 const PlaceholderRow kPlaceholders[] = {
@@ -69,6 +108,17 @@ const PlaceholderRow kPlaceholders[] = {
     {"item", kItem, same("$event->getItem()->getName()")},
     // In ev_9 the player is the one who hit.
     {"attacker", kAttacker, same("$player->getName()")},
+    {"sender", kSender, same("$sender->getName()")},
+    {"args", kSender, same("implode(\" \", $args)")},
+    {"arg1", kSender, same("($args[0] ?? \"\")")},
+    {"arg2", kSender, same("($args[1] ?? \"\")")},
+    {"arg3", kSender, same("($args[2] ?? \"\")")},
+    {"arg4", kSender, same("($args[3] ?? \"\")")},
+    {"arg5", kSender, same("($args[4] ?? \"\")")},
+    {"arg6", kSender, same("($args[5] ?? \"\")")},
+    {"arg7", kSender, same("($args[6] ?? \"\")")},
+    {"arg8", kSender, same("($args[7] ?? \"\")")},
+    {"arg9", kSender, same("($args[8] ?? \"\")")},
 };
 
 } // namespace

@@ -13,6 +13,16 @@ namespace vorlune::script {
 enum class ArgumentKind {
     Message, // a string literal, exactly as typed
     Text,    // a string literal with the placeholders the event gives
+    Seconds, // ASCII digits, 1 to 86400
+    IsNot,   // "is" or "not": whether a condition holds or is turned round
+};
+
+// How an action stands in its event's list.
+enum class ActionShape {
+    Statement,  // one statement
+    Guard,      // the rest of the list runs only when the condition holds
+    Delay,      // the rest of the list runs after a number of seconds
+    EachPlayer, // the rest of the list runs once per online player
 };
 
 inline constexpr int kMaxArguments = 2;
@@ -31,7 +41,11 @@ struct ActionRow {
     // One statement per API; "%1", "%2" stand for the arguments as PHP
     // expressions, "%s" for the event's text setter. nullptr when the API
     // has no way to do it.
+    // For a guard the condition, for a delay and a loop the opening line
+    // ("%u": the closure's use list).
     std::array<const char *, kApiCount> templates;
+    ActionShape shape = ActionShape::Statement;
+    unsigned grants = 0; // Value flags the rest of the list gets
 
     const char *on(Api api) const { return templates[size_t(api)]; }
 };

@@ -26,6 +26,7 @@ enum Value : unsigned {
     kEventText = 1u << 5, // a join, quit or death text the event lets set
     kAttacker = 1u << 6,  // the player who hit
     kCancel = 1u << 7,    // the event can be cancelled
+    kSender = 1u << 8,    // $sender and $args of a command of the plugin's own
 };
 
 // The event dialog's category buttons.

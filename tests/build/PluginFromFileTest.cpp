@@ -85,7 +85,7 @@ Reading throughScan(const QString &path)
 
 class Ignore final : public project::ScriptVisitor {
 public:
-    void event(const QString &) override {}
+    void event(const QString &, const QString &, int) override {}
     void action(const QString &, const QString &) override {}
 };
 
