@@ -1,7 +1,10 @@
 #include "script/EventSettings.h"
 
+#include "base/Error.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
+#include "project/ProjectDocument.h"
+#include "project/XmlParseErrors.h"
 #include "script/ActionCatalogue.h"
 #include "script/EventRegistry.h"
 
@@ -115,6 +118,18 @@ QString eventCaption(const QString &id, const QString &args)
         break;
     }
     return getEventFromId(id);
+}
+
+void refuseBrokenSettings(const project::ProjectDocument &document, const QString &sourceName)
+{
+    const project::XmlElement mainScript = document.mainScript();
+    if (mainScript.isNull())
+        return;
+    for (const project::XmlElement &event : mainScript.childElements()) {
+        const QString fault = settingsFault(event.name(), event.attribute(QStringLiteral("args")), event.line());
+        if (!fault.isEmpty())
+            throw Error(project::xmlparse::withLine(sourceName, 0, fault));
+    }
 }
 
 QString freeSlot(SlotKind kind, const QStringList &usedIds)

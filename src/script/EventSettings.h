@@ -5,6 +5,10 @@
 
 #include <optional>
 
+namespace vorlune::project {
+class ProjectDocument;
+} // namespace vorlune::project
+
 namespace vorlune::script {
 
 // Events whose settings the event element carries in its `args` attribute,
@@ -51,6 +55,11 @@ QString settingsFault(const QString &id, const QString &args, int line);
 // The caption of an event in the event list: "/" + name for a command,
 // number and period for a timer, else the display name.
 QString eventCaption(const QString &id, const QString &args);
+
+// Throws vorlune::Error, naming the file and the line, for the first event
+// element of the document's main script whose settings are missing or
+// broken: such a project is never opened half.
+void refuseBrokenSettings(const project::ProjectDocument &document, const QString &sourceName);
 
 // The lowest id of that kind that usedIds lacks; empty when all are taken.
 QString freeSlot(SlotKind kind, const QStringList &usedIds);

@@ -1,11 +1,14 @@
 #include "script/gui/TForm4.h"
 
+#include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "script/ActionCatalogue.h"
 #include "script/ActionTable.h"
+#include "script/EventSettings.h"
 #include "script/gui/ScriptEditor.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -49,7 +52,8 @@ void activeEdit(QLineEdit *obj)
 TForm4::TForm4(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_labels{new QLabel(this), new QLabel(this)}, m_edits{new QLineEdit(this), new QLineEdit(this)},
-      m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)), m_timer(new QTimer(this))
+      m_choice(new QComboBox(this)), m_cancel(new QPushButton(this)), m_ok(new QPushButton(this)),
+      m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("TForm4"));
     setFixedSize(302, 142);
@@ -60,6 +64,7 @@ TForm4::TForm4(QWidget *parent)
         // 7 ms poll would show, without polling.
         connect(m_edits[i], &QLineEdit::textChanged, this, &TForm4::Timer1Timer);
     }
+    m_choice->setObjectName(QStringLiteral("sComboBox1"));
     m_cancel->setObjectName(QStringLiteral("sBitBtn1"));
     m_cancel->setGeometry(-4, 117, 157, 25);
     m_ok->setObjectName(QStringLiteral("sBitBtn2"));
@@ -75,6 +80,9 @@ void TForm4::applyTexts()
 {
     m_cancel->setText(i18n::tx("BUTTONS.btn2"));
     m_ok->setText(i18n::tx("BUTTONS.btn1"));
+    m_choice->clear();
+    m_choice->addItem(i18n::extraText("choice_is"), QStringLiteral("is"));
+    m_choice->addItem(i18n::extraText("choice_not"), QStringLiteral("not"));
 }
 
 const script::ActionRow *TForm4::editedAction() const
@@ -93,6 +101,7 @@ void TForm4::deactiveAll()
         deactiveLabel(m_labels[i]);
         deactiveEdit(m_edits[i]);
     }
+    m_choice->hide();
 }
 
 void TForm4::showEvent(QShowEvent *event)
@@ -122,6 +131,13 @@ void TForm4::FormShow()
         edit->setGeometry(left, 8 + 29 * i, width() - left - 8, 21);
         if (line)
             edit->setText(script::getArgumentValue(line->text(), i + 1));
+        if (action->kinds[size_t(i)] == script::ArgumentKind::IsNot) {
+            // A choice stores its word, whatever the language shows.
+            m_choice->setGeometry(edit->geometry().adjusted(0, 0, 0, 2));
+            m_choice->setCurrentIndex(qMax(0, m_choice->findData(edit->text())));
+            m_choice->show();
+            edit->hide();
+        }
     }
     if (count > 0)
         m_edits[0]->setFocus();
@@ -137,8 +153,12 @@ void TForm4::Timer1Timer()
     // cannot be confirmed either; the first ones must not be empty.
     bool ok = true;
     for (int i = 0; i < action->argumentCount; ++i) {
+        if (action->kinds[size_t(i)] == script::ArgumentKind::IsNot)
+            continue; // always one of its two words
         const QString text = m_edits[i]->text();
         ok = ok && !text.contains(script::closingMarker()) && (i >= action->requiredArguments || !text.isEmpty());
+        if (action->kinds[size_t(i)] == script::ArgumentKind::Seconds)
+            ok = ok && script::secondsValue(text).has_value();
     }
     m_ok->setEnabled(ok);
 }
@@ -149,7 +169,8 @@ void TForm4::sBitBtn2Click()
     if (action && m_editor && m_ok->isEnabled()) {
         QStringList values;
         for (int i = 0; i < action->argumentCount; ++i)
-            values << m_edits[i]->text();
+            values << (action->kinds[size_t(i)] == script::ArgumentKind::IsNot ? m_choice->currentData().toString()
+                                                                               : m_edits[i]->text());
         const QString line = script::makeActionLine(action->id, values);
         m_editor->writeActionLine(EditLineIndex, line, EditImageIndex);
         m_editor->SaveEventList(m_editor->selectedEventId());

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,6 +42,8 @@ public:
     // The argument fields, sEdit1 first.
     QLineEdit *field(int index = 0) const { return m_edits[index]; }
     QPushButton *okButton() const { return m_ok; }
+    // The "is" / "not" choice of a condition, in place of its first field.
+    QComboBox *choice() const { return m_choice; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -55,6 +58,7 @@ private:
     // One label and field per argument: Label1 and sEdit1, Label2 and sEdit2.
     QLabel *m_labels[2];
     QLineEdit *m_edits[2];
+    QComboBox *m_choice;
     QPushButton *m_cancel;
     QPushButton *m_ok;
     QTimer *m_timer;
