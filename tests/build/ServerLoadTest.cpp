@@ -233,7 +233,7 @@ private Q_SLOTS:
                 for (int i = 0; i < action.argumentCount; ++i)
                     values << (action.kinds[size_t(i)] == script::ArgumentKind::Seconds ? QStringLiteral("2")
                                : action.kinds[size_t(i)] == script::ArgumentKind::IsNot ? QStringLiteral("is")
-                                                                                         : text);
+                                                                                        : text);
                 const QString args = script::makeArgumentBlock(values);
                 const QString why = script::misfit(action, event);
                 if (why.isEmpty()) {
@@ -302,10 +302,11 @@ private Q_SLOTS:
         ProjectDocument document = projectFor(api);
         document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("My Plugin"));
         const std::pair<const char *, script::CommandSettings> commands[] = {
-            {"ev_41", {QStringLiteral("heal"), QStringLiteral("Heal: yourself"), QStringLiteral("/heal"),
-                       QString::fromLatin1(script::kEveryone)}},
-            {"ev_40", {QStringLiteral("true"), QString(), QStringLiteral("#no"),
-                       QString::fromLatin1(script::kOperators)}}};
+            {"ev_41",
+             {QStringLiteral("heal"), QStringLiteral("Heal: yourself"), QStringLiteral("/heal"),
+              QString::fromLatin1(script::kEveryone)}},
+            {"ev_40",
+             {QStringLiteral("true"), QString(), QStringLiteral("#no"), QString::fromLatin1(script::kOperators)}}};
         for (const auto &[id, command] : commands) {
             project::XmlElement element = document.mainScript().appendChildElement(QLatin1String(id));
             element.setAttribute(QStringLiteral("args"), script::commandArgs(command));
