@@ -7,6 +7,7 @@
 #include "base/RuntimeFiles.h"
 #include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
+#include "script/EventSettings.h"
 #include "testrun/DownloadSources.h"
 #include "testrun/RunOptions.h"
 
@@ -85,7 +86,7 @@ void putProjectIntoMemory(AppState &state, const QStringList &arguments)
     if (arguments.isEmpty())
         return;
     // A project that cannot be opened leaves the new project in place.
-    state.project.OpenPlugin(joinArguments(arguments));
+    state.project.OpenPlugin(joinArguments(arguments), script::refuseBrokenSettings);
 }
 
 void runCreationSteps(AppState &state, const QStringList &arguments, const std::function<void()> &applyTheme)

@@ -83,6 +83,12 @@ QStringList actionArguments(const script::ActionRow &action, const QString &args
 
 QString actionStatement(const script::ActionRow &action, const script::EventRow &event, Api api, const QString &args)
 {
+    return actionStatement(action, event, api, args, event.on(api).gives, QStringLiteral("return;"));
+}
+
+QString actionStatement(const script::ActionRow &action, const script::EventRow &event, Api api, const QString &args,
+                        unsigned gives, const QString &leave)
+{
     const QStringList values = actionArguments(action, args);
     const QString code = QString::fromLatin1(action.on(api));
     // One pass, so a value that holds "%2" is never replaced again.
@@ -108,15 +114,15 @@ QString actionStatement(const script::ActionRow &action, const script::EventRow 
             statement += code.mid(i - 1, 2);
             continue;
         }
-        statement += valueCode(action.kinds[size_t(index)], values.at(index), event.on(api).gives, api);
+        statement += valueCode(action.kinds[size_t(index)], values.at(index), gives, api);
     }
     if (!action.isCondition())
         return statement;
     // The rest of the event's list runs only when the condition holds, or
     // when it does not if it is turned round.
     if (values.value(0) == QLatin1String("not"))
-        return QStringLiteral("if((") + statement + QStringLiteral(")){ return; }");
-    return QStringLiteral("if(!(") + statement + QStringLiteral(")){ return; }");
+        return QStringLiteral("if((") + statement + QStringLiteral(")){ ") + leave + QStringLiteral(" }");
+    return QStringLiteral("if(!(") + statement + QStringLiteral(")){ ") + leave + QStringLiteral(" }");
 }
 
 } // namespace vorlune::build

@@ -18,8 +18,14 @@ QStringList literalPlaceholders(const QString &text, unsigned gives, script::Api
 // missing one is empty. Action 1 reads its first value as it always has.
 QStringList actionArguments(const script::ActionRow &action, const QString &args);
 // The statement of an action that fits the event on that API (see
-// script::buildFault).
+// script::buildFault); a condition leaves the rest of the list with
+// "return;" when it does not hold.
 QString actionStatement(const script::ActionRow &action, const script::EventRow &event, script::Api api,
                         const QString &args);
+// The same where the actions before it changed what the event gives
+// (script::Reach): the placeholders expand by `gives`, and a condition
+// leaves with `leave`.
+QString actionStatement(const script::ActionRow &action, const script::EventRow &event, script::Api api,
+                        const QString &args, unsigned gives, const QString &leave);
 
 } // namespace vorlune::build

@@ -2,10 +2,12 @@
 
 #include "build/ActionCode.h"
 #include "build/PhpNames.h"
+#include "build/PhpStringLiteral.h"
 #include "build/YamlScalar.h"
 
 #include "base/Error.h"
-#include "i18n/TextTable.h"
+#include "i18n/ExtraTexts.h"
+#include "i18n/Placeholder.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
 #include "script/ActionTable.h"
@@ -66,19 +68,35 @@ std::optional<int> apiMajorVersion(const QString &api) { return leadingNumber(ap
 
 bool declaresVoidReturns(const QString &api) { return apiMajorVersion(api.trimmed()).value_or(0) >= 4; }
 
-void MainClassWriter::event(const QString &name)
+void MainClassWriter::event(const QString &name, const QString &args, int line)
 {
     m_current = -1;
     const script::EventRow *row = script::eventRow(name);
     if (!row)
         return;
+    // Every element is checked: a broken one must not go unnoticed because
+    // an earlier one of the same event was whole.
+    if (const QString fault = script::settingsFault(name, args, line); !fault.isEmpty())
+        m_faults << fault;
     for (size_t i = 0; i < m_events.size(); ++i) {
-        if (m_events[i].row == row)
+        if (m_events[i].id == name)
             m_current = qsizetype(i);
     }
     if (m_current < 0) {
         m_current = qsizetype(m_events.size());
-        m_events.push_back(EventBody{row, {}});
+        m_events.push_back(EventBody{row, name, args, {}});
+        // One command name, one command: the server would keep only one.
+        if (const auto command = script::commandSettings(args);
+            command && script::slotKind(name) == script::SlotKind::Command) {
+            for (const EventBody &other : m_events) {
+                const auto earlier = script::commandSettings(other.settings);
+                if (&other != &m_events.back() && script::slotKind(other.id) == script::SlotKind::Command && earlier &&
+                    earlier->name.compare(command->name, Qt::CaseInsensitive) == 0)
+                    m_faults << i18n::fillPlaceholders(
+                        i18n::extraText("slot_same_command"),
+                        {{"line", QString::number(line)}, {"id", name}, {"name", command->name}});
+            }
+        }
     }
 }
 
@@ -90,15 +108,63 @@ void MainClassWriter::action(const QString &id, const QString &args)
     const script::ActionRow *action = number ? script::actionRow(*number) : nullptr;
     if (!action)
         return;
-    std::vector<Piece> &pieces = m_events[size_t(m_current)].pieces;
+    std::vector<ActionPiece> &pieces = m_events[size_t(m_current)].pieces;
     if (action->id != 1) {
-        pieces.push_back(Piece{{}, action, args});
+        pieces.push_back(ActionPiece{{}, action, args});
         return;
     }
     if (pieces.empty() || pieces.back().action)
         pieces.emplace_back();
     const QString statement = actionStatement(*action, *m_events[size_t(m_current)].row, script::Api::V3, args);
     appendLine(pieces.back().code, statement);
+}
+
+std::vector<script::CommandSettings> MainClassWriter::commands() const
+{
+    std::vector<script::CommandSettings> commands;
+    for (const EventBody &event : m_events) {
+        if (script::slotKind(event.id) == script::SlotKind::Command) {
+            if (const auto command = script::commandSettings(event.settings))
+                commands.push_back(*command);
+        }
+    }
+    return commands;
+}
+
+// Each timer is scheduled once the plugin is enabled, period in ticks.
+void MainClassWriter::writeTimers(QByteArray &bytes, script::Api api, QStringList &faults) const
+{
+    for (const EventBody &event : m_events) {
+        if (script::slotKind(event.id) != script::SlotKind::Timer)
+            continue;
+        appendLine(bytes, QString::fromLatin1(event.row->on(api).prelude));
+        writeActions(bytes, *event.row, event.pieces, api, Body::Timer, faults);
+        appendLine(bytes,
+                   QStringLiteral("}), %1);").arg(qint64(script::timerSeconds(event.settings).value_or(1)) * 20));
+    }
+}
+
+// One method for every command: the server calls it with the command the
+// plugin.yml entry made.
+void MainClassWriter::writeCommands(QByteArray &bytes, script::Api api, QStringList &faults) const
+{
+    const std::vector<script::CommandSettings> names = commands();
+    if (names.empty())
+        return;
+    appendLine(bytes, QStringLiteral("public function onCommand(\\pocketmine\\command\\CommandSender $sender, "
+                                     "\\pocketmine\\command\\Command $command, string $label, array $args) : bool{"));
+    for (const EventBody &event : m_events) {
+        const auto command = script::commandSettings(event.settings);
+        if (script::slotKind(event.id) != script::SlotKind::Command || !command)
+            continue;
+        appendLine(bytes, QStringLiteral("if($command->getName() === \"") + phpStringBody(command->name) +
+                              QStringLiteral("\"){"));
+        writeActions(bytes, *event.row, event.pieces, api, Body::Command, faults);
+        appendLine(bytes, QStringLiteral("return true;"));
+        appendLine(bytes, QStringLiteral("}"));
+    }
+    appendLine(bytes, QStringLiteral("return false;"));
+    appendLine(bytes, QStringLiteral("}"));
 }
 
 QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &className, const QString &api) const
@@ -109,11 +175,13 @@ QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &c
     const QString opening = declaresVoidReturns(api) ? QStringLiteral("() : void{") : QStringLiteral("(){");
     bool listener = false;
     bool enables = false;
+    bool timers = false;
     qsizetype size = 1024;
     for (const EventBody &event : m_events) {
         listener = listener || event.row->isListener();
         enables = enables || event.row->number == 1;
-        for (const Piece &piece : event.pieces)
+        timers = timers || script::slotKind(event.id) == script::SlotKind::Timer;
+        for (const ActionPiece &piece : event.pieces)
             size += piece.code.size() + piece.args.size() * 3 + 64;
     }
     QByteArray bytes;
@@ -128,15 +196,20 @@ QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &c
          {QStringLiteral("<?php "), QString(), QStringLiteral("namespace ") + nameSpace + QLatin1Char(';'), QString(),
           QStringLiteral("use pocketmine\\plugin\\PluginBase;"), QString(), classLine, QString()})
         appendLine(bytes, line);
-    // The server registers handlers only once the plugin is enabled.
-    if (listener && !enables) {
+    QStringList faults = m_faults;
+    // The server registers handlers and schedules tasks only once the
+    // plugin is enabled.
+    if ((listener || timers) && !enables) {
         appendLine(bytes, QStringLiteral("public function onEnable") + opening);
-        appendLine(bytes, kRegisterListener);
+        if (listener)
+            appendLine(bytes, kRegisterListener);
+        writeTimers(bytes, column, faults);
         appendLine(bytes, u"}");
     }
-    QStringList faults;
     for (const EventBody &event : m_events) {
         const script::EventRow &row = *event.row;
+        if (script::slotKind(event.id) != script::SlotKind::None)
+            continue;
         if (row.isListener()) {
             faults << script::buildFault(row, column);
             const script::EventCode &code = row.on(column);
@@ -151,24 +224,16 @@ QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &c
                 appendLine(bytes, QString::fromLatin1(code.prelude).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
         } else {
             appendLine(bytes, QStringLiteral("public function ") + QLatin1String(row.method) + opening);
-            if (listener && row.number == 1)
-                appendLine(bytes, kRegisterListener);
-        }
-        for (const Piece &piece : event.pieces) {
-            if (!piece.action) {
-                bytes += piece.code;
-                continue;
+            if (row.number == 1) {
+                if (listener)
+                    appendLine(bytes, kRegisterListener);
+                writeTimers(bytes, column, faults);
             }
-            QString fault = script::buildFault(*piece.action, row, column);
-            if (fault.isEmpty())
-                fault = script::argumentFault(*piece.action, i18n::tx(row.name),
-                                              actionArguments(*piece.action, piece.args));
-            faults << fault;
-            if (fault.isEmpty())
-                appendLine(bytes, actionStatement(*piece.action, row, column, piece.args));
         }
+        writeActions(bytes, row, event.pieces, column, row.isListener() ? Body::Handler : Body::Lifecycle, faults);
         appendLine(bytes, u"}");
     }
+    writeCommands(bytes, column, faults);
     faults.removeAll(QString());
     faults.removeDuplicates();
     if (!faults.isEmpty())
@@ -176,6 +241,31 @@ QByteArray MainClassWriter::mainClass(const QString &nameSpace, const QString &c
     for (QStringView line : {u"}", u"", u"?>"})
         appendLine(bytes, line);
     return bytes;
+}
+
+QStringList makeCommandSections(const QString &pluginName, const std::vector<script::CommandSettings> &commands)
+{
+    if (commands.empty())
+        return {};
+    QStringList lines{QStringLiteral("commands:")};
+    for (const script::CommandSettings &command : commands) {
+        lines << QStringLiteral("  ") + yamlScalar(command.name) + u':'
+              << QStringLiteral("    description: ") + yamlScalar(command.description)
+              << QStringLiteral("    usage: ") + yamlScalar(command.usage)
+              << QStringLiteral("    permission: ") + yamlScalar(commandPermission(pluginName, command.name));
+    }
+    lines << QStringLiteral("permissions:");
+    for (const script::CommandSettings &command : commands) {
+        lines << QStringLiteral("  ") + yamlScalar(commandPermission(pluginName, command.name)) + u':'
+              << QStringLiteral("    default: ") +
+                     (command.who == QLatin1String(script::kOperators) ? QStringLiteral("op") : QStringLiteral("true"));
+    }
+    return lines;
+}
+
+QString commandPermission(const QString &pluginName, const QString &command)
+{
+    return pluginName.toLower().replace(QLatin1Char(' '), QLatin1Char('_')) + QStringLiteral(".command.") + command;
 }
 
 QByteArray makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,
@@ -219,7 +309,7 @@ GeneratedPlugin generatePlugin(const PluginSettings &settings, const MainClassWr
     const MainSplit split = splitMain(settings.main);
     GeneratedPlugin plugin;
     plugin.classFilePath = classFilePath(settings.main);
-    plugin.pluginYml = joinLines(makePluginYml(settings));
+    plugin.pluginYml = joinLines(makePluginYml(settings) + makeCommandSections(settings.name, script.commands()));
     plugin.mainClass = script.mainClass(split.nameSpace, split.className, settings.api);
     plugin.params = makeParams(settings);
     return plugin;

@@ -9,8 +9,10 @@
 #include <optional>
 #include <vector>
 
+#include "build/ActionFlow.h"
 #include "project/PluginSettings.h"
 #include "project/ScriptVisitor.h"
+#include "script/EventSettings.h"
 
 namespace vorlune::script {
 struct ActionRow;
@@ -49,10 +51,12 @@ QStringList makePluginYml(const PluginSettings &settings);
 // registry are left out with their actions; a repeated event adds its
 // actions to the first one, since PHP refuses a method declared twice. The
 // script editor reads such files the same way. Actions outside the
-// catalogue are left out.
+// catalogue are left out. Commands of the plugin's own go into one
+// onCommand, timers are scheduled in onEnable; one whose settings are
+// missing or broken, or a command name used twice, stops the build.
 class MainClassWriter final : public project::ScriptVisitor {
 public:
-    void event(const QString &name) override;
+    void event(const QString &name, const QString &args, int line) override;
     void action(const QString &id, const QString &args) override;
     // The whole class, as joinLines writes lines. An api whose first number
     // is 4 or more gets "() : void{" lifecycle method lines. With a
@@ -60,22 +64,32 @@ public:
     // thing in onEnable. Throws vorlune::Error naming every action or event
     // the api's server cannot run there.
     QByteArray mainClass(const QString &nameSpace, const QString &className, const QString &api) const;
+    // The commands, in script order, each once.
+    std::vector<script::CommandSettings> commands() const;
 
 private:
-    // Console messages are the same on every API and are kept as PHP; the
-    // other actions wait for the api, which a file may name after them.
-    struct Piece {
-        QByteArray code;
-        const script::ActionRow *action = nullptr;
-        QString args;
-    };
     struct EventBody {
         const script::EventRow *row;
-        std::vector<Piece> pieces;
+        QString id;
+        QString settings; // of the first element of the event
+        std::vector<ActionPiece> pieces;
     };
+    void writeTimers(QByteArray &bytes, script::Api api, QStringList &faults) const;
+    void writeCommands(QByteArray &bytes, script::Api api, QStringList &faults) const;
+
     std::vector<EventBody> m_events;
     qsizetype m_current = -1;
+    // Settings faults, with their lines: they stop the build whatever the api.
+    QStringList m_faults;
 };
+
+// plugin.yml's commands and permissions sections: each command needs its
+// permission declared, or servers of API 4 and 5 refuse the plugin. None
+// without commands.
+QStringList makeCommandSections(const QString &pluginName, const std::vector<script::CommandSettings> &commands);
+// The permission of a command: the plugin name in lower case with "_" for
+// spaces, ".command.", the command name.
+QString commandPermission(const QString &pluginName, const QString &command);
 
 QByteArray makeMainClass(const QString &nameSpace, const QString &className, const project::XmlElement &mainScript,
                          const QString &api = {});

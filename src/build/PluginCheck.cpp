@@ -10,6 +10,7 @@
 #include "script/ActionCatalogue.h"
 #include "script/ArgumentKinds.h"
 #include "script/EventRegistry.h"
+#include "script/EventSettings.h"
 #include "script/EventTable.h"
 #include "script/Fitting.h"
 
@@ -119,12 +120,24 @@ void MessageCheck::add(const QString &text, unsigned apis)
         m_findings.emplace_back(text, apis);
 }
 
-void MessageCheck::event(const QString &name)
+void MessageCheck::event(const QString &name, const QString &args, int line)
 {
     m_event = script::eventRow(name);
     m_eventName = m_event ? script::getEventFromId(name) : QString();
+    m_reach = {};
     if (!m_event)
         return;
+    add(script::settingsFault(name, args, line));
+    const auto command = script::commandSettings(args);
+    if (command && script::slotKind(name) == script::SlotKind::Command && !m_commandIds.contains(name)) {
+        if (m_commands.contains(command->name.toLower()))
+            add(i18n::fillPlaceholders(i18n::extraText("slot_same_command"),
+                                       {{"line", QString::number(line)}, {"id", name}, {"name", command->name}}));
+        m_commands << command->name.toLower();
+        m_commandIds << name;
+    }
+    if (script::slotKind(name) != script::SlotKind::None)
+        m_eventName = script::eventCaption(name, args);
     for (const script::Api api : script::kApis)
         add(script::buildFault(*m_event, api), 1u << int(api));
 }
@@ -151,12 +164,15 @@ void MessageCheck::action(const QString &id, const QString &args)
     const script::ActionRow *action = number ? script::actionRow(*number) : nullptr;
     if (!m_event || !action)
         return; // never generated
-    if (const QString misfit = script::misfit(*action, *m_event); !misfit.isEmpty()) {
+    const script::Reach reach = m_reach;
+    m_reach.after(*action, args);
+    if (const QString misfit = script::misfit(*action, *m_event, reach.given(script::givenEverywhere(*m_event)));
+        !misfit.isEmpty()) {
         add(misfit);
         return;
     }
     for (const script::Api api : script::kApis)
-        add(script::buildFault(*action, *m_event, api), 1u << int(api));
+        add(script::buildFault(*action, *m_event, api, reach.given(script::givenEverywhere(*m_event))), 1u << int(api));
     const QStringList values = actionArguments(*action, args);
     add(script::argumentFault(*action, m_eventName, values));
     for (qsizetype i = 0; i < values.size(); ++i) {
@@ -169,7 +185,8 @@ void MessageCheck::action(const QString &id, const QString &args)
         // Per API: an event may give a value on one API and not on another.
         std::vector<std::pair<QString, unsigned>> left;
         for (const script::Api api : script::kApis) {
-            for (const QString &placeholder : literalPlaceholders(values.at(i), m_event->on(api).gives, api)) {
+            for (const QString &placeholder :
+                 literalPlaceholders(values.at(i), reach.given(m_event->on(api).gives), api)) {
                 auto same =
                     std::find_if(left.begin(), left.end(), [&](const auto &l) { return l.first == placeholder; });
                 if (same == left.end())

@@ -4,6 +4,7 @@
 
 #include "project/PluginSettings.h"
 #include "project/ScriptVisitor.h"
+#include "script/Fitting.h"
 
 #include <utility>
 #include <vector>
@@ -33,7 +34,7 @@ QStringList checkSettings(const project::PluginSettings &settings);
 // placeholders that stay as typed.
 class MessageCheck final : public project::ScriptVisitor {
 public:
-    void event(const QString &name) override;
+    void event(const QString &name, const QString &args, int line) override;
     void action(const QString &id, const QString &args) override;
     // For the api of the settings, which a file may name after its script.
     QStringList findings(const QString &api) const;
@@ -46,6 +47,9 @@ private:
     // Elements that name no event are never generated.
     const script::EventRow *m_event = nullptr;
     QString m_eventName;
+    script::Reach m_reach;  // what the actions so far of the event changed
+    QStringList m_commands; // names in lower case, and the ids of their events
+    QStringList m_commandIds;
     std::vector<std::pair<QString, unsigned>> m_findings;
 };
 

@@ -13,7 +13,7 @@ struct TextRow {
 
 // Every localized text, in the loader's order (which is also the order of a
 // language file written from nothing), with its built-in Russian default.
-inline constexpr std::array<TextRow, 195> kTextRows{{
+inline constexpr std::array<TextRow, 200> kTextRows{{
     {"BUTTONS", "btn1", "Ок"},
     {"BUTTONS", "btn2", "Отмена"},
     {"BUTTONS", "btn3", "Новое Событие"},
@@ -115,6 +115,8 @@ inline constexpr std::array<TextRow, 195> kTextRows{{
     {"EVNT", "evnt26", "Игрока Выгнали с Сервера"},
     {"EVNT", "evnt27", "Игрок Создал Предмет"},
     {"EVNT", "evnt28", "Сервер Опрошен (список серверов)"},
+    {"EVNT", "evnt40", "Команда..."},
+    {"EVNT", "evnt60", "Таймер..."},
     {"OTHR", "othr1", "Новый плагин"},
     {"OTHR", "othr2", "Исходник плагина"},
     {"OTHR", "othr3", "Плагин"},
@@ -152,8 +154,10 @@ inline constexpr std::array<TextRow, 195> kTextRows{{
     {"FNCT", "fnct25", "Задать время мира"},
     {"FNCT", "fnct26", "Дать опыт"},
     {"FNCT", "fnct27", "Заменить сообщение чата"},
+    {"FNCT", "fnct28", "Подождать N секунд"},
     {"FNCT", "fnct29", "Сохранить инвентарь при смерти"},
     {"FNCT", "fnct30", "Ничего не выбрасывать"},
+    {"FNCT", "fnct31", "Для каждого игрока онлайн"},
     {"FNCT", "fnct100", "Если у игрока есть право"},
     {"FNCT", "fnct101", "Если игрок — оператор"},
     {"FNCT", "fnct102", "Если ник игрока"},
@@ -165,6 +169,7 @@ inline constexpr std::array<TextRow, 195> kTextRows{{
     {"FNCT", "fnct108", "Если повезёт с шансом"},
     {"FNCT", "fnct109", "Если игрок крадётся"},
     {"FNCT", "fnct110", "Если причина урона"},
+    {"FNCT", "fnct111", "Если отправитель — игрок"},
     {"VLS", "vls1", "Сообщение"},
     {"VLS", "vls2", "Заголовок"},
     {"VLS", "vls3", "Подзаголовок"},

@@ -4,6 +4,7 @@
 #include "project/ProjectDocument.h"
 #include "project/XmlParseErrors.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
 
 #include <cstring>
@@ -79,7 +80,8 @@ void startElement(void *user, const xmlChar *name, const xmlChar *, const xmlCha
     } else if (!scan.visitor) {
         return;
     } else if (depth == kEvent && scan.inMainScript) {
-        scan.visitor->event(QString::fromUtf8(element.data(), qsizetype(element.size())));
+        scan.visitor->event(QString::fromUtf8(element.data(), qsizetype(element.size())),
+                            attributeOf("args", attributeCount, attributes), xmlSAX2GetLineNumber(scan.context));
     } else if (depth == kAction && scan.inMainScript) {
         scan.visitor->action(attributeOf("id", attributeCount, attributes),
                              attributeOf("args", attributeCount, attributes));

@@ -17,7 +17,7 @@ void ProjectSession::NewPlugin()
     modified = false;
 }
 
-bool ProjectSession::OpenPlugin(const QString &path)
+bool ProjectSession::OpenPlugin(const QString &path, const DocumentCheck &check)
 {
     if (extensionOf(path) != QLatin1String(".vlk")) {
         Messages::show(i18n::tx("MSG.msg5"));
@@ -25,6 +25,8 @@ bool ProjectSession::OpenPlugin(const QString &path)
     }
     // Parse first, so a broken file leaves the open project untouched.
     ProjectDocument loaded = ProjectDocument::fromFile(path);
+    if (check)
+        check(loaded, path);
     document = std::move(loaded);
     ProjectFileName = fileNamePart(path);
     ProjectFilePath = path;

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace vorlune::project {
 
 // The one open project: its document and the two names of its file.
@@ -20,8 +22,10 @@ public:
     void NewPlugin();
     // Refuses a path whose extension is not exactly ".vlk" with a message and
     // returns false. A file that cannot be read or parsed throws
-    // vorlune::Error and leaves the open project as it was.
-    bool OpenPlugin(const QString &path);
+    // vorlune::Error and leaves the open project as it was, as does one the
+    // check refuses (it throws vorlune::Error naming the file).
+    using DocumentCheck = std::function<void(const ProjectDocument &, const QString &path)>;
+    bool OpenPlugin(const QString &path, const DocumentCheck &check = {});
     // Saves to path, replacing any file there, and names the project after
     // it. On failure throws and keeps both names and the modified mark.
     void saveTo(const QString &path);

@@ -12,8 +12,10 @@ class XmlElement;
 class ScriptVisitor {
 public:
     virtual ~ScriptVisitor() = default;
-    // A child element of the main script, by name: an event id, or not.
-    virtual void event(const QString &name) = 0;
+    // A child element of the main script, by name (an event id, or not),
+    // with its `args` attribute (the settings of a command or timer) and the
+    // line of its start tag in the file (0 when not known).
+    virtual void event(const QString &name, const QString &args, int line) = 0;
     // A child element of the last event, by its `id` and `args` attributes
     // (a missing one reads as the empty text).
     virtual void action(const QString &id, const QString &args) = 0;
@@ -26,10 +28,10 @@ void visitMainScript(const XmlElement &mainScript, ScriptVisitor &visitor);
 class BothVisitors final : public ScriptVisitor {
 public:
     BothVisitors(ScriptVisitor &first, ScriptVisitor &second) : m_first(first), m_second(second) {}
-    void event(const QString &name) override
+    void event(const QString &name, const QString &args, int line) override
     {
-        m_first.event(name);
-        m_second.event(name);
+        m_first.event(name, args, line);
+        m_second.event(name, args, line);
     }
     void action(const QString &id, const QString &args) override
     {

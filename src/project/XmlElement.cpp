@@ -1,5 +1,7 @@
 #include "project/XmlElement.h"
 
+#include <climits>
+
 #include <libxml/tree.h>
 
 namespace vorlune::project {
@@ -33,6 +35,12 @@ QString XmlElement::attribute(const QString &name) const
 bool XmlElement::hasAttribute(const QString &name) const
 {
     return m_node && xmlHasNsProp(asNode(m_node), xml(utf8(name)), nullptr) != nullptr;
+}
+
+int XmlElement::line() const
+{
+    const long line = m_node ? xmlGetLineNo(asNode(m_node)) : 0;
+    return line > 0 && line <= INT_MAX ? int(line) : 0;
 }
 
 void XmlElement::setAttribute(const QString &name, const QString &value)

@@ -18,6 +18,9 @@ public:
     // A missing attribute reads as the empty text.
     QString attribute(const QString &name) const;
     bool hasAttribute(const QString &name) const;
+    // The line of the element's start tag in the parsed file; 0 for an
+    // element made since.
+    int line() const;
     // Replaces the value in place, or adds the attribute after the others.
     void setAttribute(const QString &name, const QString &value);
 

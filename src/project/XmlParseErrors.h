@@ -12,8 +12,9 @@
 namespace vorlune::project::xmlparse {
 
 // No network, no external DTD, no entity substitution: nothing outside the
-// given bytes is ever read.
-inline constexpr int kReadOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+// given bytes is ever read. Elements keep line numbers past 65535, so
+// messages name the same line whichever reader finds the fault.
+inline constexpr int kReadOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES;
 
 // References to entities are expanded on every attribute read, so a small
 // file could otherwise stand for gigabytes of text.

@@ -45,7 +45,18 @@ template <typename... Arguments>
 constexpr ActionRow condition(int id, i18n::TextId name, unsigned needs, std::array<const char *, kApiCount> code,
                               Arguments... arguments)
 {
-    return action(id, name, 2, needs, code, Argument{K::IsNot, "VLS.vls22"}, arguments...);
+    ActionRow row = action(id, name, 2, needs, code, Argument{K::IsNot, "VLS.vls22"}, arguments...);
+    row.shape = ActionShape::Guard;
+    return row;
+}
+
+// An action that stands in its list otherwise than as one statement, and
+// what the rest of the list gets from it.
+constexpr ActionRow shaped(ActionRow row, ActionShape shape, unsigned grants = 0)
+{
+    row.shape = shape;
+    row.grants = grants;
+    return row;
 }
 
 constexpr std::array<const char *, kApiCount> split(const char *api3, const char *api45)
@@ -135,8 +146,19 @@ const ActionRow kActions[] = {
     action(26, "FNCT.fnct26", 1, kPlayer, split("$player->addXp(%1);", "$player->getXpManager()->addXp(%1);"),
            Argument{K::Number, "VLS.vls21"}),
     oneText(27, "FNCT.fnct27", 2, kMessage, 1, "VLS.vls1", same("$event->setMessage(%1);")),
+    // The closure shape is checked by the server when the task is made: API 3
+    // passes the current tick, the later APIs nothing.
+    shaped(action(28, "FNCT.fnct28", 2, 0,
+                  split("$this->getScheduler()->scheduleDelayedTask(new \\pocketmine\\scheduler\\ClosureTask("
+                        "function(int $currentTick)%u : void{",
+                        "$this->getScheduler()->scheduleDelayedTask(new \\pocketmine\\scheduler\\ClosureTask("
+                        "function()%u : void{"),
+                  Argument{K::WaitSeconds, "VLS.vls15"}),
+           ActionShape::Delay),
     action(29, "FNCT.fnct29", 2, kDeath, same("$event->setKeepInventory(true);")),
     action(30, "FNCT.fnct30", 2, kDrops, same("$event->setDrops([]);")),
+    shaped(action(31, "FNCT.fnct31", 2, 0, same("foreach($this->getServer()->getOnlinePlayers() as $player){")),
+           ActionShape::EachPlayer, kPlayer),
     condition(100, "FNCT.fnct100", kPlayer, same("$player->hasPermission(%2)"), Argument{K::Text, "VLS.vls23"}),
     condition(101, "FNCT.fnct101", kPlayer, same("$this->getServer()->isOp($player->getName())")),
     condition(102, "FNCT.fnct102", kPlayer, same("strcasecmp($player->getName(), %2) === 0"),
@@ -160,6 +182,11 @@ const ActionRow kActions[] = {
     condition(109, "FNCT.fnct109", kPlayer, same("$player->isSneaking()")),
     condition(110, "FNCT.fnct110", kCause, same("in_array($event->getCause(), [%2], true)"),
               Argument{K::DamageCause, "VLS.vls10"}),
+    // A sender that is a player is the player of the rest of the list.
+    shaped(condition(111, "FNCT.fnct111", kSender,
+                     split("($player = $sender) instanceof \\pocketmine\\Player",
+                           "($player = $sender) instanceof \\pocketmine\\player\\Player")),
+           ActionShape::Guard, kPlayer),
 };
 
 const PlaceholderRow kPlaceholders[] = {
@@ -187,6 +214,17 @@ const PlaceholderRow kPlaceholders[] = {
     {"item", kItem, same("$event->getItem()->getName()")},
     // In ev_9 the player is the one who hit.
     {"attacker", kAttacker, same("$player->getName()")},
+    {"sender", kSender, same("$sender->getName()")},
+    {"args", kSender, same("implode(\" \", $args)")},
+    {"arg1", kSender, same("($args[0] ?? \"\")")},
+    {"arg2", kSender, same("($args[1] ?? \"\")")},
+    {"arg3", kSender, same("($args[2] ?? \"\")")},
+    {"arg4", kSender, same("($args[3] ?? \"\")")},
+    {"arg5", kSender, same("($args[4] ?? \"\")")},
+    {"arg6", kSender, same("($args[5] ?? \"\")")},
+    {"arg7", kSender, same("($args[6] ?? \"\")")},
+    {"arg8", kSender, same("($args[7] ?? \"\")")},
+    {"arg9", kSender, same("($args[8] ?? \"\")")},
 };
 
 } // namespace

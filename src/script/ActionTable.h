@@ -22,6 +22,7 @@ enum class ArgumentKind {
     Count,
     Food,
     Seconds,
+    WaitSeconds, // a wait's delay, as a timer's period
     FireSeconds,
     Level,
     Percent,
@@ -32,9 +33,15 @@ enum class ArgumentKind {
     DamageCause,
 };
 
+// How an action stands in its event's list.
+enum class ActionShape {
+    Statement,  // one statement
+    Guard,      // the rest of the list runs only when the condition holds
+    Delay,      // the rest of the list runs after a number of seconds
+    EachPlayer, // the rest of the list runs once per online player
+};
+
 inline constexpr int kMaxArguments = 3;
-// Ids from here on are conditions: the rest of the list runs only when they hold.
-inline constexpr int kFirstConditionId = 100;
 
 // One action. Its palette item is "sImage" + id, its icon id - 1. Adding an
 // action is one row here plus its texts.
@@ -49,12 +56,15 @@ struct ActionRow {
     std::array<i18n::TextId, kMaxArguments> labels; // unused past argumentCount
     // One statement per API; "%1", "%2" stand for the arguments as PHP
     // expressions, "%s" for the event's text setter, "%m" for its message or
-    // command line. A condition's template is the expression that holds.
+    // command line. A condition's template is the expression that holds, a
+    // delay's and a loop's the opening line ("%u": the closure's use list).
     // nullptr when the API has no way to do it.
     std::array<const char *, kApiCount> templates;
+    ActionShape shape = ActionShape::Statement;
+    unsigned grants = 0; // Value flags the rest of the list gets
 
     const char *on(Api api) const { return templates[size_t(api)]; }
-    bool isCondition() const { return id >= kFirstConditionId; }
+    bool isCondition() const { return shape == ActionShape::Guard; }
 };
 
 std::span<const ActionRow> actionRows();

@@ -3,6 +3,7 @@
 #include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
 #include "script/ActionCatalogue.h"
+#include "script/EventSettings.h"
 
 namespace vorlune::script {
 namespace {
@@ -93,6 +94,8 @@ std::optional<NumberRange> numberRange(ArgumentKind kind)
         return NumberRange{0, 20};
     case ArgumentKind::Seconds:
         return NumberRange{0, 99999999};
+    case ArgumentKind::WaitSeconds:
+        return NumberRange{1, kMaxTimerSeconds};
     case ArgumentKind::FireSeconds:
         return NumberRange{0, 1638};
     case ArgumentKind::Level:

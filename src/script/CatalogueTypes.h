@@ -30,6 +30,7 @@ enum Value : unsigned {
     kCause = 1u << 9,     // $event->getCause(), why a player is hurt
     kDrops = 1u << 10,    // $event->setDrops()
     kDeath = 1u << 11,    // $event->setKeepInventory()
+    kSender = 1u << 12,   // $sender and $args of a command of the plugin's own
 };
 
 // The event dialog's category buttons.

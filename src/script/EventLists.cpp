@@ -9,12 +9,16 @@ void EventLists::EventListClear()
 {
     for (QStringList &list : m_lists)
         list.clear();
+    for (QString &settings : m_settings)
+        settings.clear();
 }
 
 void EventLists::DeleteEventList(const QString &id)
 {
-    if (const auto number = eventNumber(id))
+    if (const auto number = eventNumber(id)) {
         m_lists[size_t(*number)].clear();
+        m_settings[size_t(*number)].clear();
+    }
 }
 
 void EventLists::SaveEventList(const QString &id, const QStringList &view)
@@ -33,6 +37,18 @@ void EventLists::append(const QString &id, const QString &line)
 {
     if (const auto number = eventNumber(id))
         m_lists[size_t(*number)].append(line);
+}
+
+void EventLists::setSettings(const QString &id, const QString &args)
+{
+    if (const auto number = eventNumber(id))
+        m_settings[size_t(*number)] = args;
+}
+
+QString EventLists::settings(const QString &id) const
+{
+    const auto number = eventNumber(id);
+    return number ? m_settings[size_t(*number)] : QString();
 }
 
 const QStringList &EventLists::lines(int number) const
@@ -60,8 +76,10 @@ QStringList readMainScript(const project::XmlElement &mainScript, EventLists &li
         const QString id = event.name();
         if (!eventNumber(id))
             continue;
-        if (!eventIds.contains(id))
+        if (!eventIds.contains(id)) {
             eventIds.append(id);
+            lists.setSettings(id, event.attribute(QStringLiteral("args")));
+        }
         for (const project::XmlElement &action : event.childElements()) {
             const auto actionId = parseActionId(action.attribute(QStringLiteral("id")));
             if (!actionId)
@@ -90,6 +108,8 @@ void rebuildMainScript(project::XmlElement mainScript, const QStringList &eventI
             continue;
         written.append(id);
         project::XmlElement event = mainScript.appendChildElement(id);
+        if (const QString settings = lists.settings(id); !settings.isEmpty())
+            event.setAttribute(QStringLiteral("args"), settings);
         for (const QString &line : actions) {
             project::XmlElement action = event.appendChildElement(QStringLiteral("actn"));
             action.setAttribute(QStringLiteral("id"), QString::number(getActionId(line)));

@@ -27,27 +27,34 @@ public:
     QStringList EventListOpen(const QString &id) const;
 
     void append(const QString &id, const QString &line);
+    // The settings of a command or timer, as its element's `args` block.
+    // Emptied with the event's list by EventListClear and DeleteEventList.
+    void setSettings(const QString &id, const QString &args);
+    QString settings(const QString &id) const;
     // Empty for a number outside 0 to 100.
     const QStringList &lines(int number) const;
     bool isEmpty() const;
 
 private:
     std::array<QStringList, kEventListCount> m_lists;
+    std::array<QString, kEventListCount> m_settings;
 };
 
 // Refills the lists from the main-script element and gives the event ids in
 // the order of their first element. The lists are emptied first. An element
 // that is not an event id is skipped whole; an action whose `id` is not a
 // decimal number is skipped alone; a second element of the same event adds
-// its lines to that event, which keeps its first place.
+// its lines to that event, which keeps its first place. An event's `args`
+// (its settings) are kept as the first element of it has them.
 QStringList readMainScript(const project::XmlElement &mainScript, EventLists &lists);
 // The same from a whole document; throws vorlune::Error when it has no
 // `phpscripts` or no main-script element.
 QStringList readMainScript(const project::ProjectDocument &document, EventLists &lists);
 
 // Replaces the content of the main-script element: one element per event of
-// eventIds, in that order, holding one `actn` per line. Events without lines,
-// ids that are no event ids and repeated events are left out.
+// eventIds, in that order, holding one `actn` per line, with `args` when the
+// event has settings. Events without lines, ids that are no event ids and
+// repeated events are left out.
 void rebuildMainScript(project::XmlElement mainScript, const QStringList &eventIds, const EventLists &lists);
 void rebuildMainScript(project::ProjectDocument &document, const QStringList &eventIds, const EventLists &lists);
 

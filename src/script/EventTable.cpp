@@ -24,6 +24,13 @@ constexpr const char *kAirTap3 =
     "if($event->getAction() !== \\pocketmine\\event\\player\\PlayerInteractEvent::RIGHT_CLICK_AIR){ return; }\n"
     "$player = $event->getPlayer();";
 
+// A timer's body is a closure the server checks when the task is made: API 3
+// passes the current tick, the later APIs nothing.
+constexpr const char *kTimer3 = "$this->getScheduler()->scheduleRepeatingTask(new "
+                                "\\pocketmine\\scheduler\\ClosureTask(function(int $currentTick) : void{";
+constexpr const char *kTimer45 =
+    "$this->getScheduler()->scheduleRepeatingTask(new \\pocketmine\\scheduler\\ClosureTask(function() : void{";
+
 constexpr std::array<EventCode, kApiCount> same(const char *eventClass, const char *prelude, unsigned gives)
 {
     return {{{eventClass, prelude, gives}, {eventClass, prelude, gives}, {eventClass, prelude, gives}}};
@@ -128,6 +135,17 @@ const EventRow kEvents[] = {
      player("pocketmine\\event\\inventory\\CraftItemEvent", kCancel)},
     {28, "EVNT.evnt28", C::Server, 6, "onEv28", nullptr,
      same("pocketmine\\event\\server\\QueryRegenerateEvent", "", 0)},
+    // Commands of the plugin's own all go into its one onCommand; timers are
+    // scheduled in onEnable. Their menu items ask for the settings.
+    {40, "EVNT.evnt40", C::Server, 6, "onCommand", nullptr, same("", "", kSender), 20},
+    {60,
+     "EVNT.evnt60",
+     C::Server,
+     6,
+     "onEnable",
+     nullptr,
+     {{{"", kTimer3, 0}, {"", kTimer45, 0}, {"", kTimer45, 0}}},
+     10},
 };
 
 } // namespace
@@ -138,7 +156,7 @@ const EventRow *eventRow(const QString &id)
 {
     const std::optional<int> number = eventNumber(id);
     for (const EventRow &row : kEvents) {
-        if (number == row.number)
+        if (number && *number >= row.number && *number < row.number + row.slots)
             return &row;
     }
     return nullptr;

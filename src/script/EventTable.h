@@ -33,6 +33,9 @@ struct EventRow {
     // The method that sets the event's join, quit or death text, if any.
     const char *textSetter;
     std::array<EventCode, kApiCount> code;
+    // Numbers number .. number + slots - 1 share the row: commands and timers
+    // of the plugin's own, each with its settings in the event element.
+    int slots = 1;
 
     bool isListener() const { return code[0].eventClass && *code[0].eventClass; }
     const EventCode &on(Api api) const { return code[size_t(api)]; }
@@ -40,8 +43,10 @@ struct EventRow {
 
 // Every event, in the order the lookups test them (ev_1, ev_2, ev_3 first).
 std::span<const EventRow> eventRows();
-// The row of an event id ("ev_" + number, exactly); nullptr for none.
+// The row of an event id ("ev_" + number, exactly), a slot row for any of
+// its numbers; nullptr for none.
 const EventRow *eventRow(const QString &id);
+// The id of the row's first number.
 QString eventIdOf(const EventRow &row);
 
 } // namespace vorlune::script

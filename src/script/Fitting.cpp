@@ -2,6 +2,7 @@
 
 #include "i18n/ExtraTexts.h"
 #include "i18n/Placeholder.h"
+#include "script/ActionCatalogue.h"
 
 #include <string_view>
 #include <utility>
@@ -48,11 +49,36 @@ QString lacking(unsigned missing, const QString &eventName)
 
 } // namespace
 
-QString misfit(const ActionRow &action, const EventRow &event)
+void Reach::after(const ActionRow &action, const QString &args)
+{
+    // A guard turned round ("not") holds when there is no player.
+    if (action.shape != ActionShape::Guard || getArgumentValue(args, 1) != QLatin1String("not"))
+        gained |= action.grants;
+    // After a wait the event is over: what it lets set no longer counts.
+    if (action.shape == ActionShape::Delay)
+        lost |= kCancel | kEventText | kDrops | kDeath;
+}
+
+unsigned givenAfter(const EventRow &event, const QStringList &lines)
+{
+    Reach reach;
+    for (const QString &line : lines) {
+        if (const ActionRow *row = actionRow(getActionId(line)))
+            reach.after(*row, line);
+    }
+    return reach.given(givenEverywhere(event));
+}
+
+QString misfit(const ActionRow &action, const EventRow &event) { return misfit(action, event, givenEverywhere(event)); }
+
+QString misfit(const ActionRow &action, const EventRow &event, unsigned given)
 {
     const unsigned missing =
-        (action.needs & ~kPerApi & ~givenEverywhere(event)) | (action.needs & kPerApi & ~givenAnywhere(event));
+        (action.needs & ~kPerApi & ~given) | (action.needs & kPerApi & ~(givenAnywhere(event) | given));
     const QString eventName = i18n::tx(event.name);
+    if (missing & kSender)
+        return i18n::fillPlaceholders(i18n::extraText("fit_sender"),
+                                      {{"action", i18n::tx(action.name)}, {"event", eventName}});
     if (missing & kPlayer)
         return i18n::fillPlaceholders(i18n::extraText("fit_player"),
                                       {{"action", i18n::tx(action.name)}, {"event", eventName}});
@@ -71,9 +97,9 @@ QString buildFault(const EventRow &event, Api api)
                                   {{"name", i18n::tx(event.name)}, {"api", apiName(api)}});
 }
 
-QString buildFault(const ActionRow &action, const EventRow &event, Api api)
+QString buildFault(const ActionRow &action, const EventRow &event, Api api, unsigned given)
 {
-    if (const QString fault = misfit(action, event); !fault.isEmpty())
+    if (const QString fault = misfit(action, event, given); !fault.isEmpty())
         return fault;
     if (!action.on(api))
         return i18n::fillPlaceholders(i18n::extraText("fit_absent"),

@@ -1,9 +1,12 @@
 #include "build/CodeGenerator.h"
 #include "base/Error.h"
 #include "base/FileIo.h"
+#include "build/ActionFlow.h"
 #include "build/PluginFromFile.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "script/ActionTable.h"
+#include "script/EventTable.h"
 #include "support/Programs.h"
 #include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
@@ -90,6 +93,41 @@ private Q_SLOTS:
         QCOMPARE(plugin.params, params);
         // Reading does not change the document.
         QCOMPARE(document.mainScript().childElements().size(), size_t(1));
+    }
+
+    // A condition that does not hold ends what it stands in: a command's
+    // branch with true, one player's turn of a loop, a waiting closure.
+    void conditionsLeaveWhatTheyStandIn()
+    {
+        const auto piece = [](int id, const QStringList &values) {
+            return ActionPiece{{}, script::actionRow(id), script::makeArgumentBlock(values)};
+        };
+        const ActionPiece vip = piece(100, {QStringLiteral("is"), QStringLiteral("vip")});
+        const struct {
+            const char *event;
+            Body body;
+            std::vector<ActionPiece> pieces;
+            QString leave;
+        } rows[] = {
+            {"ev_40", Body::Command, {piece(111, {QStringLiteral("is")}), vip}, QStringLiteral("return true;")},
+            {"ev_60", Body::Timer, {piece(31, {}), vip}, QStringLiteral("continue;")},
+            {"ev_40",
+             Body::Command,
+             {piece(111, {QStringLiteral("is")}), piece(28, {QStringLiteral("2")}), vip},
+             QStringLiteral("return;")},
+            {"ev_4", Body::Handler, {vip}, QStringLiteral("return;")},
+        };
+        for (const auto &row : rows) {
+            QByteArray bytes;
+            QStringList faults;
+            writeActions(bytes, *script::eventRow(QLatin1String(row.event)), row.pieces, script::Api::V5, row.body,
+                         faults);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+            QVERIFY2(bytes.contains((QStringLiteral("if(!($player->hasPermission(\"vip\"))){ ") + row.leave +
+                                     QStringLiteral(" }\r\n"))
+                                        .toUtf8()),
+                     bytes.constData());
+        }
     }
 
     void scriptShapes()

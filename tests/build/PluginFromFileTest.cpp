@@ -85,7 +85,7 @@ Reading throughScan(const QString &path)
 
 class Ignore final : public project::ScriptVisitor {
 public:
-    void event(const QString &) override {}
+    void event(const QString &, const QString &, int) override {}
     void action(const QString &, const QString &) override {}
 };
 
@@ -164,6 +164,31 @@ private Q_SLOTS:
                                   scripts(QStringLiteral("<ev_1>") + message(QStringLiteral("Привет, мир")) +
                                           QStringLiteral("</ev_1>")) +
                                   QStringLiteral("</plugin>"))
+            << true;
+        // Commands and timers carry their settings, which both readers pass on
+        // with the element's line.
+        const QString heal = QStringLiteral("args=\"&#8291;:[heal]&#8291;&#8291;:[Heal &amp; rest]&#8291;"
+                                            "&#8291;:[/heal]&#8291;&#8291;:[operators]&#8291;\"");
+        QTest::newRow("a command, a timer and a wait")
+            << utf8Project(settings(QStringLiteral("4.0.0")) +
+                           scripts(QStringLiteral("<ev_41 ") + heal + QStringLiteral(">") +
+                                   message(QStringLiteral("is"), QStringLiteral("111")) +
+                                   message(QStringLiteral("hi {player} {arg1}"), QStringLiteral("2")) +
+                                   message(QStringLiteral("3"), QStringLiteral("28")) +
+                                   message(QStringLiteral("{args}"), QStringLiteral("2")) +
+                                   QStringLiteral("</ev_41><ev_60 args=\"&#8291;:[60]&#8291;\">") +
+                                   message(QString(), QStringLiteral("31")) +
+                                   message(QStringLiteral("{player}"), QStringLiteral("6")) +
+                                   QStringLiteral("</ev_60>")))
+            << true;
+        QTest::newRow("broken settings, a name twice, a bad wait")
+            << utf8Project(
+                   settings() +
+                   scripts(QStringLiteral("\n<ev_40 ") + heal + QStringLiteral("/>\n<ev_42\n") + heal +
+                           QStringLiteral("/>\n<ev_43 args=\"x\"/><ev_61/>\n<ev_62 args=\"&#8291;:[0]&#8291;\"/>"
+                                          "<ev_1>") +
+                           message(QStringLiteral("1x"), QStringLiteral("28")) +
+                           message(QStringLiteral("is"), QStringLiteral("111")) + QStringLiteral("</ev_1>")))
             << true;
         QTest::newRow("no settings") << utf8Project(scripts(QStringLiteral("<ev_1/>"))) << true;
         QTest::newRow("no phpscripts") << utf8Project(settings()) << true;

@@ -9,6 +9,7 @@
 #include "project/ProjectDocument.h"
 #include "script/ActionTable.h"
 #include "script/ArgumentKinds.h"
+#include "script/EventSettings.h"
 #include "script/EventTable.h"
 #include "script/Fitting.h"
 #include "support/Programs.h"
@@ -25,10 +26,12 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <span>
 #include <utility>
+#include <vector>
 
 using namespace vorlune;
 using vorlune::project::ProjectDocument;
@@ -150,12 +153,27 @@ QStringList missingNames(const QString &code, const ServerApi &api, const QStrin
 
 // A value of the kind the build takes: the text for texts, the smallest
 // number, the first choice.
+// Numbers take their smallest value, a chance its surest, so that every
+// list runs to its end.
 QString sampleValue(script::ArgumentKind kind, const QString &text)
 {
     if (const std::optional<script::NumberRange> range = script::numberRange(kind))
-        return QString::number(range->min);
+        return QString::number(kind == script::ArgumentKind::Percent ? range->max : range->min);
     const std::span<const script::Choice> choices = script::choicesOf(kind);
     return choices.empty() ? text : QString::fromLatin1(choices.front().word);
+}
+
+// The actions in table order, those that change what the rest of a list
+// gets (waits, loops, conditions that give a player) last, so that each
+// fits where it would fit alone.
+std::vector<script::ActionRow> walkOrder()
+{
+    std::vector<script::ActionRow> rows(script::actionRows().begin(), script::actionRows().end());
+    std::stable_partition(rows.begin(), rows.end(), [](const script::ActionRow &row) {
+        return row.shape == script::ActionShape::Statement ||
+               (row.shape == script::ActionShape::Guard && row.grants == 0);
+    });
+    return rows;
 }
 
 // Runs the handlers of a built class against the stand-in of the events'
@@ -250,21 +268,35 @@ private Q_SLOTS:
         const QString text = placeholders.join(QLatin1Char(' ')) + QStringLiteral(" {other}");
         ProjectDocument document = projectFor(api);
         QJsonObject handlers;
+        // A command and a timer carry their settings; numbers and choices
+        // take values the argument dialog lets through.
+        const auto settingsOf = [](const QString &id) {
+            return script::slotKind(id) == script::SlotKind::Command
+                       ? script::commandArgs({QStringLiteral("walk"), QStringLiteral("d"), QStringLiteral("/walk"),
+                                              QString::fromLatin1(script::kOperators)})
+                   : script::slotKind(id) == script::SlotKind::Timer ? script::timerArgs(60)
+                                                                     : QString();
+        };
         for (const script::EventRow &event : script::eventRows()) {
             const QString id = script::eventIdOf(event);
             project::XmlElement element = document.mainScript().appendChildElement(id);
-            for (const script::ActionRow &action : script::actionRows()) {
+            if (!settingsOf(id).isEmpty())
+                element.setAttribute(QStringLiteral("args"), settingsOf(id));
+            for (const script::ActionRow &action : walkOrder()) {
                 QStringList values;
                 for (int i = 0; i < action.argumentCount; ++i)
                     values << sampleValue(action.kinds[size_t(i)], text);
                 const QString args = script::makeArgumentBlock(values);
-                const QString why = script::buildFault(action, event, column);
+                const QString why = script::buildFault(action, event, column, script::givenEverywhere(event));
                 if (why.isEmpty()) {
                     addAction(element, QString::number(action.id), args);
                     continue;
                 }
                 ProjectDocument alone = projectFor(api);
-                addAction(alone.mainScript().appendChildElement(id), QString::number(action.id), args);
+                project::XmlElement single = alone.mainScript().appendChildElement(id);
+                if (!settingsOf(id).isEmpty())
+                    single.setAttribute(QStringLiteral("args"), settingsOf(id));
+                addAction(single, QString::number(action.id), args);
                 QCOMPARE(test::errorOf([&] { build::generatePlugin(alone); }), why);
                 QVERIFY2(build::checkPlugin(alone).contains(why), qPrintable(why));
             }
@@ -282,6 +314,15 @@ private Q_SLOTS:
         QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
         const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
         QCOMPARE(shown.value(QStringLiteral("handlers")).toObject(), handlers);
+        // The waits of onLoad, onEnable and onDisable and the timer, which
+        // onEnable schedules first, with the closure shape the API checks.
+        const QString closure = column == script::Api::V3 ? QStringLiteral("function(int $currentTick) : void")
+                                                          : QStringLiteral("function() : void");
+        QCOMPARE(shown.value(QStringLiteral("tasks")).toArray(),
+                 (QJsonArray{QJsonArray{QStringLiteral("delayed"), 20, closure},
+                             QJsonArray{QStringLiteral("repeating"), 1200, closure},
+                             QJsonArray{QStringLiteral("delayed"), 20, closure},
+                             QJsonArray{QStringLiteral("delayed"), 20, closure}}));
         for (const QJsonValue skips : shown.value(QStringLiteral("skipsCancelled")).toObject())
             QVERIFY(skips.toBool());
 
@@ -302,6 +343,41 @@ private Q_SLOTS:
             QCOMPARE(description.contains(QLatin1String("cancellable=yes")),
                      bool(event.on(column).gives & script::kCancel));
         }
+    }
+
+    // plugin.yml declares each command's permission, as API 4 and 5 demand.
+    void commandsAndTheirPermissions_data() { eachApiLoadsItsPlugin_data(); }
+    void commandsAndTheirPermissions()
+    {
+        QFETCH(QString, api);
+        QFETCH(QString, server);
+        ProjectDocument document = projectFor(api);
+        document.settings().setAttribute(QStringLiteral("name"), QStringLiteral("My Plugin"));
+        const std::pair<const char *, script::CommandSettings> commands[] = {
+            {"ev_41",
+             {QStringLiteral("heal"), QStringLiteral("Heal: yourself"), QStringLiteral("/heal"),
+              QString::fromLatin1(script::kEveryone)}},
+            {"ev_40",
+             {QStringLiteral("true"), QString(), QStringLiteral("#no"), QString::fromLatin1(script::kOperators)}}};
+        for (const auto &[id, command] : commands) {
+            project::XmlElement element = document.mainScript().appendChildElement(QLatin1String(id));
+            element.setAttribute(QStringLiteral("args"), script::commandArgs(command));
+            addAction(element, QStringLiteral("3"), script::makeArgumentBlock({QStringLiteral("{sender}")}));
+        }
+        const test::ProgramResult loaded = loadOnServer(*m_env, document, server);
+        QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.describe()));
+        const QJsonObject shown = QJsonDocument::fromJson(loaded.out.toUtf8()).object();
+        const auto entry = [](const char *description, const char *usage, const char *permission) {
+            return QJsonObject{{QStringLiteral("description"), QString::fromUtf8(description)},
+                               {QStringLiteral("usage"), QString::fromUtf8(usage)},
+                               {QStringLiteral("permission"), QString::fromUtf8(permission)}};
+        };
+        QCOMPARE(shown.value(QStringLiteral("commands")).toObject(),
+                 (QJsonObject{{QStringLiteral("heal"), entry("Heal: yourself", "/heal", "my_plugin.command.heal")},
+                              {QStringLiteral("true"), entry("", "#no", "my_plugin.command.true")}}));
+        QCOMPARE(shown.value(QStringLiteral("permissions")).toObject(),
+                 (QJsonObject{{QStringLiteral("my_plugin.command.heal"), QStringLiteral("true")},
+                              {QStringLiteral("my_plugin.command.true"), QStringLiteral("op")}}));
     }
 
     void api3KeepsTodaysClassBytes()

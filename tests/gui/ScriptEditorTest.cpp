@@ -4,9 +4,12 @@
 #include "base/gui/FileDialogs.h"
 #include "build/Compile.h"
 #include "build/PhpPeer.h"
+#include "i18n/ExtraTexts.h"
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "script/ActionCatalogue.h"
+#include "script/EventSettings.h"
+#include "script/gui/EventSettingsDialog.h"
 #include "script/gui/PaletteItem.h"
 #include "script/gui/TForm2.h"
 #include "script/gui/TForm4.h"
@@ -249,6 +252,63 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         QCOMPARE(shown.at(2), i18n::tx("EVNT.evnt10"));
         QCOMPARE(w.events()->count(), 1);
         QCOMPARE(w.editor().selectedEventId(), QStringLiteral("ev_10"));
+    }
+
+    // "Command..." asks for the settings, the list shows the command, Edit
+    // changes its settings in place, and OK writes them to the project.
+    void commandDialog()
+    {
+        Windows w;
+        w.openScriptEditor();
+        EventSettingsDialog *dialog = w.editor().settingsDialog();
+        const auto typeCommand = [&](const QString &name) {
+            QTRY_VERIFY(dialog->isVisible());
+            dialog->field(0)->clear();
+            QTest::keyClicks(dialog->field(0), name);
+        };
+        // Server events: ev_15, ev_28, then the command and the timer items.
+        w.chooseEvent(w.editor().controls().sBitBtn5, 2, "sBitBtn4");
+        typeCommand(QStringLiteral("he al"));
+        QVERIFY(!dialog->okButton()->isEnabled());
+        QCOMPARE(dialog->problemLabel()->text(), i18n::extraText("cmd_name_rule"));
+        typeCommand(QStringLiteral("heal"));
+        QTest::keyClicks(dialog->field(1), QStringLiteral("Heal yourself"));
+        QTest::keyClicks(dialog->field(2), QStringLiteral("/heal"));
+        dialog->whoBox()->setCurrentIndex(1);
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.events()->item(0)->text(), QStringLiteral("/heal"));
+        QCOMPARE(w.editor().selectedEventId(), QStringLiteral("ev_40"));
+
+        // The next command takes the next id, and not a name in use.
+        w.chooseEvent(w.editor().controls().sBitBtn5, 2, "sBitBtn4");
+        typeCommand(QStringLiteral("HEAL"));
+        QVERIFY(!dialog->okButton()->isEnabled());
+        typeCommand(QStringLiteral("home"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QCOMPARE(w.editor().selectedEventId(), QStringLiteral("ev_41"));
+
+        w.events()->setCurrentRow(0);
+        w.dropPaletteItem(QByteArrayLiteral("sImage3"));
+        QTest::keyClicks(w.form4.field(), QStringLiteral("{sender}"));
+        QTest::mouseClick(w.form4.okButton(), Qt::LeftButton);
+        w.form1.Timer1Timer(); // enables Edit for the selection
+        w.chooseEvent(w.editor().controls().sBitBtn7, 2, "sBitBtn4");
+        QTRY_VERIFY(dialog->isVisible());
+        QCOMPARE(dialog->field(1)->text(), QStringLiteral("Heal yourself"));
+        QCOMPARE(dialog->whoBox()->currentData().toString(), QStringLiteral("operators"));
+        typeCommand(QStringLiteral("cure"));
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QCOMPARE(w.events()->item(0)->text(), QStringLiteral("/cure"));
+        QCOMPARE(w.actions()->count(), 1);
+
+        QTest::mouseClick(w.editor().controls().sBitBtn3, Qt::LeftButton);
+        const auto events = w.form1.state().project.document.mainScript().childElements();
+        QCOMPARE(events.size(), size_t(1)); // /home has no actions
+        QCOMPARE(events[0].name(), QStringLiteral("ev_40"));
+        QCOMPARE(events[0].attribute(QStringLiteral("args")),
+                 script::commandArgs({QStringLiteral("cure"), QStringLiteral("Heal yourself"), QStringLiteral("/heal"),
+                                      QStringLiteral("operators")}));
     }
 
     // An action the event cannot serve is refused at the drop, with the reason.

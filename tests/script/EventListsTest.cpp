@@ -2,6 +2,8 @@
 #include "base/Error.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "script/EventSettings.h"
+#include "support/Programs.h"
 #include "support/ScriptParts.h"
 #include "support/TestEnvironment.h"
 #include "support/TestRegistry.h"
@@ -98,12 +100,22 @@ private Q_SLOTS:
         lists.SaveEventList(QStringLiteral("ev_3"),
                             {line(QStringLiteral("bye")), line(QStringLiteral("a & \"b\" <c>"))});
         lists.SaveEventList(QStringLiteral("ev_1"), {line(QStringLiteral("hi"))});
+        // A command and a timer carry their settings on their elements.
+        const QString heal = commandArgs({QStringLiteral("heal"), QStringLiteral("Heal & \"rest\""),
+                                          QStringLiteral("/heal <who>"), QString::fromLatin1(kOperators)});
+        lists.setSettings(QStringLiteral("ev_41"), heal);
+        lists.SaveEventList(QStringLiteral("ev_41"), {line(QStringLiteral("healed"))});
+        lists.setSettings(QStringLiteral("ev_60"), timerArgs(300));
+        lists.SaveEventList(QStringLiteral("ev_60"), {line(QStringLiteral("tick"))});
         // ev_2 was added but left without actions.
-        const QStringList order{QStringLiteral("ev_3"), QStringLiteral("ev_2"), QStringLiteral("ev_1")};
+        const QStringList order{QStringLiteral("ev_3"), QStringLiteral("ev_2"), QStringLiteral("ev_1"),
+                                QStringLiteral("ev_41"), QStringLiteral("ev_60")};
         rebuildMainScript(document, order, lists);
 
         const auto events = document.mainScript().childElements();
-        QCOMPARE(events.size(), size_t(2));
+        QCOMPARE(events.size(), size_t(4));
+        QCOMPARE(events[2].attribute(QStringLiteral("args")), heal);
+        QVERIFY(!events[1].hasAttribute(QStringLiteral("args")));
         QCOMPARE(events[0].name(), QStringLiteral("ev_3"));
         QCOMPARE(events[1].name(), QStringLiteral("ev_1"));
         const auto actions = events[0].childElements();
@@ -116,8 +128,18 @@ private Q_SLOTS:
         ProjectDocument reopened = ProjectDocument::fromBytes(document.toBytes());
         EventLists read;
         read.SaveEventList(QStringLiteral("ev_50"), {QStringLiteral("stale")});
+        read.setSettings(QStringLiteral("ev_42"), timerArgs(1));
         const QStringList ids = readMainScript(reopened, read);
-        QCOMPARE(ids, (QStringList{QStringLiteral("ev_3"), QStringLiteral("ev_1")}));
+        QCOMPARE(ids, (QStringList{QStringLiteral("ev_3"), QStringLiteral("ev_1"), QStringLiteral("ev_41"),
+                                   QStringLiteral("ev_60")}));
+        QCOMPARE(read.settings(QStringLiteral("ev_41")), heal);
+        QCOMPARE(read.lines(41), lists.lines(41));
+        QVERIFY(read.settings(QStringLiteral("ev_42")).isEmpty());
+        QCOMPARE(eventCaption(QStringLiteral("ev_41"), read.settings(QStringLiteral("ev_41"))),
+                 QStringLiteral("/heal"));
+        QCOMPARE(eventCaption(QStringLiteral("ev_60"), read.settings(QStringLiteral("ev_60"))),
+                 QStringLiteral("Таймер 1: каждые 300 с"));
+        refuseBrokenSettings(reopened, QStringLiteral("p.vlk"));
         QCOMPARE(read.lines(3), lists.lines(3));
         QCOMPARE(read.lines(1), lists.lines(1));
         QVERIFY(read.lines(2).isEmpty());
@@ -126,6 +148,18 @@ private Q_SLOTS:
         // Rebuilding replaces what was there.
         rebuildMainScript(reopened, {QStringLiteral("ev_1")}, read);
         QCOMPARE(reopened.mainScript().childElements().size(), size_t(1));
+
+        // Opening refuses settings that are missing or broken, by their line.
+        for (const QString &broken :
+             {QStringLiteral("<ev_40>"), QStringLiteral("<ev_40 args=\"%1\">").arg(block(QStringLiteral("a b"))),
+              QStringLiteral("<ev_61 args=\"%1\">").arg(block(QStringLiteral("86401")))}) {
+            const ProjectDocument file = ProjectDocument::fromBytes(projectBytes(
+                QStringLiteral("<ev_1/>\n\n") + broken + QStringLiteral("</") + broken.mid(1, 5) + QLatin1Char('>')));
+            const QString error = test::errorOf([&] { refuseBrokenSettings(file, QStringLiteral("p.vlk")); });
+            QVERIFY2(error.contains(QStringLiteral("p.vlk")) && error.contains(QStringLiteral("Строка 3:")) &&
+                         error.contains(broken.mid(1, 5)),
+                     qPrintable(error));
+        }
     }
 
     void linesAreRebuiltInTheCurrentLanguage()

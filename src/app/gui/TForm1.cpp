@@ -21,6 +21,7 @@
 #include "i18n/TextTable.h"
 #include "project/gui/ProjectTree.h"
 #include "project/gui/SettingsEditor.h"
+#include "script/EventSettings.h"
 #include "script/gui/ScriptEditor.h"
 #include "script/gui/TForm2.h"
 #include "script/gui/TForm4.h"
@@ -495,7 +496,7 @@ void TForm1::N3Click()
     if (answer.path.isEmpty())
         return;
     try {
-        m_state.project.OpenPlugin(answer.path);
+        m_state.project.OpenPlugin(answer.path, script::refuseBrokenSettings);
     } catch (...) {
         showCurrentException();
     }

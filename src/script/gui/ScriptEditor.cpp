@@ -7,7 +7,9 @@
 #include "script/ActionCatalogue.h"
 #include "script/ArgumentKinds.h"
 #include "script/EventRegistry.h"
+#include "script/EventSettings.h"
 #include "script/Fitting.h"
+#include "script/gui/EventSettingsDialog.h"
 #include "script/gui/PaletteItem.h"
 #include "script/gui/TForm2.h"
 #include "script/gui/TForm4.h"
@@ -21,6 +23,8 @@
 
 namespace vorlune::gui {
 namespace {
+
+constexpr int kEventIdRole = Qt::UserRole + 1;
 
 // Tool tips render text that looks like markup as rich text; a message
 // such as "<b>hi</b>" must show as typed.
@@ -57,6 +61,8 @@ void ScriptEditor::attach(QWidget *mainWindow, TForm2 *eventDialog, TForm4 *argu
     m_mainWindow = mainWindow;
     m_eventDialog = eventDialog;
     m_argumentDialog = argumentDialog;
+    if (!m_settingsDialog)
+        m_settingsDialog = new EventSettingsDialog(this, mainWindow);
 }
 
 void ScriptEditor::OpenPhpScript()
@@ -68,11 +74,10 @@ void ScriptEditor::OpenPhpScript()
     for (const QString &id : ids) {
         // Events outside the event table cannot be shown or chosen; their
         // lines stay out of the editor.
-        const QString caption = script::getEventFromId(id);
-        if (caption.isEmpty())
+        if (script::getEventFromId(id).isEmpty())
             m_lists.DeleteEventList(id);
         else
-            appendEvent(caption);
+            appendEvent(id);
     }
     if (m_controls.sListView2->count() > 0) {
         m_controls.sListView2->setFocus();
@@ -104,7 +109,7 @@ void ScriptEditor::ClosePhpScript(bool save)
     if (save && wasOpen) {
         QStringList ids;
         for (int i = 0; i < m_controls.sListView2->count(); ++i)
-            ids << script::getEventId(m_controls.sListView2->item(i)->text());
+            ids << eventIdOf(m_controls.sListView2->item(i));
         script::rebuildMainScript(m_project.document, ids, m_lists);
         m_project.modified = true;
     }
@@ -115,26 +120,35 @@ void ScriptEditor::ClosePhpScript(bool save)
     Q_EMIT changed();
 }
 
-QListWidgetItem *ScriptEditor::appendEvent(const QString &caption)
+QListWidgetItem *ScriptEditor::appendEvent(const QString &id)
 {
     auto *entry = new QListWidgetItem(m_controls.sListView2);
-    setEventCaption(entry, caption);
+    setEventId(entry, id);
     return entry;
 }
 
-void ScriptEditor::setEventCaption(QListWidgetItem *entry, const QString &caption)
+// Commands are captioned by their names, which the user chooses, so the
+// entry keeps its id rather than having it looked up from the caption.
+void ScriptEditor::setEventId(QListWidgetItem *entry, const QString &id)
 {
-    const int icon = script::getImageIdFromId(script::getEventId(caption));
+    const int icon = script::getImageIdFromId(id);
+    const QString caption = script::eventCaption(id, m_lists.settings(id));
     entry->setText(caption);
     entry->setToolTip(caption); // elided when the list is narrow
     entry->setIcon(eventIcon(icon));
     entry->setData(Qt::UserRole, icon);
+    entry->setData(kEventIdRole, id);
+}
+
+QString ScriptEditor::eventIdOf(const QListWidgetItem *entry) const
+{
+    return entry ? entry->data(kEventIdRole).toString() : QString();
 }
 
 QString ScriptEditor::selectedEventId() const
 {
     const QList<QListWidgetItem *> selected = m_controls.sListView2->selectedItems();
-    return selected.isEmpty() ? QString() : script::getEventId(selected.first()->text());
+    return selected.isEmpty() ? QString() : eventIdOf(selected.first());
 }
 
 void ScriptEditor::sListView2SelectItem()
@@ -183,7 +197,7 @@ void ScriptEditor::sBitBtn6Click()
     const QList<QListWidgetItem *> selected = m_controls.sListView2->selectedItems();
     if (selected.isEmpty())
         return;
-    m_lists.DeleteEventList(script::getEventId(selected.first()->text()));
+    m_lists.DeleteEventList(eventIdOf(selected.first()));
     delete selected.first();
     // Nothing is selected now, so no line of the removed event stays editable.
     m_controls.sListView2->clearSelection();
@@ -228,7 +242,11 @@ void ScriptEditor::sListView1DragDrop(const QMimeData *data)
     if (!action || !event)
         return;
     // What the event does not give, the action cannot use: say why.
-    if (const QString misfit = script::misfit(*action, *event); !misfit.isEmpty()) {
+    // The lines before it may give it a player (a guard, a loop) or end
+    // the event (a wait).
+    if (const QString misfit =
+            script::misfit(*action, *event, script::givenAfter(*event, m_lists.EventListOpen(selectedEventId())));
+        !misfit.isEmpty()) {
         Messages::show(misfit);
         return;
     }

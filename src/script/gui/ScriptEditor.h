@@ -11,6 +11,7 @@ class QMimeData;
 
 namespace vorlune::gui {
 
+class EventSettingsDialog;
 class TForm2;
 class TForm4;
 
@@ -42,9 +43,15 @@ public:
     // Delete, Edit and Duplicate are enabled exactly while an event is selected.
     void updateEventButtons();
 
-    // The event list view: entries captioned by display name.
-    QListWidgetItem *appendEvent(const QString &caption);
-    void setEventCaption(QListWidgetItem *entry, const QString &caption);
+    QWidget *mainWindow() const { return m_mainWindow; }
+    // Asks for a command's or timer's settings; made with the main window.
+    EventSettingsDialog *settingsDialog() const { return m_settingsDialog; }
+
+    // The event list view: each entry keeps its event id; its caption is the
+    // display name, or for a command or timer what its settings say.
+    QListWidgetItem *appendEvent(const QString &id);
+    void setEventId(QListWidgetItem *entry, const QString &id);
+    QString eventIdOf(const QListWidgetItem *entry) const;
     QString selectedEventId() const;
     // Model and view of the action lines of one event.
     void EventListOpen(const QString &id);
@@ -71,6 +78,7 @@ private:
     QWidget *m_mainWindow = nullptr;
     TForm2 *m_eventDialog = nullptr;
     TForm4 *m_argumentDialog = nullptr;
+    EventSettingsDialog *m_settingsDialog = nullptr;
     QList<QStringList> m_opened; // content() as the editor opened
 };
 

@@ -2,9 +2,12 @@
 
 #include "base/Messages.h"
 #include "base/gui/IconList.h"
+#include "base/gui/PseudoModal.h"
 #include "i18n/TextTable.h"
 #include "script/EventRegistry.h"
+#include "script/EventSettings.h"
 #include "script/EventTable.h"
+#include "script/gui/EventSettingsDialog.h"
 #include "script/gui/ScriptEditor.h"
 
 #include <QCursor>
@@ -55,8 +58,7 @@ TForm2::TForm2(QWidget *parent)
         QAction *item = m_menu->addAction(QString());
         item->setObjectName(QStringLiteral("N%1").arg(i + 1));
         // An item passes the current text of its event, not its own caption.
-        connect(item, &QAction::triggered, this,
-                [this, item] { AddEvent(script::getEventFromId(item->data().toString())); });
+        connect(item, &QAction::triggered, this, [this, item] { chooseItem(item->data().toString()); });
         m_items.push_back(item);
     }
     applyTexts();
@@ -124,6 +126,24 @@ void TForm2::openMenu(const QStringList &names, const QList<int> &icons)
     m_menu->popup(QCursor::pos());
 }
 
+void TForm2::chooseItem(const QString &id)
+{
+    const script::SlotKind kind = script::slotKind(id);
+    if (kind == script::SlotKind::None) {
+        AddEvent(script::getEventFromId(id));
+        return;
+    }
+    // A command or timer needs its settings first; the settings dialog then
+    // does what this dialog's title says.
+    EventSettingsDialog *settings = m_editor ? m_editor->settingsDialog() : nullptr;
+    const QString title = windowTitle();
+    if (!settings || !settings->prepare(title, kind))
+        return;
+    m_focusEventsOnHide = false;
+    close();
+    OpenFormOnCenter(m_editor->mainWindow(), settings, i18n::tx(script::eventRow(id)->name), true);
+}
+
 void TForm2::AddEvent(const QString &str)
 {
     if (!m_editor)
@@ -137,7 +157,7 @@ void TForm2::AddEvent(const QString &str)
     const QString title = windowTitle();
     const QString newId = script::getEventId(str);
     if (title == i18n::tx("TTL.ttl2")) {
-        m_editor->appendEvent(str);
+        m_editor->appendEvent(newId);
         events->setCurrentRow(events->count() - 1);
         close();
         return;
@@ -145,16 +165,16 @@ void TForm2::AddEvent(const QString &str)
     QListWidgetItem *selected = events->currentItem();
     if (!selected || (title != i18n::tx("TTL.ttl3") && title != i18n::tx("TTL.ttl4")))
         return;
-    const QString oldId = script::getEventId(selected->text());
+    const QString oldId = m_editor->eventIdOf(selected);
     script::EventLists &lists = m_editor->EventLists();
     for (const QString &line : lists.EventListOpen(oldId))
         lists.append(newId, line);
     if (title == i18n::tx("TTL.ttl3")) {
         lists.DeleteEventList(oldId);
-        m_editor->setEventCaption(selected, str);
+        m_editor->setEventId(selected, newId);
         m_editor->EventListOpen(newId);
     } else {
-        m_editor->appendEvent(str);
+        m_editor->appendEvent(newId);
         events->setCurrentRow(events->count() - 1);
     }
     close();

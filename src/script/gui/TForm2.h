@@ -29,6 +29,8 @@ public:
     // The menu of a category button: its events in table order.
     void openCategoryMenu(script::EventCategory category);
     void AddEvent(const QString &str);
+    // A menu item: its event, or for a command or timer its settings first.
+    void chooseItem(const QString &id);
     QMenu *popupMenu() const { return m_menu; }
 
 protected:
