@@ -22,7 +22,7 @@ constexpr int kFieldLeft = 130;
 } // namespace
 
 EventSettingsDialog::EventSettingsDialog(ScriptEditor *editor, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_editor(editor),
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_editor(editor),
       m_who(new QComboBox(this)), m_problem(new QLabel(this)), m_cancel(new QPushButton(this)),
       m_ok(new QPushButton(this))
 {
@@ -48,6 +48,8 @@ EventSettingsDialog::EventSettingsDialog(ScriptEditor *editor, QWidget *parent)
     m_cancel->setGeometry(-4, height() - 25, 183, 25);
     m_ok->setObjectName(QStringLiteral("sBitBtn2"));
     m_ok->setGeometry(181, height() - 25, width() - 181, 25);
+    // Enter presses OK when it may be pressed, never Cancel.
+    m_ok->setDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ok, &QPushButton::clicked, this, &EventSettingsDialog::sBitBtn2Click);
     applyTexts();

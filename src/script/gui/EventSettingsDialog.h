@@ -2,7 +2,7 @@
 
 #include "script/EventSettings.h"
 
-#include <QWidget>
+#include <QDialog>
 
 class QComboBox;
 class QLabel;
@@ -19,7 +19,7 @@ class ScriptEditor;
 // event as the event dialog's title said. The event takes the lowest free
 // id of its kind; changing a command or timer into one of its kind keeps
 // its id and changes its settings.
-class EventSettingsDialog : public QWidget {
+class EventSettingsDialog : public QDialog {
     Q_OBJECT
 public:
     explicit EventSettingsDialog(ScriptEditor *editor, QWidget *parent = nullptr);
