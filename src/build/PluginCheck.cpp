@@ -8,6 +8,7 @@
 #include "i18n/Placeholder.h"
 #include "project/ProjectDocument.h"
 #include "script/ActionCatalogue.h"
+#include "script/ActionTable.h"
 #include "script/ArgumentKinds.h"
 #include "script/EventRegistry.h"
 #include "script/EventSettings.h"
@@ -195,10 +196,13 @@ void MessageCheck::action(const QString &id, const QString &args)
                     same->second |= 1u << int(api);
             }
         }
-        for (const auto &[placeholder, apis] : left)
-            add(finding("check_placeholder",
+        for (const auto &[placeholder, apis] : left) {
+            // A name no event gives is likely a typo; say so rather than blame the event.
+            const bool known = script::placeholderRow(QStringView(placeholder).sliced(1, placeholder.size() - 2));
+            add(finding(known ? "check_placeholder" : "check_placeholder_unknown",
                         {{"text", shortened(values.at(i))}, {"event", m_eventName}, {"placeholder", placeholder}}),
                 apis);
+        }
     }
 }
 

@@ -34,7 +34,9 @@ const QByteArray kKeyTexts = "[VORLUNE]\r\n"
                              "check_api_newer=newer {api}\r\n"
                              "check_load=load {load}, {effect}\r\n"
                              "check_message_escape=escape {event}: {text} prints {printed}\r\n"
-                             "check_message_value=value {event}: {text} prints {value}\r\n";
+                             "check_message_value=value {event}: {text} prints {value}\r\n"
+                             "check_placeholder=not given {placeholder}\r\n"
+                             "check_placeholder_unknown=unknown {placeholder}\r\n";
 
 PluginSettings fineSettings()
 {
@@ -170,6 +172,16 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         ProjectDocument document = withMessage(QStringLiteral("ev_1"), QStringLiteral("1"), message);
         QCOMPARE(build::checkPlugin(document), expected);
+    }
+
+    // A placeholder the event does not give and one that does not exist are
+    // told apart; one the event gives is no finding.
+    void placeholderFindingsNameTheCause()
+    {
+        ProjectDocument document =
+            withMessage(QStringLiteral("ev_1"), QStringLiteral("3"), QStringLiteral("{online} {player} {nope}"));
+        QCOMPARE(build::checkPlugin(document),
+                 (QStringList{QStringLiteral("not given {player}"), QStringLiteral("unknown {nope}")}));
     }
 
     void onlyGeneratedMessagesAreChecked()
