@@ -280,6 +280,13 @@ namespace { require 'phar://' . $argv[1] . '/src/Plugin/Main.php'; (new Plugin\M
         QCOMPARE(w.events()->item(0)->text(), QStringLiteral("/heal"));
         QCOMPARE(w.editor().selectedEventId(), QStringLiteral("ev_40"));
 
+        // Escape closes as Cancel does and gives the main window back.
+        w.chooseEvent(w.editor().controls().sBitBtn5, 2, "sBitBtn4");
+        QTRY_VERIFY(dialog->isVisible());
+        QTest::keyClick(dialog->field(0), Qt::Key_Escape);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(w.form1.isEnabled());
+
         // The next command takes the next id, and not a name in use.
         w.chooseEvent(w.editor().controls().sBitBtn5, 2, "sBitBtn4");
         typeCommand(QStringLiteral("HEAL"));

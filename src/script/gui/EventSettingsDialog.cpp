@@ -8,6 +8,7 @@
 #include "script/gui/ScriptEditor.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -99,9 +100,26 @@ bool EventSettingsDialog::prepare(const QString &operation, script::SlotKind kin
     }
     m_who->setVisible(command);
     m_who->setCurrentIndex(qMax(0, m_who->findData(script::getArgumentValue(from, 4))));
-    m_edits[0]->setFocus();
     updateOk();
     return true;
+}
+
+void EventSettingsDialog::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes as Cancel does: a dialog's own reject() would only hide
+    // it, and the main window waits for the close to be answered again.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void EventSettingsDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The first field takes what is typed as soon as the dialog shows.
+    m_edits[0]->setFocus();
 }
 
 QString EventSettingsDialog::typedSettings() const

@@ -36,6 +36,10 @@ public:
     QPushButton *okButton() const { return m_ok; }
     void sBitBtn2Click();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     // Why the typed settings cannot be taken; empty when they can.
     QString problem() const;
